@@ -1,0 +1,32 @@
+#pragma once
+
+#include "ports/MessageBoxes.h"
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace wendel::testing {
+
+// Records every box and answers from a queue of preset answers (Ok, or Yes
+// for a Yes/No box, when the queue is empty).
+class FakeMessageBoxes final : public MessageBoxes {
+public:
+    MessageAnswer Show(const MessageBoxRequest& request) override
+    {
+        shown.push_back(request);
+        if (onShow) onShow(request);
+        if (!answers.empty()) {
+            const MessageAnswer answer = answers.front();
+            answers.pop_front();
+            return answer;
+        }
+        return request.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+    }
+
+    std::vector<MessageBoxRequest> shown;
+    std::deque<MessageAnswer> answers;
+    std::function<void(const MessageBoxRequest&)> onShow;
+};
+
+} // namespace wendel::testing
