@@ -1,0 +1,39 @@
+#pragma once
+
+#include "QtMessageBoxes.h"
+#include "QtSystem.h"
+#include "app/Startup.h"
+
+#include <QLockFile>
+
+#include <memory>
+#include <string>
+
+namespace wendel {
+
+class SetupWindow;
+
+// The platform a desktop run hands to the core: the command line, the
+// single-instance lock, message boxes, the clock, the process and the windows.
+class DesktopPlatform final : public StartupHost {
+public:
+    DesktopPlatform();
+    ~DesktopPlatform() override;
+
+    // The program's arguments joined by single spaces.
+    std::string CommandLine() const;
+    MessageBoxes& Boxes() { return boxes_; }
+
+    bool AnotherInstanceRunning() override;
+    bool OpenSetupDialog() override;
+    bool OpenSaver() override;
+
+private:
+    QLockFile lock_;
+    QtMessageBoxes boxes_;
+    QtClock clock_;
+    QtProcessControl process_;
+    std::unique_ptr<SetupWindow> setupWindow_;
+};
+
+} // namespace wendel

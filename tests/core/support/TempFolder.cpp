@@ -1,0 +1,64 @@
+#include "support/TempFolder.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace wendel::testing {
+
+namespace fs = std::filesystem;
+
+TempFolder::TempFolder()
+{
+    std::random_device device;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const fs::path candidate =
+            fs::temp_directory_path() / ("wendel-test-" + std::to_string(device()));
+        if (fs::create_directory(candidate)) path_ = candidate;
+    }
+    if (path_.empty()) throw std::runtime_error("no temp folder");
+    fs::permissions(path_, fs::perms(0755));
+}
+
+TempFolder::~TempFolder()
+{
+    // Give write access back first, or removal fails for a non-root user.
+    std::error_code ignored;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    for (auto it = fs::recursive_directory_iterator(path_, ignored);
+         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+        if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        }
+    }
+    fs::remove_all(path_, ignored);
+}
+
+void WriteBytes(const std::string& path, std::string_view bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> NamesIn(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace wendel::testing
