@@ -239,12 +239,15 @@ void SetupWindow::SelectBackground(bool on)
 
 std::string SetupWindow::DefaultImageText() const
 {
-    return defaultImageText_->text().toStdString();
+    const QString text = defaultImageText_->text();
+    return text == defaultImageShown_ ? defaultImageBytes_ : text.toStdString();
 }
 
 void SetupWindow::SetDefaultImageText(const std::string& text)
 {
-    defaultImageText_->setText(QString::fromStdString(text));
+    defaultImageBytes_ = text;
+    defaultImageShown_ = QString::fromStdString(text);
+    defaultImageText_->setText(defaultImageShown_);
 }
 
 } // namespace wendel

@@ -61,6 +61,11 @@ private:
     QRadioButton* option1_ = nullptr;
     QRadioButton* option2_ = nullptr;
     QLineEdit* defaultImageText_ = nullptr;
+    // The path exactly as read. A text box holds Unicode, so bytes that are
+    // not UTF-8 cannot survive the round trip; while the user leaves the
+    // text alone, OK writes these bytes back instead.
+    std::string defaultImageBytes_;
+    QString defaultImageShown_;
 
     WendelSetup setup_;
 };

@@ -211,6 +211,17 @@ TEST_F(SetupWindowTest, OptionsFormOneGroup)
     EXPECT_FALSE(window.BackgroundOnSelected());
 }
 
+TEST_F(SetupWindowTest, PathThatIsNotUtf8KeepsItsBytesUnlessEdited)
+{
+    const std::string latin1Path = "/covers/M\xfcller.jpg";
+    Open("Default Image = " + latin1Path + "\r\n");
+    EXPECT_EQ(window.DefaultImageText(), latin1Path);
+
+    auto* text = Find<QLineEdit>("DefaultImage_Text");
+    text->setText(QStringLiteral("/covers/Müller.jpg"));
+    EXPECT_EQ(window.DefaultImageText(), "/covers/M\xc3\xbcller.jpg");
+}
+
 TEST_F(SetupWindowTest, ClosingTheWindowEndsWithoutWriting)
 {
     const std::string original = "Overlap = 4\r\n";
