@@ -35,6 +35,52 @@ std::string UpperAscii(std::string_view text)
 
 FileError Overflow(std::string detail) { return FileError{kOverflow, std::move(detail)}; }
 
+using ValueReader = std::optional<FileError> (*)(std::string_view value, SaverSettings& settings);
+
+std::optional<FileError> ReadLook(std::string_view value, SaverSettings& settings)
+{
+    const std::optional<std::int32_t> look = ToInt32(NumericValue(value));
+    if (!look) return Overflow("Custom Look beyond 32 bits");
+    settings.CustomLook = *look;
+    return std::nullopt;
+}
+
+std::optional<FileError> ReadOverlap(std::string_view value, SaverSettings& settings)
+{
+    const double seconds = NumericValue(value);
+    // Where the classic runtime overflowed on the way into a Single.
+    if (!std::isfinite(seconds) || std::fabs(seconds) > std::numeric_limits<float>::max()) {
+        return Overflow("Overlap beyond the float range");
+    }
+    const float stored = static_cast<float>(seconds);
+    settings.Overlap = stored > 0.0f ? stored : 0.2f;
+    return std::nullopt;
+}
+
+std::optional<FileError> ReadBackground(std::string_view value, SaverSettings& settings)
+{
+    settings.Background = UpperAscii(value);
+    return std::nullopt;
+}
+
+std::optional<FileError> ReadDefaultImage(std::string_view value, SaverSettings& settings)
+{
+    settings.DefaultImage = std::string(value);
+    return std::nullopt;
+}
+
+struct KeyRow {
+    std::string_view key; // matched exactly, letter case included
+    ValueReader read;
+};
+
+constexpr KeyRow kKeys[] = {
+    {"Custom Look", ReadLook},
+    {"Overlap", ReadOverlap},
+    {"Background", ReadBackground},
+    {"Default Image", ReadDefaultImage},
+};
+
 // Applies one line of the file; a failure ends the reading.
 std::optional<FileError> ApplyLine(std::string_view line, SaverSettings& settings)
 {
@@ -44,22 +90,8 @@ std::optional<FileError> ApplyLine(std::string_view line, SaverSettings& setting
     const std::string_view key = TrimSpaces(line.substr(0, equals));
     const std::string_view value = TrimSpaces(line.substr(equals + 1));
 
-    if (key == "Custom Look") {
-        const std::optional<std::int32_t> look = ToInt32(NumericValue(value));
-        if (!look) return Overflow("Custom Look beyond 32 bits");
-        settings.CustomLook = *look;
-    } else if (key == "Overlap") {
-        const double seconds = NumericValue(value);
-        // Where the classic runtime overflowed on the way into a Single.
-        if (!std::isfinite(seconds) || std::fabs(seconds) > std::numeric_limits<float>::max()) {
-            return Overflow("Overlap beyond the float range");
-        }
-        const float stored = static_cast<float>(seconds);
-        settings.Overlap = stored > 0.0f ? stored : 0.2f;
-    } else if (key == "Background") {
-        settings.Background = UpperAscii(value);
-    } else if (key == "Default Image") {
-        settings.DefaultImage = std::string(value);
+    for (const KeyRow& row : kKeys) {
+        if (row.key == key) return row.read(value, settings);
     }
     return std::nullopt;
 }
