@@ -1,7 +1,6 @@
 #include "DesktopPlatform.h"
 
 #include "Paths.h"
-#include "SaverSession.h"
 #include "SetupWindow.h"
 
 #include <QCoreApplication>
@@ -56,9 +55,8 @@ bool DesktopPlatform::OpenSetupDialog()
 
 bool DesktopPlatform::OpenSaver()
 {
-    saver_ = std::make_unique<SaverSession>(boxes_, process_, SettingsFilePath().toStdString());
-    saver_->Open();
-    return true;
+    // The saver board is not built yet.
+    return false;
 }
 
 } // namespace wendel
