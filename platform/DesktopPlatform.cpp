@@ -1,6 +1,7 @@
 #include "DesktopPlatform.h"
 
 #include "Paths.h"
+#include "SaverSession.h"
 #include "SetupWindow.h"
 
 #include <QCoreApplication>
@@ -55,8 +56,9 @@ bool DesktopPlatform::OpenSetupDialog()
 
 bool DesktopPlatform::OpenSaver()
 {
-    // The saver board is not built yet.
-    return false;
+    saver_ = std::make_unique<SaverSession>(boxes_, process_, SettingsFilePathNative());
+    saver_->Open();
+    return true;
 }
 
 } // namespace wendel

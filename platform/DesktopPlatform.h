@@ -11,6 +11,7 @@
 
 namespace wendel {
 
+class SaverSession;
 class SetupWindow;
 
 // The platform a desktop run hands to the core: the command line, the
@@ -34,6 +35,7 @@ private:
     QtClock clock_;
     QtProcessControl process_;
     std::unique_ptr<SetupWindow> setupWindow_;
+    std::unique_ptr<SaverSession> saver_;
 };
 
 } // namespace wendel

@@ -1,0 +1,93 @@
+#include "app/WendelSaverMain.h"
+#include "display/CoverFit.h"
+#include "display/Twips.h"
+#include "ports/FileError.h"
+#include "text/Numbers.h"
+
+namespace wendel {
+
+namespace {
+
+constexpr int kDefaultImageRetryMs = 500;
+
+bool IsExpectedFailure(int code)
+{
+    return code == kFileNotFound || code == kPermissionDenied;
+}
+
+} // namespace
+
+std::int32_t WendelSaverMain::ShowAlbumCover(const std::string& path)
+{
+    if (path == LastCoverPath && CoverRetryCount == 0) return 0;
+
+    ports_.board.SetVisible(Picture::AlbumCover, false);
+    CoverLoadError = 0;
+
+    // The load: learn the natural size from the header, refuse what must not
+    // be decoded, then decode once, straight at the fitted size.
+    const PictureProbe probe = ports_.pictures.Probe(path);
+    CoverSize fitted;
+    if (IsExpectedFailure(probe.code)) {
+        CoverLoadError = probe.code;
+    } else if (probe.code != 0) {
+        FailCover(probe.code);
+        return 0;
+    } else {
+        if (!path.empty() && !IsDecodablePictureSize(probe.width, probe.height)) {
+            FailCover(kUnreadablePictureCode);
+            return 0;
+        }
+        fitted = FitCover(std::int64_t{probe.width} * kTwipsPerPixel,
+                          std::int64_t{probe.height} * kTwipsPerPixel);
+        const int decoded = ports_.board.LoadCover(path, fitted.width, fitted.height);
+        if (IsExpectedFailure(decoded)) {
+            CoverLoadError = decoded; // the file went away or was locked since the probe
+        } else if (decoded != 0) {
+            FailCover(decoded);
+            return 0;
+        }
+    }
+
+    std::int32_t result = 0;
+    if (CoverLoadError != 0) {
+        result = CoverLoadError;
+    } else {
+        ports_.board.SetVisible(Label::No_Image, false);
+        ports_.board.PlaceCover(
+            CentreCover(fitted, ports_.board.WidthTwips(), ports_.board.HeightTwips()));
+        ports_.board.SetVisible(Picture::AlbumCover, true);
+    }
+    LastCoverPath = path;
+    return result;
+}
+
+void WendelSaverMain::ImageErrorTimerTick()
+{
+    Timer& timer = ports_.imageErrorTimer;
+    timer.SetEnabled(false);
+    const std::int32_t code = ShowAlbumCover(CoverPath);
+    if (code == 0) return;
+    if (code == kFileNotFound) {
+        ports_.board.SetVisible(Label::No_Image, true);
+        return;
+    }
+    if (CoverRetryCount >= CoverRetryLimit) {
+        CoverPath = settings_.DefaultImage;
+        CoverRetryCount = 1;
+        timer.SetInterval(kDefaultImageRetryMs);
+    } else {
+        ++CoverRetryCount;
+    }
+    timer.SetEnabled(true);
+}
+
+void WendelSaverMain::FailCover(std::int32_t code)
+{
+    ports_.cursor.Show(true);
+    ports_.boxes.Show({"Encountered Unknown Error " + SignedText(code) + "!", "WendelSaver",
+                       MessageIcon::Critical, MessageButtons::Ok});
+    EndSaver();
+}
+
+} // namespace wendel

@@ -1,0 +1,325 @@
+#include "SaverWindow.h"
+
+#include "Artwork.h"
+#include "BackgroundWindow.h"
+#include "QtPictureLoader.h"
+#include "display/BoardLayout.h"
+
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QPixmap>
+#include <QScreen>
+
+#include <cmath>
+
+namespace wendel {
+
+namespace layout = board_layout;
+
+namespace {
+
+// A label or picture box of the board. None has a handler of its own, yet
+// each takes the presses made over it: Qt hands an ignored press on to the
+// parent, which would end the saver.
+class BoardControl final : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override { event->accept(); }
+    void mouseReleaseEvent(QMouseEvent* event) override { event->accept(); }
+    void mouseDoubleClickEvent(QMouseEvent* event) override { event->accept(); }
+};
+
+QRect PixelRect(const TwipRect& rect)
+{
+    return {TwipsToPixels(rect.left), TwipsToPixels(rect.top), TwipsToPixels(rect.width),
+            TwipsToPixels(rect.height)};
+}
+
+QFont LabelFont(const layout::LabelDesign& design)
+{
+    QFont font(QStringLiteral("Arial"));
+    if (design.arialBlack) {
+        QFont black(QStringLiteral("Arial Black"));
+        black.setPixelSize(design.fontPixels);
+        // No free font is called Arial Black; the Arial family's heaviest
+        // weight comes closest.
+        if (QFontInfo(black).family() == QStringLiteral("Arial Black")) {
+            font = black;
+        } else {
+            font.setWeight(QFont::Black);
+        }
+    }
+    font.setPixelSize(design.fontPixels);
+    font.setItalic(design.italic);
+    return font;
+}
+
+Qt::Alignment QtAlignment(layout::Align align)
+{
+    switch (align) {
+    case layout::Align::Right: return Qt::AlignRight | Qt::AlignTop;
+    case layout::Align::Centre: return Qt::AlignHCenter | Qt::AlignTop;
+    case layout::Align::Left: break;
+    }
+    return Qt::AlignLeft | Qt::AlignTop;
+}
+
+double AnchorX(const layout::LabelDesign& design)
+{
+    const TwipRect& r = design.rect;
+    switch (design.align) {
+    case layout::Align::Right: return (r.left + r.width) / double(kTwipsPerPixel);
+    case layout::Align::Centre: return (r.left + r.width / 2.0) / kTwipsPerPixel;
+    case layout::Align::Left: break;
+    }
+    return r.left / double(kTwipsPerPixel);
+}
+
+ArtworkId ArtworkFor(Picture picture)
+{
+    switch (picture) {
+    case Picture::DefaultHeader: return ArtworkId::DefaultHeader;
+    case Picture::DefaultFooter: return ArtworkId::DefaultFooter;
+    case Picture::Header1: return ArtworkId::Header1;
+    case Picture::Header2: return ArtworkId::Header2;
+    case Picture::Header3: return ArtworkId::Header3;
+    case Picture::Footer1: return ArtworkId::Footer1;
+    case Picture::Footer2: return ArtworkId::Footer2;
+    case Picture::Footer3: return ArtworkId::Footer3;
+    case Picture::Play: return ArtworkId::Play;
+    case Picture::Pause: return ArtworkId::Pause;
+    case Picture::Stopsign: return ArtworkId::Stopsign;
+    case Picture::AlbumCover: break;
+    }
+    return ArtworkId::WindowIcon; // never asked for: the cover has no artwork
+}
+
+} // namespace
+
+SaverWindow::SaverWindow(QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("WendelSaverMain"));
+    setWindowTitle(QStringLiteral("WendelSaver"));
+    setWindowIcon(QPixmap::fromImage(LoadArtwork(ArtworkId::WindowIcon)));
+    setFixedSize(TwipsToPixels(layout::kClientWidth), TwipsToPixels(layout::kClientHeight));
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    black.setColor(QPalette::WindowText, Qt::black);
+    setPalette(black);
+    setAutoFillBackground(true);
+    setFocusPolicy(Qt::StrongFocus);
+
+    BuildPictures();
+    BuildLabels();
+    auto* shape = new QWidget(this);
+    shape->setObjectName(QStringLiteral("Shape1"));
+    shape->setGeometry(PixelRect(layout::kShape1));
+    shape->setAttribute(Qt::WA_TransparentForMouseEvents); // its presses are the window's
+    shape->setAutoFillBackground(true);
+    StackControls();
+}
+
+SaverWindow::~SaverWindow() = default;
+
+void SaverWindow::BuildLabels()
+{
+    for (const layout::LabelDesign& design : layout::kLabels) {
+        auto* widget = new BoardControl(this);
+        widget->setObjectName(QString::fromLatin1(design.name));
+        widget->setTextFormat(Qt::PlainText); // texts from the jukebox are never markup
+        widget->setFont(LabelFont(design));
+        widget->setAlignment(QtAlignment(design.align));
+        widget->setWordWrap(!design.autoSize);
+        QPalette colours = widget->palette();
+        colours.setColor(QPalette::WindowText, QColor(design.colour.red, design.colour.green, design.colour.blue));
+        widget->setPalette(colours);
+        widget->setGeometry(PixelRect(design.rect));
+        widget->setVisible(design.visible);
+
+        LabelSlot& slot = labels_[design.label];
+        slot.widget = widget;
+        slot.align = design.align;
+        slot.autoSize = design.autoSize;
+        slot.anchorX = AnchorX(design);
+        widget->setText(design.caption ? QString::fromUtf8(design.caption) : SaverBylineText());
+        // The stored sizes are those of the design captions in the original
+        // fonts; ours measure differently (Track's caption is wider than its
+        // stored box), so a caption is fitted as it would be when set. An
+        // empty label keeps its stored size.
+        if (design.autoSize && !widget->text().isEmpty()) FitToCaption(design.label);
+    }
+}
+
+void SaverWindow::BuildPictures()
+{
+    for (const layout::PictureDesign& design : layout::kPictures) {
+        auto* widget = new BoardControl(this);
+        widget->setObjectName(QString::fromLatin1(design.name));
+        widget->setGeometry(PixelRect(design.rect));
+        widget->setScaledContents(design.stretched);
+        widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        if (design.picture == Picture::AlbumCover) {
+            widget->setScaledContents(true); // the decode already has the box's size
+            widget->setVisible(true);
+        } else {
+            widget->setPixmap(QPixmap::fromImage(LoadArtwork(ArtworkFor(design.picture))));
+            widget->setVisible(false);
+        }
+        pictures_[design.picture] = widget;
+    }
+}
+
+void SaverWindow::StackControls()
+{
+    // raise() puts a child on top, so go from the back to the front.
+    for (auto name = layout::kFrontToBack.rbegin(); name != layout::kFrontToBack.rend(); ++name) {
+        if (auto* child = findChild<QWidget*>(QString::fromLatin1(*name), Qt::FindDirectChildrenOnly)) {
+            child->raise();
+        }
+    }
+}
+
+QLabel* SaverWindow::LabelWidget(Label label) const
+{
+    return labels_.at(label).widget;
+}
+
+QLabel* SaverWindow::PictureWidget(Picture picture) const
+{
+    return pictures_.at(picture);
+}
+
+std::string SaverWindow::Caption(Label label) const
+{
+    return LabelWidget(label)->text().toStdString();
+}
+
+void SaverWindow::SetCaption(Label label, const std::string& text)
+{
+    LabelSlot& slot = labels_.at(label);
+    slot.dirty |= slot.widget->geometry();
+    slot.widget->setText(QString::fromStdString(text));
+    if (slot.autoSize) FitToCaption(label);
+}
+
+void SaverWindow::FitToCaption(Label label)
+{
+    LabelSlot& slot = labels_.at(label);
+    const QFontMetrics metrics(slot.widget->font());
+    const int width = metrics.horizontalAdvance(slot.widget->text());
+    const int height = metrics.height();
+    double left = slot.anchorX;
+    switch (slot.align) {
+    case layout::Align::Right: left = slot.anchorX - width; break;
+    case layout::Align::Centre: left = slot.anchorX - width / 2.0; break;
+    case layout::Align::Left: break;
+    }
+    slot.widget->setGeometry(static_cast<int>(std::lround(left)), slot.widget->y(), width, height);
+}
+
+bool SaverWindow::IsVisible(Label label) const
+{
+    return !LabelWidget(label)->isHidden();
+}
+
+void SaverWindow::SetVisible(Label label, bool visible)
+{
+    LabelWidget(label)->setVisible(visible);
+}
+
+void SaverWindow::RepaintNow(Label label)
+{
+    // Repaint the window over the label's old and new area: a label that
+    // shrank or moved leaves pixels behind that only the window can clear.
+    LabelSlot& slot = labels_.at(label);
+    const QRect area = slot.dirty | slot.widget->geometry();
+    slot.dirty = QRect();
+    if (isVisible()) repaint(area);
+}
+
+bool SaverWindow::IsVisible(Picture picture) const
+{
+    return !PictureWidget(picture)->isHidden();
+}
+
+void SaverWindow::SetVisible(Picture picture, bool visible)
+{
+    PictureWidget(picture)->setVisible(visible);
+}
+
+int SaverWindow::LoadCover(const std::string& path, int widthTwips, int heightTwips)
+{
+    QLabel* cover = PictureWidget(Picture::AlbumCover);
+    const QSize boxPixels(TwipsToPixels(widthTwips), TwipsToPixels(heightTwips));
+    if (path.empty() || boxPixels.isEmpty()) {
+        cover->setPixmap(QPixmap());
+        return 0;
+    }
+    const qreal ratio = devicePixelRatioF();
+    DecodedPicture decoded = DecodePictureScaled(path, boxPixels * ratio);
+    if (decoded.code != 0) return decoded.code;
+    QPixmap pixmap = QPixmap::fromImage(std::move(decoded.image));
+    pixmap.setDevicePixelRatio(ratio);
+    cover->setPixmap(pixmap);
+    return 0;
+}
+
+void SaverWindow::PlaceCover(const CoverPlacement& placement)
+{
+    PictureWidget(Picture::AlbumCover)
+        ->setGeometry(TwipsToPixels(placement.left), TwipsToPixels(placement.top),
+                      TwipsToPixels(placement.width), TwipsToPixels(placement.height));
+}
+
+void SaverWindow::ShowBackdrop()
+{
+    // One per screen: a saver that blanks only the primary screen is a fault.
+    const auto forwardPress = [this] {
+        if (onMouseDown) onMouseDown();
+    };
+    const auto forwardKey = [this] {
+        if (onKeyDown) onKeyDown();
+    };
+    for (QScreen* screen : QGuiApplication::screens()) {
+        auto backdrop = std::make_unique<BackgroundWindow>(screen, forwardPress, forwardKey);
+        backdrop->showFullScreen();
+        backdrops_.push_back(std::move(backdrop));
+    }
+}
+
+int SaverWindow::WidthTwips() const
+{
+    return width() * kTwipsPerPixel;
+}
+
+int SaverWindow::HeightTwips() const
+{
+    return height() * kTwipsPerPixel;
+}
+
+void SaverWindow::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    if (onMouseDown) onMouseDown();
+}
+
+void SaverWindow::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    mousePressEvent(event);
+}
+
+void SaverWindow::keyPressEvent(QKeyEvent* event)
+{
+    event->accept();
+    if (onKeyDown) onKeyDown();
+}
+
+} // namespace wendel

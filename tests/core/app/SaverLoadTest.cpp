@@ -1,0 +1,145 @@
+#include "fakes/FakeSaver.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace wendel {
+namespace {
+
+using testing::FakeSaver;
+using testing::LinkCall;
+
+// A saver over fakes that reads its settings from a real file.
+struct LoadRig {
+    explicit LoadRig(const std::string& settingsText)
+    {
+        testing::WriteBytes(file, settingsText);
+        // The labels the layout shows at start.
+        for (Label label : {Label::Track, Label::Caption_Upnext, Label::NextInfo, Label::NoPLX}) {
+            rig.board.SetVisible(label, true);
+        }
+    }
+    testing::TempFolder dir;
+    std::string file = dir.File("wendelsaver.ini");
+    FakeSaver rig{file};
+};
+
+const char kLook3[] = "Custom Look = 3\r\nOverlap = 2\r\nBackground = ON\r\nDefault Image = /c/d.jpg\r\n";
+
+TEST(SaverLoad, RunsItsTenStepsInOrder)
+{
+    LoadRig load(kLook3);
+    FakeSaver& rig = load.rig;
+    rig.saver.LinkHeard = true; // stale state that loading must reset
+    rig.saver.WantCurrentEntry = false;
+    rig.saver.IsPlaying = true;
+    rig.saver.AlbumNextShown = true;
+
+    // What each link call finds done, to pin every step between its neighbours.
+    std::vector<std::string> seen;
+    rig.link.onOpen = [&](const std::string& device) {
+        seen.push_back("open " + device + (rig.saver.Settings().Overlap == 2000.0f ? " ms" : "") +
+                       (rig.cursor.calls == std::vector<bool>{false} ? " cursor" : "") +
+                       (rig.board.IsVisible(Picture::Header2) ? " look" : "") +
+                       (rig.saver.RevealSpeed == 0.25 ? " speed" : "") +
+                       (rig.board.IsVisible(Label::Caption_Upnext) ? "" : " NoPLX-test"));
+    };
+    rig.link.onSend = [&](const std::string& command) {
+        seen.push_back("send " + command + (rig.board.IsVisible(Label::Caption_Upnext) ? "" : " NoPLX-test"));
+    };
+    rig.saver.FormLoad();
+
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "open plx ms cursor look speed",
+                        "open plxr ms cursor look speed",
+                        "send notify_playing_item[on] NoPLX-test",
+                        "send notify_playing_timecode[on] NoPLX-test",
+                    }));
+    EXPECT_EQ(rig.link.calls, (std::vector<LinkCall>{
+                                  {"OpenDevice", "plx", "type=devtx", 1, 1, 0},
+                                  {"OpenDevice", "plxr", "type=devrx", 1, 1, 0},
+                                  {"SendCommand", "plx", "notify_playing_item[on]"},
+                                  {"SendCommand", "plx", "notify_playing_timecode[on]"},
+                              }));
+    EXPECT_EQ(rig.board.backdropsShown, 1);
+    EXPECT_TRUE(rig.board.IsVisible(Label::NoPLX));
+    EXPECT_EQ(std::make_pair(rig.saver.TxDevice, rig.saver.RxDevice), std::make_pair(std::string("plx"), std::string("plxr")));
+    EXPECT_TRUE(rig.saver.WantCurrentEntry);
+    EXPECT_FALSE(rig.saver.LinkHeard || rig.saver.IsPlaying || rig.saver.AlbumNextShown);
+    EXPECT_EQ(rig.saver.CoverRetryLimit, 5);
+    EXPECT_EQ(rig.saver.Settings().DefaultImage, "/c/d.jpg");
+    EXPECT_TRUE(rig.boxes.shown.empty());
+    EXPECT_EQ(rig.process.exitCalls, 0);
+}
+
+TEST(SaverLoad, MessageDuringTheOpeningsDecidesTheWaitingLabel)
+{
+    LoadRig load(kLook3);
+    FakeSaver& rig = load.rig;
+    rig.link.onOpen = [&](const std::string& device) {
+        if (device == "plxr") rig.link.Deliver("plxr", "playlist_pause[]");
+    };
+    rig.saver.FormLoad();
+    EXPECT_TRUE(rig.saver.LinkHeard);
+    EXPECT_FALSE(rig.board.IsVisible(Label::NoPLX));
+    EXPECT_TRUE(rig.board.IsVisible(Label::Caption_Upnext));
+    EXPECT_EQ(rig.link.Commands(),
+              (std::vector<std::string>{"notify_playing_item[on]", "notify_playing_timecode[on]"}));
+}
+
+TEST(SaverLoad, OnlyExactlyONShowsTheBackdropAndHidesTheCursor)
+{
+    for (const char* value : {"OFF", "", "ONE", "O N"}) {
+        SCOPED_TRACE(value);
+        LoadRig load(std::string("Overlap = 5\r\nBackground = ") + value + "\r\n");
+        load.rig.saver.FormLoad();
+        EXPECT_EQ(load.rig.board.backdropsShown, 0);
+        EXPECT_EQ(load.rig.cursor.calls, std::vector<bool>{true});
+        EXPECT_EQ(load.rig.saver.Settings().Overlap, 5000.0f);
+    }
+}
+
+TEST(SaverLoad, ApplyLookShowsOneHeaderThenOneFooter)
+{
+    const std::pair<int, std::pair<Picture, Picture>> rows[] = {
+        {1, {Picture::DefaultHeader, Picture::DefaultFooter}},
+        {2, {Picture::Header1, Picture::Footer1}},
+        {3, {Picture::Header2, Picture::Footer2}},
+        {4, {Picture::Header3, Picture::Footer3}},
+        {0, {Picture::DefaultHeader, Picture::DefaultFooter}},
+        {5, {Picture::DefaultHeader, Picture::DefaultFooter}},
+        {99, {Picture::DefaultHeader, Picture::DefaultFooter}},
+        {-1, {Picture::DefaultHeader, Picture::DefaultFooter}},
+    };
+    for (const auto& [look, pictures] : rows) {
+        SCOPED_TRACE(look);
+        FakeSaver rig;
+        rig.saver.ApplyLook(look);
+        EXPECT_EQ(rig.board.pictureVisibilityHistory,
+                  (std::vector<std::pair<Picture, bool>>{{pictures.first, true}, {pictures.second, true}}));
+    }
+}
+
+TEST(SaverInput, PressOrKeyEndsWithTheCursorShownOnceAndMovesDoNothing)
+{
+    for (void (WendelSaverMain::*input)() : {&WendelSaverMain::FormMouseDown, &WendelSaverMain::FormKeyDown}) {
+        LoadRig load(kLook3);
+        FakeSaver& rig = load.rig;
+        rig.saver.FormLoad();
+        rig.cursor.calls.clear();
+        rig.link.calls.clear();
+        for (int i = 0; i < 50; ++i) rig.saver.FormMouseMove();
+        EXPECT_EQ(rig.process.exitCalls, 0);
+        (rig.saver.*input)();
+        EXPECT_EQ(rig.cursor.calls, std::vector<bool>{true});
+        EXPECT_EQ(rig.process.exitCalls, 1);
+        EXPECT_TRUE(rig.link.calls.empty()); // the notifications are left on
+    }
+}
+
+} // namespace
+} // namespace wendel
