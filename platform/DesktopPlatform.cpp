@@ -3,6 +3,7 @@
 #include "Paths.h"
 #include "SaverSession.h"
 #include "SetupWindow.h"
+#include "Trivox.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -56,7 +57,8 @@ bool DesktopPlatform::OpenSetupDialog()
 
 bool DesktopPlatform::OpenSaver()
 {
-    saver_ = std::make_unique<SaverSession>(boxes_, process_, SettingsFilePathNative());
+    saver_ = std::make_unique<SaverSession>(boxes_, process_, SettingsFilePathNative(),
+                                           std::make_unique<Trivox>());
     saver_->Open();
     return true;
 }

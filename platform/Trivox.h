@@ -1,0 +1,87 @@
+#pragma once
+
+#include "TrivoxEndpoint.h"
+#include "link/Link.h"
+#include "link/Wire.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <cstddef>
+#include <deque>
+#include <string>
+#include <vector>
+
+class QLocalSocket;
+
+namespace wendel {
+
+// The saver's link to the jukebox over a local socket. Calls never block and
+// never fail: while the jukebox is away the link keeps trying to reach it and
+// holds what it must send. On every connection it first tells the jukebox
+// which devices are open and which notifications are wanted, so a jukebox
+// started late or restarted picks up where the saver is.
+class Trivox final : public QObject, public Link {
+public:
+    static constexpr int kRetryIntervalMs = 500;
+    static constexpr std::size_t kQueueLimit = 64;
+    // Frames delivered per turn of the event loop, so a flood cannot freeze the board.
+    static constexpr int kFramesPerTurn = 64;
+    // What Qt may hold unread; beyond it the jukebox waits, not our memory.
+    static constexpr qint64 kReadBufferBytes = 256 * 1024;
+    // A jukebox that stops reading must not make us hoard commands.
+    static constexpr qint64 kWriteBacklogBytes = 1024 * 1024;
+
+    explicit Trivox(QString endpoint = TrivoxEndpoint(), QObject* parent = nullptr);
+    ~Trivox() override;
+
+    void OpenDevice(const std::string& device, const std::string& type, int a, int b, int c) override;
+    void SendCommand(const std::string& device, const std::string& command) override;
+    void SetMessageHandler(MessageHandler handler) override;
+
+    // For tests and diagnostics.
+    bool IsConnected() const { return connected_; }
+    std::size_t QueuedCommands() const { return queue_.size(); }
+    // Received bytes and frames not yet handed on; stays bounded under any flood.
+    std::size_t HeldBytes() const;
+
+private:
+    struct OpenedDevice {
+        std::string device;
+        std::string type;
+        int a, b, c;
+    };
+    struct Notification {
+        std::string device;
+        std::string name; // the command up to its "[": one entry per notification
+        std::string command;
+    };
+    struct Command {
+        std::string device;
+        std::string command;
+    };
+
+    void Connect();
+    void OnConnected();
+    void OnLost();
+    void Pump();
+    void Write(const std::string& frame);
+    void Remember(const std::string& device, const std::string& command);
+
+    QString endpoint_;
+    QLocalSocket* socket_;
+    QTimer retryTimer_;
+    QTimer pumpTimer_;
+    bool connected_ = false;
+    bool delivering_ = false;
+
+    std::vector<OpenedDevice> opened_;
+    std::vector<Notification> notifications_;
+    std::deque<Command> queue_;
+
+    wire::FrameDecoder decoder_;
+    MessageHandler handler_;
+};
+
+} // namespace wendel

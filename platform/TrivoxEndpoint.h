@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+namespace wendel {
+
+// Where the jukebox listens and the saver's link connects: TRIVOX_ENDPOINT
+// when set, else $XDG_RUNTIME_DIR/trivox.sock, else trivox-<uid>.sock in the
+// temp folder (the local pipe "trivox" on Windows). Only QtCore is used, so
+// the jukebox simulator shares this file.
+QString TrivoxEndpoint();
+
+} // namespace wendel

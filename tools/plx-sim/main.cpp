@@ -1,0 +1,137 @@
+// plx-sim: a small jukebox that plays a playlist on a simulated clock and
+// speaks the saver's link protocol. See docs/plx-sim.md.
+
+#include "PlxServer.h"
+#include "Playlist.h"
+#include "Simulation.h"
+#include "TrivoxEndpoint.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(signalPipe[1], &byte, 1);
+}
+
+int Fail(const QString& message)
+{
+    std::fprintf(stderr, "plx-sim: %s\n", qPrintable(message));
+    return 2;
+}
+
+bool ReadFile(const QString& path, QByteArray& contents, QString& error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = path + QStringLiteral(": ") + file.errorString();
+        return false;
+    }
+    contents = file.readAll();
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("plx-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "A jukebox simulator for WendelSaver. Control verbs on standard input: play, pause, stop, next, prev, quit."));
+    parser.addHelpOption();
+    const QCommandLineOption endpointOption(QStringLiteral("endpoint"),
+                                            QStringLiteral("Socket to listen on (default: as the saver resolves it)."),
+                                            QStringLiteral("path"));
+    const QCommandLineOption playlistOption(QStringLiteral("playlist"), QStringLiteral("Playlist file to play."),
+                                            QStringLiteral("file"));
+    const QCommandLineOption speedOption(QStringLiteral("speed"),
+                                         QStringLiteral("Simulated seconds per real second (default 1)."),
+                                         QStringLiteral("factor"), QStringLiteral("1"));
+    const QCommandLineOption lagOption(QStringLiteral("pointer-lag"),
+                                       QStringLiteral("Milliseconds before the pointer follows a new entry (default 0)."),
+                                       QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption scriptOption(QStringLiteral("script"),
+                                          QStringLiteral("Timed control verbs: lines of SECONDS VERB."),
+                                          QStringLiteral("file"));
+    const QCommandLineOption verboseOption(QStringLiteral("verbose"), QStringLiteral("Log every frame."));
+    const QCommandLineOption stoppedOption(QStringLiteral("stopped"), QStringLiteral("Start stopped, not playing."));
+    const QCommandLineOption loopOption(QStringLiteral("loop"),
+                                        QStringLiteral("Begin again after the last entry instead of stopping."));
+    parser.addOptions({endpointOption, playlistOption, speedOption, lagOption, scriptOption, verboseOption,
+                       stoppedOption, loopOption});
+    parser.process(app);
+
+    if (!parser.positionalArguments().isEmpty())
+        return Fail(QStringLiteral("unexpected argument ") + parser.positionalArguments().first());
+    if (!parser.isSet(playlistOption)) return Fail(QStringLiteral("--playlist FILE is required"));
+
+    plxsim::Options options;
+    bool ok = false;
+    options.speed = parser.value(speedOption).toDouble(&ok);
+    if (!ok || !(options.speed > 0) || options.speed > 1000)
+        return Fail(QStringLiteral("--speed must be a number above 0 and at most 1000"));
+    options.pointerLagMs = parser.value(lagOption).toLongLong(&ok);
+    if (!ok || options.pointerLagMs < 0 || options.pointerLagMs > 3600 * 1000)
+        return Fail(QStringLiteral("--pointer-lag must be a whole number of milliseconds, 0 to 3600000"));
+    options.startPlaying = !parser.isSet(stoppedOption);
+    options.loop = parser.isSet(loopOption);
+
+    QString error;
+    const QString playlistPath = parser.value(playlistOption);
+    QByteArray playlistText;
+    if (!ReadFile(playlistPath, playlistText, error)) return Fail(error);
+    plxsim::Playlist playlist = plxsim::ParsePlaylist(
+        std::string_view(playlistText.constData(), static_cast<std::size_t>(playlistText.size())),
+        QFile::encodeName(QFileInfo(playlistPath).absolutePath()).toStdString());
+    if (!playlist.errors.empty()) {
+        for (const std::string& why : playlist.errors)
+            std::fprintf(stderr, "plx-sim: %s: %s\n", qPrintable(playlistPath), why.c_str());
+        return 2;
+    }
+
+    std::vector<plxsim::ScriptStep> script;
+    if (parser.isSet(scriptOption)) {
+        QByteArray scriptText;
+        if (!ReadFile(parser.value(scriptOption), scriptText, error)) return Fail(error);
+        std::vector<std::string> errors;
+        script = plxsim::ParseScript(
+            std::string_view(scriptText.constData(), static_cast<std::size_t>(scriptText.size())), errors);
+        if (!errors.empty()) {
+            for (const std::string& why : errors)
+                std::fprintf(stderr, "plx-sim: %s: %s\n", qPrintable(parser.value(scriptOption)), why.c_str());
+            return 2;
+        }
+    }
+
+    // A saver that vanishes mid-write must not take the simulator with it.
+    std::signal(SIGPIPE, SIG_IGN);
+    // SIGINT and SIGTERM end the run through the event loop, so the socket file goes too.
+    if (::pipe(signalPipe) != 0) return Fail(QStringLiteral("cannot create a pipe"));
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+
+    plxsim::Simulation simulation(std::move(playlist.entries), options);
+    plxsim::PlxServer server(simulation, parser.isSet(verboseOption));
+    const QString endpoint = parser.isSet(endpointOption) ? parser.value(endpointOption) : wendel::TrivoxEndpoint();
+    if (!server.Listen(endpoint, error)) return Fail(error);
+    server.ReadControlFrom(STDIN_FILENO);
+    server.RunScript(script);
+    return app.exec();
+}
