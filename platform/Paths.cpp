@@ -1,13 +1,12 @@
 #include "Paths.h"
 
+#include "TrivoxEndpoint.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QtGlobal>
 
-#ifndef Q_OS_WIN
-#include <unistd.h>
-#endif
 
 namespace wendel {
 
@@ -55,14 +54,7 @@ void PrepareSettingsFolder()
 
 QString InstanceLockPath()
 {
-    const QString runtimeDir = EnvPath("XDG_RUNTIME_DIR");
-    if (!runtimeDir.isEmpty()) return runtimeDir + QStringLiteral("/wendelsaver.lock");
-#ifdef Q_OS_WIN
-    return QDir::tempPath() + QStringLiteral("/wendelsaver.lock");
-#else
-    // The temp folder is shared by every user: one user's saver must not block another's.
-    return QDir::tempPath() + QStringLiteral("/wendelsaver-%1.lock").arg(getuid());
-#endif
+    return PerUserRuntimePath(QStringLiteral("wendelsaver"), QStringLiteral("lock"));
 }
 
 } // namespace wendel

@@ -16,10 +16,19 @@ QString TrivoxEndpoint()
 #ifdef Q_OS_WIN
     return QStringLiteral("trivox");
 #else
+    return PerUserRuntimePath(QStringLiteral("trivox"), QStringLiteral("sock"));
+#endif
+}
+
+QString PerUserRuntimePath(const QString& stem, const QString& suffix)
+{
     const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtimeDir.isEmpty()) return runtimeDir + QStringLiteral("/trivox.sock");
-    // The temp folder is shared by every user, so the name carries the uid.
-    return QDir::tempPath() + QStringLiteral("/trivox-%1.sock").arg(getuid());
+    if (!runtimeDir.isEmpty()) return runtimeDir + '/' + stem + '.' + suffix;
+#ifdef Q_OS_WIN
+    return QDir::tempPath() + '/' + stem + '.' + suffix;
+#else
+    // The name carries the uid, so one user's file never stands in another's way.
+    return QDir::tempPath() + QStringLiteral("/%1-%2.%3").arg(stem).arg(getuid()).arg(suffix);
 #endif
 }
 

@@ -10,4 +10,8 @@ namespace wendel {
 // the jukebox simulator shares this file.
 QString TrivoxEndpoint();
 
+// $XDG_RUNTIME_DIR/<stem>.<suffix>, else <stem>-<uid>.<suffix> in the temp
+// folder, which every user shares (no uid on Windows).
+QString PerUserRuntimePath(const QString& stem, const QString& suffix);
+
 } // namespace wendel

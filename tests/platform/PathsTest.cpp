@@ -2,6 +2,7 @@
 
 #include "support/TempFolder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QtGlobal>
@@ -10,6 +11,8 @@
 
 #include <filesystem>
 #include <optional>
+
+#include <unistd.h>
 
 namespace wendel {
 namespace {
@@ -74,10 +77,14 @@ TEST(Paths, FolderNamedByTheOverrideIsNotCreated)
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(dir.File("missing"))));
 }
 
-TEST(Paths, LockLivesInTheRuntimeFolder)
+TEST(Paths, LockLivesInTheRuntimeFolderElseAPerUserTempFile)
 {
-    ScopedEnv runtime("XDG_RUNTIME_DIR", QStringLiteral("/run/user/4242"));
-    EXPECT_EQ(InstanceLockPath(), "/run/user/4242/wendelsaver.lock");
+    {
+        ScopedEnv runtime("XDG_RUNTIME_DIR", QStringLiteral("/run/user/4242"));
+        EXPECT_EQ(InstanceLockPath(), "/run/user/4242/wendelsaver.lock");
+    }
+    ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
+    EXPECT_EQ(InstanceLockPath(), QDir::tempPath() + QStringLiteral("/wendelsaver-%1.lock").arg(getuid()));
 }
 
 } // namespace
