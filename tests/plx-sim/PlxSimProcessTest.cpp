@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -204,6 +205,13 @@ TEST_F(PlxSimProcess, ScriptDrivesItAndTerminateEndsItCleanly)
     script.close();
     QProcess& sim = Serve({"--script", dir_.filePath("script")});
     ASSERT_TRUE(WaitUntil([&] { return Output(sim).contains("] stop\n") && Output(sim).contains("] next\n"); }));
+    // Steps never fire before their time, or close steps could swap places.
+    const auto loggedAt = [&](const char* verb) {
+        const QRegularExpression line(QStringLiteral("\\[ *([0-9.]+)\\] %1\n").arg(QLatin1String(verb)));
+        return line.match(Output(sim)).captured(1).toDouble();
+    };
+    EXPECT_GE(loggedAt("stop"), 0.2);
+    EXPECT_GE(loggedAt("next"), 0.3);
     Saver saver(endpoint_);
     saver.Handshake();
     ASSERT_TRUE(saver.WaitFor("MSG\tplxr\tplaying[\"Live\",\"Band\",\"One\",\"0:20\",\"\",\"\",\"1\"]\n"));

@@ -204,7 +204,9 @@ void PlxServer::RunScript(const std::vector<ScriptStep>& steps)
 {
     for (const ScriptStep& step : steps) {
         const std::int64_t wait = std::max<std::int64_t>(0, step.atMs - clock_.elapsed());
-        QTimer::singleShot(static_cast<int>(wait), this, [this, verb = step.verb] { Control(verb); });
+        // A coarse timer may fire up to 5 % early, which reorders close steps.
+        QTimer::singleShot(static_cast<int>(wait), Qt::PreciseTimer, this,
+                           [this, verb = step.verb] { Control(verb); });
     }
 }
 
