@@ -1,5 +1,6 @@
 #include "app/WendelSaverMain.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -39,6 +40,26 @@ void CountedPause(double limit)
     } while (counter < limit);
 }
 
+// A jukebox may send texts far longer than a label can show, and each step
+// lays out and draws the whole caption so far. Beyond kMaxSteps characters
+// the text grows by several characters a step, with fewer steps the longer
+// it is, so that the effect, during which nothing else runs, stays short.
+constexpr std::size_t kMaxSteps = 256;
+constexpr std::size_t kCharactersDrawnBudget = 64 * 1024;
+
+std::size_t StepCount(std::size_t characters)
+{
+    if (characters <= kMaxSteps) return characters;
+    return std::clamp<std::size_t>(kCharactersDrawnBudget / characters, 1, kMaxSteps);
+}
+
+// How many characters show after `step` of `steps`: one more each step for
+// texts up to kMaxSteps characters, evenly spread beyond.
+std::size_t ShownAfter(std::size_t step, std::size_t steps, std::size_t characters)
+{
+    return (step * characters + steps - 1) / steps;
+}
+
 enum class Grow { FromEnd, FromStart };
 
 void Reveal(Board& board, Label label, double limit, Grow grow)
@@ -48,7 +69,9 @@ void Reveal(Board& board, Label label, double limit, Grow grow)
     board.SetVisible(label, true);
     const std::vector<std::size_t> starts = CharacterStarts(text);
     const std::size_t n = starts.size() - 1;
-    for (std::size_t i = 1; i <= n; ++i) {
+    const std::size_t steps = StepCount(n);
+    for (std::size_t step = 1; step <= steps; ++step) {
+        const std::size_t i = ShownAfter(step, steps, n);
         board.SetCaption(label, grow == Grow::FromEnd ? text.substr(starts[n - i])
                                                       : text.substr(0, starts[i]));
         board.RepaintNow(label);
@@ -87,8 +110,9 @@ void WendelSaverMain::EraseAlbumNotice()
     board.SetVisible(Label::AlbumNotice, true);
     const std::vector<std::size_t> starts = CharacterStarts(text);
     const std::size_t n = starts.size() - 1;
-    for (std::size_t i = 1; i <= n; ++i) {
-        board.SetCaption(Label::AlbumNotice, text.substr(0, starts[n - i]));
+    const std::size_t steps = StepCount(n);
+    for (std::size_t step = 1; step <= steps; ++step) {
+        board.SetCaption(Label::AlbumNotice, text.substr(0, starts[n - ShownAfter(step, steps, n)]));
         board.RepaintNow(Label::AlbumNotice);
         CountedPause(limit);
     }

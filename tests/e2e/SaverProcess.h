@@ -23,6 +23,8 @@ public:
 
     bool Started() const { return started_; }
     QStringList Arguments() const { return args_; }
+    // The process id while it runs, for reading /proc; 0 when not running.
+    qint64 Pid() const { return process_.processId(); }
     QString LogPath() const { return logPath_; }
 
     // The exit status once the process has ended by itself; nothing when it

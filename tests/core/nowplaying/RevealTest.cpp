@@ -56,5 +56,37 @@ TEST(Reveal, EachRoutineDrawsItsCaptionSequence)
     }
 }
 
+// A text longer than any label can show must not hold the saver for long:
+// its reveal takes fewer steps the longer it is, growing by whole characters,
+// and still ends on the whole text. Up to 256 characters it is one character
+// a step.
+TEST(Reveal, LongTextsKeepToABoundedNumberOfSteps)
+{
+    const std::pair<std::size_t, std::size_t> lengthAndSteps[] = {
+        {256, 256}, {257, 255}, {1000, 65}, {30000, 2}, {100000, 1}};
+    for (const auto& [length, stepCount] : lengthAndSteps) {
+        SCOPED_TRACE(length);
+        std::string text;
+        for (std::size_t i = 0; i < length; ++i) text += static_cast<char>('a' + i % 26);
+        FakeSaver rig;
+        rig.saver.RevealSpeed = 0.25;
+        rig.board.SetCaption(Label::Track, text);
+        rig.saver.RevealTrack();
+
+        const Captions& steps = rig.board.repaints[Label::Track];
+        ASSERT_EQ(steps.size(), stepCount);
+        EXPECT_EQ(steps.back(), text);
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            EXPECT_EQ(text.compare(length - steps[i].size(), std::string::npos, steps[i]), 0);
+            if (i > 0) {
+                EXPECT_GT(steps[i].size(), steps[i - 1].size());
+            }
+            if (length == 256) {
+                EXPECT_EQ(steps[i].size(), i + 1);
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace wendel

@@ -1,0 +1,90 @@
+#include "JukeboxProcess.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+namespace wendel::e2e {
+
+JukeboxProcess::JukeboxProcess(const QStringList& args, const QProcessEnvironment& env,
+                               const QString& logPath)
+    : logPath_(logPath)
+{
+    DieWithParent(process_);
+    process_.setProcessEnvironment(env);
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.setStandardOutputFile(logPath);
+    // End of input does not end it, so it needs no pipe we would have to feed.
+    process_.setStandardInputFile(QProcess::nullDevice());
+    process_.start(QStringLiteral(PLX_SIM_BIN), args);
+    started_ = process_.waitForStarted(static_cast<int>(Patience(Millis(5000)).count()));
+}
+
+JukeboxProcess::~JukeboxProcess()
+{
+    if (process_.state() == QProcess::NotRunning) return;
+    // A polite end removes its socket file.
+    process_.terminate();
+    if (!process_.waitForFinished(static_cast<int>(Patience(Millis(2000)).count()))) KillHard();
+}
+
+bool JukeboxProcess::IsRunning()
+{
+    return started_ && process_.state() != QProcess::NotRunning &&
+           !process_.waitForFinished(0);
+}
+
+std::optional<int> JukeboxProcess::Stop()
+{
+    if (!IsRunning()) return std::nullopt;
+    process_.terminate();
+    if (!process_.waitForFinished(static_cast<int>(Patience(Millis(2000)).count()))) {
+        KillHard();
+        return std::nullopt;
+    }
+    if (process_.exitStatus() != QProcess::NormalExit) return std::nullopt;
+    return process_.exitCode();
+}
+
+void JukeboxProcess::KillHard()
+{
+    if (process_.state() == QProcess::NotRunning) return;
+    process_.kill();
+    process_.waitForFinished(5000);
+}
+
+QString JukeboxProcess::Log() const
+{
+    QFile file(logPath_);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+bool JukeboxProcess::WaitForLog(const QString& text, Millis timeout) const
+{
+    return PollUntil(timeout, [&] { return Log().contains(text); });
+}
+
+QStringList JukeboxProcess::Frames(int connection, QChar direction) const
+{
+    // "[    0.413] #1 < OPEN<TAB>plx<TAB>type=devtx<TAB>1<TAB>1<TAB>0"
+    static const QRegularExpression line(QStringLiteral(R"(^\[\s*\d+\.\d+\] #(\d+) ([<>]) (.*)$)"));
+    QStringList frames;
+    for (const QString& entry : Log().split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch match = line.match(entry);
+        if (match.hasMatch() && match.captured(1).toInt() == connection &&
+            match.captured(2) == QString(direction)) {
+            frames << match.captured(3);
+        }
+    }
+    return frames;
+}
+
+QString JukeboxProcess::Describe()
+{
+    if (!started_) return QStringLiteral("never started: ") + process_.errorString();
+    if (IsRunning()) return QStringLiteral("running");
+    if (process_.exitStatus() != QProcess::NormalExit) return QStringLiteral("killed or crashed");
+    return QStringLiteral("exit %1").arg(process_.exitCode());
+}
+
+} // namespace wendel::e2e

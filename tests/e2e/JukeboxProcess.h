@@ -1,0 +1,47 @@
+#pragma once
+
+#include "Waiting.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace wendel::e2e {
+
+// One run of plx-sim. Its log goes to a file that the test reads while it
+// runs; it is stopped when the object goes, so a failed assertion never
+// leaves it listening.
+class JukeboxProcess {
+public:
+    JukeboxProcess(const QStringList& args, const QProcessEnvironment& env, const QString& logPath);
+    ~JukeboxProcess();
+    JukeboxProcess(const JukeboxProcess&) = delete;
+    JukeboxProcess& operator=(const JukeboxProcess&) = delete;
+
+    bool Started() const { return started_; }
+    bool IsRunning();
+    // SIGTERM, as a user's Ctrl+C; its exit code, or nothing when it had
+    // already ended, did not end in time or crashed.
+    std::optional<int> Stop();
+    // SIGKILL: no clean-up runs and the socket file stays behind.
+    void KillHard();
+
+    QString Log() const;
+    // True once the log holds `text`.
+    bool WaitForLog(const QString& text, Millis timeout) const;
+    // The frames that --verbose logged for connection `connection` in one
+    // direction ('<' received, '>' sent), in order, exactly as on the wire
+    // without their LF.
+    QStringList Frames(int connection, QChar direction) const;
+    QString Describe();
+
+private:
+    QProcess process_;
+    QString logPath_;
+    bool started_ = false;
+};
+
+} // namespace wendel::e2e
