@@ -13,6 +13,7 @@
 // The settings come from WENDELSAVER_INI; the caller makes that file.
 
 #include "BenchClock.h"
+#include "FirstPaint.h"
 
 #include "DesktopPlatform.h"
 #include "SaverSession.h"
@@ -38,27 +39,6 @@
 namespace {
 
 using namespace wendel;
-
-// As in minimal_window: reports on the loop's pass after the board's first
-// paint event, when the paint has been flushed to the screen.
-class FirstBoardPaint final : public QObject {
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (!seen_ && event->type() == QEvent::Paint && qobject_cast<SaverWindow*>(watched) != nullptr) {
-            seen_ = true;
-            QTimer::singleShot(0, [] {
-                std::printf("first_paint_ms %.3f\npeak_rss_kb %ld\n", bench::MsSinceExec(), bench::PeakRssKb());
-                std::fflush(stdout);
-                QCoreApplication::quit();
-            });
-        }
-        return false;
-    }
-
-private:
-    bool seen_ = false;
-};
 
 // A link that the benchmark speaks through: whatever the saver sends is
 // dropped, and Deliver raises MessageArrived.
@@ -101,7 +81,8 @@ void Settle(int ms)
 int FirstPaint(QApplication& app)
 {
     DesktopPlatform platform;
-    FirstBoardPaint filter;
+    bench::FirstPaintReporter filter(
+        [](QObject* watched) { return qobject_cast<SaverWindow*>(watched) != nullptr; });
     app.installEventFilter(&filter);
     if (!RunStartup("/s", platform, platform.Boxes())) {
         std::fprintf(stderr, "board_bench: the saver did not start (another instance?)\n");

@@ -8,6 +8,7 @@
 //                                prints the median ms
 
 #include "BenchClock.h"
+#include "FirstPaint.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -20,35 +21,6 @@
 #include <cstring>
 #include <vector>
 
-namespace {
-
-// Reports once the first paint of the watched window has been drawn and
-// flushed: the zero timer runs on the loop's next pass, after the flush.
-class FirstPaint final : public QObject {
-public:
-    explicit FirstPaint(QObject* window) : window_(window) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (!seen_ && watched == window_ && event->type() == QEvent::Paint) {
-            seen_ = true;
-            QTimer::singleShot(0, [] {
-                std::printf("first_paint_ms %.3f\npeak_rss_kb %ld\n", bench::MsSinceExec(), bench::PeakRssKb());
-                std::fflush(stdout);
-                QCoreApplication::quit();
-            });
-        }
-        return false;
-    }
-
-private:
-    QObject* window_;
-    bool seen_ = false;
-};
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -57,7 +29,7 @@ int main(int argc, char** argv)
     window.resize(640, 480);
 
     if (std::strcmp(mode, "first-paint") == 0) {
-        FirstPaint filter(&window);
+        bench::FirstPaintReporter filter([&window](QObject* watched) { return watched == &window; });
         app.installEventFilter(&filter);
         window.show();
         return app.exec();

@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include "EventLoopWait.h"
+
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -26,19 +28,9 @@ using Lines = std::vector<std::string>;
 const Lines kHandshake = {"OPEN\tplx\ttype=devtx\t1\t1\t0", "OPEN\tplxr\ttype=devrx\t1\t1\t0",
                           "SEND\tplx\tnotify_playing_item[on]", "SEND\tplx\tnotify_playing_timecode[on]"};
 
-// Runs the event loop until done() or ms pass; unlike QTest::qWaitFor it does
-// not sleep between turns, so a link that needs many turns is not slowed.
 bool WaitUntil(const std::function<bool()>& done, int ms = 3000)
 {
-    QElapsedTimer clock;
-    clock.start();
-    QTimer wake;
-    wake.start(10);
-    while (!done()) {
-        if (clock.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
+    return wendel::testing::WaitUntil(done, ms);
 }
 
 class TrivoxTest : public ::testing::Test {

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "EventLoopWait.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -27,15 +29,7 @@ namespace {
 
 bool WaitUntil(const std::function<bool()>& done, int ms = 5000)
 {
-    QElapsedTimer clock;
-    clock.start();
-    QTimer wake;
-    wake.start(10);
-    while (!done()) {
-        if (clock.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
+    return wendel::testing::WaitUntil(done, ms);
 }
 
 // What plx-sim sees as a saver: a socket that sends frames and keeps the lines it gets.
