@@ -1,0 +1,247 @@
+#include "desktop/SaverDesktop.h"
+#include "fakes/FakeDesktop.h"
+#include "fakes/FakeSaverPorts.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace wendel {
+namespace {
+
+using Log = std::vector<std::string>;
+
+constexpr int kBoardWidth = 641;
+constexpr int kBoardHeight = 481;
+
+const ScreenInfo kLeft{1, {0, 0, 1024, 768}};
+const ScreenInfo kRight{2, {1024, 0, 1280, 1024}};
+const ScreenInfo kBelow{3, {0, 768, 800, 600}};
+
+struct Rig {
+    testing::FakeDesktop desktop;
+    testing::FakeTimer grabTimer;
+    testing::FakeDiagnostics diagnostics;
+    std::unique_ptr<SaverDesktop> saver;
+
+    void Make() { saver = std::make_unique<SaverDesktop>(DesktopPorts{desktop, grabTimer, diagnostics}, kBoardWidth, kBoardHeight); }
+    void Start(bool background)
+    {
+        Make();
+        if (background) saver->ShowBackdrops();
+        saver->ShowBoard();
+    }
+    // Fires the grab timer while it is armed, at most `limit` times.
+    int RunGrabTimer(int limit = 100)
+    {
+        int ticks = 0;
+        while (grabTimer.enabled && grabTimer.interval > 0 && ticks < limit) {
+            ++ticks;
+            saver->GrabTimerTick();
+        }
+        return ticks;
+    }
+};
+
+struct StartRow {
+    const char* name;
+    std::vector<ScreenInfo> screens;
+    ScreenKey primary;
+    bool background;
+    std::optional<PixelRect> foreign;
+    Log expected;
+};
+
+TEST(SaverDesktop, SurfacesAndBoardAtStart)
+{
+    const StartRow rows[] = {
+        {"one screen, background on", {kLeft}, 1, true, {},
+         {"backdrop 1 0,0 1024x768", "board backdrop 1 191,143", "grab"}},
+        {"board inside the primary, which is not the first", {kLeft, kRight}, 2, true, {},
+         {"backdrop 1 0,0 1024x768", "backdrop 2 1024,0 1280x1024", "board backdrop 2 319,271", "grab"}},
+        {"three screens", {kLeft, kRight, kBelow}, 3, true, {},
+         {"backdrop 1 0,0 1024x768", "backdrop 2 1024,0 1280x1024", "backdrop 3 0,768 800x600",
+          "board backdrop 3 79,59", "grab"}},
+        {"background off: the board alone, in desktop coordinates", {kLeft, kRight}, 2, false, {},
+         {"board own 2 1343,271", "grab"}},
+        {"a screen smaller than the board cuts it evenly", {{1, {0, 0, 600, 400}}}, 1, false, {},
+         {"board own 1 -20,-40", "grab"}},
+        {"an unknown primary counts as the first screen", {kRight, kLeft}, 99, true, {},
+         {"backdrop 2 1024,0 1280x1024", "backdrop 1 0,0 1024x768", "board backdrop 2 319,271", "grab"}},
+        {"no screen at all: nothing to place", {}, 1, true, {}, {}},
+        {"a foreign window: the board in it, no backdrop and no grab", {kLeft}, 1, true,
+         PixelRect{0, 0, 800, 600}, {"board foreign 0 79,59"}},
+        {"a foreign window with background off", {kLeft}, 1, false, PixelRect{5, 5, 641, 481},
+         {"board foreign 0 0,0"}},
+    };
+    for (const StartRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        rig.desktop.screens = row.screens;
+        rig.desktop.primary = row.primary;
+        rig.desktop.foreign = row.foreign;
+        rig.Start(row.background);
+        EXPECT_EQ(rig.desktop.log, row.expected);
+        EXPECT_EQ(rig.saver->Hosted(), row.foreign.has_value());
+        EXPECT_TRUE(rig.diagnostics.lines.empty());
+    }
+}
+
+struct ChangeRow {
+    const char* name;
+    bool background;
+    std::function<void(testing::FakeDesktop&)> change;
+    Log expected;
+};
+
+TEST(SaverDesktop, ScreensThatComeAndGo)
+{
+    const ChangeRow rows[] = {
+        {"a screen added gets its backdrop", true,
+         [](auto& d) { d.screens.push_back(kBelow); }, {"backdrop 3 0,768 800x600"}},
+        {"a screen removed loses it", true,
+         [](auto& d) { d.screens.pop_back(); }, {"remove 2"}},
+        {"a new primary takes the board and the keyboard", true,
+         [](auto& d) { d.primary = 2; }, {"board backdrop 2 319,271", "grab"}},
+        {"the primary removed: the board moves out before its backdrop goes", true,
+         [](auto& d) { d.screens.erase(d.screens.begin()); d.primary = 2; },
+         {"board backdrop 2 319,271", "remove 1", "grab"}},
+        {"the primary resized: its backdrop refits, the board recentres", true,
+         [](auto& d) { d.screens[0].area = {0, 0, 1920, 1080}; },
+         {"backdrop 1 0,0 1920x1080", "board backdrop 1 639,299"}},
+        {"a screen moved", true,
+         [](auto& d) { d.screens[1].area.x = 2000; }, {"backdrop 2 2000,0 1280x1024"}},
+        {"nothing changed", true, [](auto&) {}, {}},
+        {"background off: a new primary moves the board window", false,
+         [](auto& d) { d.primary = 2; }, {"board own 2 1343,271"}},
+        {"background off: a screen added changes nothing", false,
+         [](auto& d) { d.screens.push_back(kBelow); }, {}},
+        {"every screen gone: the surfaces stay until one comes back", true,
+         [](auto& d) { d.screens.clear(); }, {}},
+        {"every screen replaced by a new one", true,
+         [](auto& d) { d.screens = {kBelow}; d.primary = 3; },
+         {"backdrop 3 0,768 800x600", "board backdrop 3 79,59", "remove 1", "remove 2", "grab"}},
+    };
+    for (const ChangeRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        rig.desktop.screens = {kLeft, kRight};
+        rig.desktop.primary = 1;
+        rig.Start(row.background);
+        rig.desktop.log.clear();
+        row.change(rig.desktop);
+        rig.saver->ScreensChanged();
+        EXPECT_EQ(rig.desktop.log, row.expected);
+    }
+}
+
+TEST(SaverDesktop, NoScreenAtFirstThenOne)
+{
+    Rig rig;
+    rig.Start(true);
+    EXPECT_TRUE(rig.desktop.log.empty());
+    rig.desktop.screens = {kBelow};
+    rig.desktop.primary = 3;
+    rig.saver->ScreensChanged();
+    EXPECT_EQ(rig.desktop.log, (Log{"backdrop 3 0,768 800x600", "board backdrop 3 79,59", "grab"}));
+}
+
+TEST(SaverDesktop, AForeignWindowIgnoresScreens)
+{
+    Rig rig;
+    rig.desktop.screens = {kLeft};
+    rig.desktop.foreign = PixelRect{0, 0, 800, 600};
+    rig.Start(true);
+    rig.desktop.log.clear();
+    rig.desktop.screens.push_back(kRight);
+    rig.desktop.primary = 2;
+    rig.saver->ScreensChanged();
+    rig.saver->End();
+    EXPECT_TRUE(rig.desktop.log.empty());
+}
+
+const std::string kHeld =
+    "wendelsaver: another program holds the keyboard; trying again for 3 seconds";
+const std::string kRefused = "wendelsaver: the keyboard cannot be grabbed; trying again for 3 seconds";
+const std::string kGaveUp =
+    "wendelsaver: could not grab the keyboard; keys reach the saver only while it has the focus";
+const std::string kGrabbed = "wendelsaver: keyboard grabbed";
+
+struct GrabRow {
+    const char* name;
+    std::deque<GrabResult> answers;
+    GrabResult then;
+    int grabs;
+    Log notes;
+    bool grabbedAtEnd;
+};
+
+TEST(SaverDesktop, KeyboardGrabRetries)
+{
+    using G = GrabResult;
+    const GrabRow rows[] = {
+        {"at once", {}, G::Grabbed, 1, {}, true},
+        {"the window still on its way: quiet retries", {G::NotViewable, G::NotViewable}, G::Grabbed,
+         3, {}, true},
+        {"held, then free", {G::HeldElsewhere, G::HeldElsewhere, G::NotViewable}, G::Grabbed, 4,
+         {kHeld, kGrabbed}, true},
+        {"held for good: a first try and 30 retries, then it says so and stops", {},
+         G::HeldElsewhere, 31, {kHeld, kGaveUp}, false},
+        {"refused for good", {}, G::Refused, 31, {kRefused, kGaveUp}, false},
+        {"never viewable", {}, G::NotViewable, 31, {kGaveUp}, false},
+        {"free on the last retry", std::deque<G>(30, G::HeldElsewhere), G::Grabbed, 31,
+         {kHeld, kGrabbed}, true},
+        {"no grabs on this window system", {}, G::Unsupported, 1, {}, false},
+    };
+    for (const GrabRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        rig.desktop.screens = {kLeft};
+        rig.desktop.primary = 1;
+        rig.desktop.grabAnswers = row.answers;
+        rig.desktop.grabAnswer = row.then;
+        rig.Start(true);
+        rig.RunGrabTimer();
+        EXPECT_FALSE(rig.grabTimer.enabled);
+        for (int interval : rig.grabTimer.armedIntervals) EXPECT_EQ(interval, SaverDesktop::kGrabRetryMs);
+        EXPECT_EQ(std::count(rig.desktop.log.begin(), rig.desktop.log.end(), "grab"), row.grabs);
+        EXPECT_EQ(rig.diagnostics.lines, row.notes);
+        rig.desktop.log.clear();
+        rig.saver->End();
+        EXPECT_EQ(rig.desktop.log, row.grabbedAtEnd ? Log{"release"} : Log{});
+    }
+}
+
+TEST(SaverDesktop, EndingWhileRetryingStopsTheRetries)
+{
+    Rig rig;
+    rig.desktop.screens = {kLeft};
+    rig.desktop.grabAnswer = GrabResult::HeldElsewhere;
+    rig.Start(false);
+    ASSERT_TRUE(rig.grabTimer.enabled);
+    rig.saver->End();
+    EXPECT_FALSE(rig.grabTimer.enabled);
+    EXPECT_EQ(rig.desktop.log, (Log{"board own 1 191,143", "grab"}));
+}
+
+TEST(SaverDesktop, WindowIdsFromXscreensaver)
+{
+    const struct {
+        const char* text;
+        std::optional<unsigned long> id;
+    } rows[] = {
+        {"0x1a00005", 0x1a00005},  {"0X1A00005", 0x1a00005}, {"27262981", 27262981},
+        {"0x1FFFFFFF", 0x1FFFFFFF}, {"0x20000000", {}},      {"0", {}},
+        {"0x0", {}},               {"", {}},                 {"0x", {}},
+        {"12ab", {}},              {" 123", {}},             {"123 ", {}},
+        {"-5", {}},                {"0x1a0000g", {}},        {"99999999999999999999", {}},
+        {"0x00000000000000001", {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(ParseWindowId(row.text), row.id);
+    }
+}
+
+} // namespace
+} // namespace wendel
