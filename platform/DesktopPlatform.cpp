@@ -4,11 +4,15 @@
 #include "SaverSession.h"
 #include "SetupWindow.h"
 #include "Trivox.h"
+#include "desktop/SaverDesktop.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStringList>
+
+#include <cstdio>
+#include <optional>
 
 namespace wendel {
 
@@ -23,10 +27,32 @@ void CentreOnPrimaryScreen(QWidget& window)
     }
 }
 
+// xscreensaver names the window its hacks draw into; only X11 has one.
+WId ForeignWindowFromEnvironment()
+{
+    const QByteArray text = qgetenv("XSCREENSAVER_WINDOW");
+    if (text.isEmpty() || QGuiApplication::platformName() != QLatin1String("xcb")) return 0;
+    if (const std::optional<unsigned long> id = ParseWindowId(text.toStdString())) return *id;
+    std::fprintf(stderr, "wendelsaver: XSCREENSAVER_WINDOW=%s is not a window id; using our own windows\n",
+                 text.constData());
+    return 0;
+}
+
 } // namespace
 
 DesktopPlatform::DesktopPlatform()
-    : lock_(InstanceLockPath()), process_([this] { lock_.unlock(); })
+    : lock_(InstanceLockPath()),
+      process_([this] {
+          if (saver_) saver_->End();
+          lock_.unlock();
+      }),
+      signals_([this] {
+          if (saver_) {
+              saver_->Saver().EndSaver();
+          } else {
+              process_.Exit(0);
+          }
+      })
 {
 }
 
@@ -58,7 +84,7 @@ bool DesktopPlatform::OpenSetupDialog()
 bool DesktopPlatform::OpenSaver()
 {
     saver_ = std::make_unique<SaverSession>(boxes_, process_, SettingsFilePathNative(),
-                                           std::make_unique<Trivox>());
+                                           std::make_unique<Trivox>(), ForeignWindowFromEnvironment());
     saver_->Open();
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "QtMessageBoxes.h"
 #include "QtSystem.h"
+#include "TerminationSignals.h"
 #include "app/Startup.h"
 
 #include <QLockFile>
@@ -34,6 +35,8 @@ private:
     QtMessageBoxes boxes_;
     QtClock clock_;
     QtProcessControl process_;
+    // SIGTERM and SIGHUP end the program as EndSaver does.
+    TerminationSignals signals_;
     std::unique_ptr<SetupWindow> setupWindow_;
     std::unique_ptr<SaverSession> saver_;
 };

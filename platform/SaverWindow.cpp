@@ -1,7 +1,6 @@
 #include "SaverWindow.h"
 
 #include "Artwork.h"
-#include "BackgroundWindow.h"
 #include "QtPictureLoader.h"
 #include "display/BoardLayout.h"
 
@@ -281,18 +280,7 @@ void SaverWindow::PlaceCover(const CoverPlacement& placement)
 
 void SaverWindow::ShowBackdrop()
 {
-    // One per screen: a saver that blanks only the primary screen is a fault.
-    const auto forwardPress = [this] {
-        if (onMouseDown) onMouseDown();
-    };
-    const auto forwardKey = [this] {
-        if (onKeyDown) onKeyDown();
-    };
-    for (QScreen* screen : QGuiApplication::screens()) {
-        auto backdrop = std::make_unique<BackgroundWindow>(screen, forwardPress, forwardKey);
-        backdrop->showFullScreen();
-        backdrops_.push_back(std::move(backdrop));
-    }
+    if (onShowBackdrop) onShowBackdrop();
 }
 
 int SaverWindow::WidthTwips() const

@@ -15,8 +15,6 @@ class QLabel;
 
 namespace wendel {
 
-class BackgroundWindow;
-
 // The saver window "WendelSaver": every label and picture of the board as a
 // child named by its design name. It draws and forwards input; the behaviour
 // lives in WendelSaverMain. Presses on the bare surface and keys reach the
@@ -30,6 +28,8 @@ public:
     // Form_MouseDown and Form_KeyDown, of this window and of every backdrop.
     std::function<void()> onMouseDown;
     std::function<void()> onKeyDown;
+    // The backdrops are the desktop's; ShowBackdrop hands over to it.
+    std::function<void()> onShowBackdrop;
 
     std::string Caption(Label label) const override;
     void SetCaption(Label label, const std::string& text) override;
@@ -46,7 +46,6 @@ public:
 
     QLabel* LabelWidget(Label label) const;
     QLabel* PictureWidget(Picture picture) const;
-    const std::vector<std::unique_ptr<BackgroundWindow>>& Backdrops() const { return backdrops_; }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -68,7 +67,6 @@ private:
     };
     std::map<Label, LabelSlot> labels_;
     std::map<Picture, QLabel*> pictures_;
-    std::vector<std::unique_ptr<BackgroundWindow>> backdrops_;
 };
 
 } // namespace wendel

@@ -122,6 +122,11 @@ void SaverDesktop::StartGrab()
     TryGrab();
 }
 
+void SaverDesktop::KeyboardMayBeLost()
+{
+    if (boardShown_ && !hosted_ && placement_) StartGrab();
+}
+
 void SaverDesktop::GrabTimerTick()
 {
     TryGrab();

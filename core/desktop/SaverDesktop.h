@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ports/Cursor.h"
 #include "ports/Desktop.h"
 #include "ports/Timer.h"
 
@@ -37,6 +38,9 @@ public:
     // A screen was added, removed or changed, or the primary one changed.
     void ScreensChanged();
     void GrabTimerTick();
+    // The window holding the board was mapped again, or the window system
+    // said the grab ended: the grab is taken afresh.
+    void KeyboardMayBeLost();
     // The saver ends: the keyboard goes back.
     void End();
 
@@ -66,6 +70,13 @@ private:
     bool grabbed_ = false;
     bool toldHeld_ = false;
     int grabTries_ = 0;
+};
+
+// The cursor of a saver inside another program's window: that program's to
+// show or hide, never ours.
+class UnownedCursor final : public Cursor {
+public:
+    void Show(bool) override {}
 };
 
 // The window id in XSCREENSAVER_WINDOW: decimal or 0x-prefixed hexadecimal,

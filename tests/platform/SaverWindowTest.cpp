@@ -1,6 +1,8 @@
-#include "BackgroundWindow.h"
 #include "QtSaverPorts.h"
+#include "SaverSession.h"
 #include "SaverWindow.h"
+#include "fakes/FakeMessageBoxes.h"
+#include "fakes/FakeProcess.h"
 #include "support/TempFolder.h"
 
 #include <QFontInfo>
@@ -222,26 +224,39 @@ TEST(SaverWindowScreens, DISABLED_BackdropOnEachOfTwoScreens)
 {
     const QList<QScreen*> screens = QGuiApplication::screens();
     ASSERT_EQ(screens.size(), 2);
-    SaverWindow window;
+    QScreen* primary = QGuiApplication::primaryScreen();
+    testing::TempFolder dir;
+    const std::string ini = dir.File("wendelsaver.ini");
+    testing::WriteBytes(ini, "Background = ON\r\n");
+    testing::FakeMessageBoxes boxes;
+    testing::FakeProcess process;
+    SaverSession session(boxes, process, ini);
+    session.Open();
+
+    const auto& backdrops = session.Desktop().Backdrops();
+    ASSERT_EQ(backdrops.size(), 2u);
+    QWindow* boardHost = session.Window().windowHandle()->parent();
     int presses = 0;
-    int keys = 0;
-    window.onMouseDown = [&] { ++presses; };
-    window.onKeyDown = [&] { ++keys; };
-    window.ShowBackdrop();
-    ASSERT_EQ(window.Backdrops().size(), 2u);
-    for (int i = 0; i < 2; ++i) {
-        BackgroundWindow& backdrop = *window.Backdrops()[static_cast<std::size_t>(i)];
-        EXPECT_EQ(backdrop.screen(), screens[i]);
-        EXPECT_EQ(backdrop.geometry(), screens[i]->geometry());
-        EXPECT_TRUE(backdrop.windowFlags() & Qt::FramelessWindowHint);
-        EXPECT_EQ(backdrop.windowFlags() & Qt::WindowType_Mask, Qt::Tool); // out of the task bar
-        EXPECT_EQ(backdrop.grab().toImage().pixelColor(100, 100), QColor(Qt::black));
-        QTest::mouseMove(&backdrop, {10, 10});
-        QTest::mousePress(&backdrop, Qt::LeftButton, {}, {5, 5});
-        QTest::keyClick(&backdrop, Qt::Key_Space);
+    for (const auto& [key, backdrop] : backdrops) {
+        SCOPED_TRACE(backdrop->screen()->name().toStdString());
+        EXPECT_EQ(backdrop->geometry(), backdrop->screen()->geometry());
+        EXPECT_TRUE(backdrop->flags() & Qt::FramelessWindowHint);
+        EXPECT_TRUE(backdrop->flags() & Qt::WindowStaysOnTopHint);
+        EXPECT_EQ(backdrop->windowState(), Qt::WindowFullScreen);
+        EXPECT_EQ(backdrop->objectName(), "WendelSaverBackground");
+        // The board is drawn inside the primary screen's backdrop only.
+        EXPECT_EQ(boardHost == backdrop.get(), backdrop->screen() == primary);
+        QTest::mouseMove(backdrop.get(), {10, 10});
+        EXPECT_EQ(process.exitCalls, presses);
+        QTest::mouseClick(backdrop.get(), Qt::LeftButton, {}, {5, 5});
+        EXPECT_EQ(process.exitCalls, ++presses);
+        QTest::keyClick(backdrop.get(), Qt::Key_Space);
+        EXPECT_EQ(process.exitCalls, ++presses);
     }
-    EXPECT_EQ(presses, 2);
-    EXPECT_EQ(keys, 2);
+    // Centred in the primary, in its backdrop's coordinates.
+    const QSize room = primary->geometry().size() - QSize(641, 481);
+    EXPECT_EQ(session.Window().pos(), QPoint(room.width() / 2, room.height() / 2));
+    EXPECT_EQ(session.Window().size(), QSize(641, 481));
 }
 
 TEST(SaverWindowScreens, BackdropCoversEveryScreen)

@@ -212,6 +212,26 @@ TEST(SaverDesktop, KeyboardGrabRetries)
     }
 }
 
+TEST(SaverDesktop, AGrabLostIsTakenAgain)
+{
+    for (const bool hosted : {false, true}) {
+        SCOPED_TRACE(hosted ? "hosted" : "own windows");
+        Rig rig;
+        rig.desktop.screens = {kLeft};
+        rig.desktop.primary = 1;
+        if (hosted) rig.desktop.foreign = PixelRect{0, 0, 800, 600};
+        rig.Make();
+        rig.saver->KeyboardMayBeLost(); // before the board is shown: nothing to grab for
+        rig.saver->ShowBoard();
+        rig.desktop.log.clear();
+        rig.desktop.grabAnswers = {GrabResult::NotViewable};
+        rig.saver->KeyboardMayBeLost();
+        rig.RunGrabTimer();
+        EXPECT_EQ(rig.desktop.log, hosted ? Log{} : (Log{"grab", "grab"}));
+        EXPECT_TRUE(rig.diagnostics.lines.empty());
+    }
+}
+
 TEST(SaverDesktop, EndingWhileRetryingStopsTheRetries)
 {
     Rig rig;

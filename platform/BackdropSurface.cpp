@@ -1,0 +1,76 @@
+#include "BackdropSurface.h"
+
+#include "X11Windows.h"
+
+#include <QBackingStore>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+
+#include <utility>
+
+namespace wendel {
+
+BackdropSurface::BackdropSurface(QScreen* screen, std::function<void()> onMouseDown,
+                                 std::function<void()> onKeyDown)
+    : QWindow(screen), onMouseDown_(std::move(onMouseDown)), onKeyDown_(std::move(onKeyDown))
+{
+    setObjectName(QStringLiteral("WendelSaverBackground"));
+    setTitle(QStringLiteral("Form1"));
+    setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setSurfaceType(QSurface::RasterSurface);
+    create();
+    if (x11::Available()) {
+        x11::SetBlackBackground(winId());
+        x11::MarkSaverWindow(winId(), true);
+    } else {
+        // A surface with no buffer is never shown on Wayland: paint it.
+        backingStore_ = std::make_unique<QBackingStore>(this);
+    }
+}
+
+BackdropSurface::~BackdropSurface() = default;
+
+void BackdropSurface::ShowOver(const QRect& area)
+{
+    setGeometry(area);
+    showFullScreen();
+}
+
+void BackdropSurface::exposeEvent(QExposeEvent*)
+{
+    if (backingStore_ && isExposed()) PaintBlack();
+}
+
+void BackdropSurface::PaintBlack()
+{
+    const QRect area(QPoint(0, 0), size());
+    backingStore_->resize(size());
+    backingStore_->beginPaint(area);
+    {
+        QPainter painter(backingStore_->paintDevice());
+        painter.fillRect(area, Qt::black);
+    }
+    backingStore_->endPaint();
+    backingStore_->flush(area);
+}
+
+void BackdropSurface::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    if (onMouseDown_) onMouseDown_();
+}
+
+void BackdropSurface::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    mousePressEvent(event);
+}
+
+void BackdropSurface::keyPressEvent(QKeyEvent* event)
+{
+    event->accept();
+    if (onKeyDown_) onKeyDown_();
+}
+
+} // namespace wendel

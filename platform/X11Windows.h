@@ -1,0 +1,47 @@
+#pragma once
+
+#include "ports/Desktop.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QRect>
+#include <QWindow>
+
+#include <functional>
+#include <optional>
+
+// The X11 means for what Qt does not offer: the window background pixel,
+// window-manager states set before mapping, the keyboard grab, and asking
+// about a window another program made. Everything here is a no-op (or says
+// "unsupported") on any other window system.
+namespace wendel::x11 {
+
+bool Available();
+
+// The server fills the window with black wherever it is exposed; Qt never
+// paints it, so no client-side buffer holds the black.
+void SetBlackBackground(WId window);
+// Before the first map: above every other window, no task-bar or pager
+// entry, and full screen when asked.
+void MarkSaverWindow(WId window, bool fullScreen);
+
+GrabResult GrabKeyboard(WId window);
+void UngrabKeyboard();
+
+// Watches Qt's X events for what can end a keyboard grab unasked: the
+// holding window mapped anew (a window manager that reparents unmaps it
+// first) or the server reporting the grab's end.
+class GrabWatch final : public QAbstractNativeEventFilter {
+public:
+    GrabWatch(std::function<WId()> holder, std::function<void()> onMaybeLost);
+    ~GrabWatch() override;
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    std::function<WId()> holder_;
+    std::function<void()> onMaybeLost_;
+};
+
+// The size of another program's window; nothing when it does not exist.
+std::optional<QRect> ForeignGeometry(WId window);
+
+} // namespace wendel::x11
