@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlatformSurfaceEvent>
 #include <QScreen>
 
 #include <utility>
@@ -20,14 +21,28 @@ BackdropSurface::BackdropSurface(QScreen* screen, std::function<void()> onMouseD
     setTitle(QStringLiteral("Form1"));
     setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setSurfaceType(QSurface::RasterSurface);
+    // A surface with no buffer is never shown on Wayland: paint it there.
+    if (!x11::Available()) backingStore_ = std::make_unique<QBackingStore>(this);
     create();
-    if (x11::Available()) {
-        x11::SetBlackBackground(winId());
-        x11::MarkSaverWindow(winId(), true);
-    } else {
-        // A surface with no buffer is never shown on Wayland: paint it.
-        backingStore_ = std::make_unique<QBackingStore>(this);
+}
+
+bool BackdropSurface::event(QEvent* event)
+{
+    // Qt makes the native window anew when its screen goes away; the new one
+    // needs the same background and states.
+    if (event->type() == QEvent::PlatformSurface &&
+        static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
+            QPlatformSurfaceEvent::SurfaceCreated) {
+        MarkForTheWindowSystem();
     }
+    return QWindow::event(event);
+}
+
+void BackdropSurface::MarkForTheWindowSystem()
+{
+    if (!x11::Available()) return;
+    x11::SetBlackBackground(winId());
+    x11::MarkSaverWindow(winId(), true);
 }
 
 BackdropSurface::~BackdropSurface() = default;

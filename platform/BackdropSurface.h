@@ -25,6 +25,7 @@ public:
     bool PaintsItself() const { return backingStore_ != nullptr; }
 
 protected:
+    bool event(QEvent* event) override;
     void exposeEvent(QExposeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -32,6 +33,7 @@ protected:
 
 private:
     void PaintBlack();
+    void MarkForTheWindowSystem();
 
     std::function<void()> onMouseDown_;
     std::function<void()> onKeyDown_;

@@ -168,8 +168,15 @@ void QtDesktop::HostBoardIn(QWindow* host, PixelPoint at)
     // exactly as it does on its own.
     board_.winId();
     QWindow* window = board_.windowHandle();
-    if (window->parent() != host) window->setParent(host);
-    board_.move(at.x, at.y);
+    if (window->parent() != host) {
+        // Shown afresh in its new host: Qt may have remade the old host's
+        // native window, and the board's with it, when a screen went away.
+        board_.hide();
+        window->setParent(host);
+    }
+    // In the host's coordinates; QWidget::move would take them for the
+    // desktop's.
+    window->setPosition(at.x, at.y);
     board_.show();
 }
 

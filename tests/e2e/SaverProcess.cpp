@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <csignal>
+
 namespace wendel::e2e {
 
 SaverProcess::SaverProcess(const QStringList& args, const QProcessEnvironment& env,
@@ -42,6 +44,11 @@ bool SaverProcess::StaysRunningFor(Millis duration)
 bool SaverProcess::IsRunning()
 {
     return StaysRunningFor(Millis(0));
+}
+
+void SaverProcess::Signal(int signal)
+{
+    if (process_.state() != QProcess::NotRunning) ::kill(static_cast<pid_t>(process_.processId()), signal);
 }
 
 void SaverProcess::KillHard()

@@ -34,6 +34,8 @@ public:
     bool StaysRunningFor(Millis duration);
     bool IsRunning();
 
+    // Sends a signal (SIGTERM, SIGHUP...) as another program would.
+    void Signal(int signal);
     // SIGKILL, as a crash or the task manager would end it: no clean-up runs.
     void KillHard();
 

@@ -38,7 +38,7 @@ void SaverTest::SetUp()
     ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("settings"))));
     ASSERT_TRUE(QFile::setPermissions(runtimeDir_, QFile::ReadOwner | QFile::WriteOwner |
                                                        QFile::ExeOwner));
-    x_ = std::make_unique<XServer>(Path(QStringLiteral("xvfb.log")));
+    x_ = std::make_unique<XServer>(Path(QStringLiteral("xvfb.log")), serverOptions);
     ASSERT_TRUE(x_->IsRunning()) << x_->StartFailure();
 }
 
@@ -83,8 +83,13 @@ QProcessEnvironment SaverTest::SaverEnvironment() const
 
 SaverProcess& SaverTest::Launch(const QStringList& args)
 {
+    return Launch(args, SaverEnvironment());
+}
+
+SaverProcess& SaverTest::Launch(const QStringList& args, const QProcessEnvironment& env)
+{
     const QString log = Path(QStringLiteral("wendelsaver-%1.log").arg(processes_.size() + 1));
-    processes_.push_back(std::make_unique<SaverProcess>(args, SaverEnvironment(), log));
+    processes_.push_back(std::make_unique<SaverProcess>(args, env, log));
     SaverProcess& process = *processes_.back();
     EXPECT_TRUE(process.Started()) << process.Describe();
     return process;

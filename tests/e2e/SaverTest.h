@@ -50,6 +50,8 @@ protected:
     void TearDown() override;
 
     XServer& X() { return *x_; }
+    // Set before SetUp to get another screen size or a framebuffer file.
+    XServerOptions serverOptions;
 
     // A path inside the test's private folder.
     QString Path(const QString& relative) const;
@@ -64,6 +66,7 @@ protected:
     // that could change sizes or look.
     QProcessEnvironment SaverEnvironment() const;
     SaverProcess& Launch(const QStringList& args);
+    SaverProcess& Launch(const QStringList& args, const QProcessEnvironment& env);
 
     // Waits for the window, then presses Return in it; the window's id, or
     // nothing when it never appeared or the key could not be sent.

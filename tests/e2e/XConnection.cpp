@@ -88,6 +88,22 @@ bool XConnection::RequestClose(WindowId window)
     return sent != 0;
 }
 
+std::optional<WindowId> XConnection::CreateWindow(int x, int y, int width, int height)
+{
+    if (!display_) return std::nullopt;
+    const int screen = DefaultScreen(display_);
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True; // placed exactly, as xscreensaver's own window is
+    attributes.background_pixel = WhitePixel(display_, screen);
+    const Window window = XCreateWindow(display_, DefaultRootWindow(display_), x, y,
+                                        static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
+                                        CopyFromParent, InputOutput, CopyFromParent,
+                                        CWOverrideRedirect | CWBackPixel, &attributes);
+    XMapWindow(display_, window);
+    XSync(display_, False);
+    return window;
+}
+
 std::optional<int> XConnection::VisibleCursorPixels()
 {
     if (!display_) return std::nullopt;

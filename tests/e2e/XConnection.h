@@ -44,6 +44,10 @@ public:
     // Asks the window to close, as a window manager's close button does.
     bool RequestClose(WindowId window);
 
+    // Makes and maps a plain top-level window, as a program that hands its
+    // window to a screen saver does; its id, or nothing.
+    std::optional<WindowId> CreateWindow(int x, int y, int width, int height);
+
     // How many pixels of the cursor now on screen can be seen (alpha above 0);
     // nothing when XFixes is missing. A hidden cursor has none.
     std::optional<int> VisibleCursorPixels();

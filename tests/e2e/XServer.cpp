@@ -33,7 +33,7 @@ int IntField(const QString& text, const QString& label)
 
 } // namespace
 
-XServer::XServer(const QString& logPath)
+XServer::XServer(const QString& logPath, const XServerOptions& options)
 {
     DieWithParent(xvfb_);
     xvfb_.setStandardErrorFile(logPath);
@@ -41,11 +41,13 @@ XServer::XServer(const QString& logPath)
     // our end of the pipe once it accepts clients. -noreset: without it the
     // server resets whenever its last client leaves, between two runs of the
     // program under test.
-    xvfb_.start(QStringLiteral("Xvfb"),
-                {QStringLiteral("-noreset"), QStringLiteral("-dpi"), QStringLiteral("96"),
-                 QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                 QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-displayfd"),
-                 QStringLiteral("1")});
+    QStringList args{QStringLiteral("-noreset"), QStringLiteral("-dpi"), QStringLiteral("96"),
+                     QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
+                     QStringLiteral("0"),
+                     QStringLiteral("%1x%2x24").arg(options.width).arg(options.height),
+                     QStringLiteral("-displayfd"), QStringLiteral("1")};
+    if (!options.framebufferDir.isEmpty()) args << QStringLiteral("-fbdir") << options.framebufferDir;
+    xvfb_.start(QStringLiteral("Xvfb"), args);
     const int startMs = static_cast<int>(Patience(Millis(10000)).count());
     if (!xvfb_.waitForStarted(startMs)) {
         startFailure_ = QStringLiteral("Xvfb did not start: ") + xvfb_.errorString();
@@ -96,6 +98,13 @@ QProcessEnvironment XServer::ClientEnvironment() const
 ToolResult XServer::Tool(const QString& program, const QStringList& args) const
 {
     return RunTool(program, args, ClientEnvironment(), kToolTimeout);
+}
+
+bool XServer::Run(const QString& program, const QStringList& args, QByteArray* out) const
+{
+    const ToolResult result = Tool(program, args);
+    if (out) *out = result.out;
+    return result.Succeeded();
 }
 
 std::vector<WindowId> XServer::VisibleWindows(const QString& title) const

@@ -22,6 +22,14 @@ struct WindowGeometry {
     bool viewable = false;
 };
 
+struct XServerOptions {
+    int width = 1024;
+    int height = 768;
+    // Where Xvfb keeps its screen as an XWD file (Xvfb_screen0); empty: none.
+    // Unlike a screenshot, it shows the true pixels under a window manager.
+    QString framebufferDir;
+};
+
 // A private Xvfb at 96 dpi with no window manager, started for one test and
 // stopped with it. The server picks a free display number itself, so tests
 // running side by side never meet. Windows are found, measured and driven with
@@ -30,7 +38,7 @@ struct WindowGeometry {
 class XServer {
 public:
     // `logPath` receives the server's own messages.
-    explicit XServer(const QString& logPath);
+    explicit XServer(const QString& logPath, const XServerOptions& options = {});
     ~XServer();
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;
@@ -59,6 +67,10 @@ public:
     bool Click(WindowId window, int x, int y) const;
 
     XConnection& Connection() { return *connection_; }
+
+    // Runs an X tool (xrandr, xsetroot, xprop...) against this server; true
+    // when it succeeded. Its output goes to `out` when given.
+    bool Run(const QString& program, const QStringList& args, QByteArray* out = nullptr) const;
 
 private:
     ToolResult Tool(const QString& program, const QStringList& args) const;
