@@ -20,6 +20,7 @@ SaverSession::SaverSession(MessageBoxes& boxes, ProcessControl& process, std::st
         std::move(settingsPath));
     window_.onMouseDown = [this] { saver_->FormMouseDown(); };
     window_.onKeyDown = [this] { saver_->FormKeyDown(); };
+    window_.onCoverDecoded = [this](int code) { saver_->CoverDecoded(code); };
 }
 
 SaverSession::~SaverSession() = default;

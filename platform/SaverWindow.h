@@ -1,9 +1,11 @@
 #pragma once
 
+#include "CoverDecoder.h"
 #include "display/BoardLayout.h"
 #include "ports/Board.h"
 
 #include <QRect>
+#include <QThreadPool>
 #include <QWidget>
 
 #include <functional>
@@ -30,6 +32,8 @@ public:
     // Form_MouseDown and Form_KeyDown, of this window and of every backdrop.
     std::function<void()> onMouseDown;
     std::function<void()> onKeyDown;
+    // The outcome of a cover decode that LoadCover started.
+    std::function<void(int code)> onCoverDecoded;
 
     std::string Caption(Label label) const override;
     void SetCaption(Label label, const std::string& text) override;
@@ -39,6 +43,7 @@ public:
     bool IsVisible(Picture picture) const override;
     void SetVisible(Picture picture, bool visible) override;
     int LoadCover(const std::string& path, int widthTwips, int heightTwips) override;
+    void CancelCoverLoad() override;
     void PlaceCover(const CoverPlacement& placement) override;
     void ShowBackdrop() override;
     int WidthTwips() const override;
@@ -58,6 +63,7 @@ private:
     void BuildPictures();
     void StackControls();
     void FitToCaption(Label label);
+    void ShowDecodedCover(int code, const QImage& picture);
 
     struct LabelSlot {
         QLabel* widget = nullptr;
@@ -69,6 +75,8 @@ private:
     std::map<Label, LabelSlot> labels_;
     std::map<Picture, QLabel*> pictures_;
     std::vector<std::unique_ptr<BackgroundWindow>> backdrops_;
+    QThreadPool coverThreads_;     // outlives the decoder, which waits for it
+    CoverDecoder coverDecoder_{coverThreads_, this};
 };
 
 } // namespace wendel

@@ -5,6 +5,7 @@
 #include "JukeboxProcess.h"
 #include "SaverTest.h"
 #include "ScreenArea.h"
+#include "SolidPng.h"
 
 #include <QColor>
 #include <QElapsedTimer>
@@ -522,6 +523,39 @@ TEST_F(LinkTest, ALongTitleDoesNotHoldOffTheKey)
     ASSERT_TRUE(PollUntil(AppearLimit(), [&] { return BoardPixels(kTrackLabel, kLabelYellow) != shortTitle; }));
     ASSERT_TRUE(X().PressKeys(*board_, {QStringLiteral("a")}));
     EXPECT_EQ(saver.WaitForExit(Patience(Millis(1000))), 0) << saver.Describe();
+}
+
+// A cover of 100 megapixels takes seconds to decode; the key must not wait
+// for it, nor may a jukebox that sends such covers keep the saver deaf.
+TEST_F(LinkTest, AKeyEndsTheSaverWhileAHugeCoverDecodes)
+{
+    constexpr std::uint32_t kGrey = 0x808080;
+    const QString huge = Path(QStringLiteral("huge.png"));
+    ASSERT_TRUE(WriteFile(huge, wendel::testing::SolidRgbPng(10000, 10000, 0x80, 0x80, 0x80)));
+    TestJukebox jukebox;
+    ASSERT_TRUE(jukebox.Listen(Endpoint())) << jukebox.Error();
+    SaverProcess& saver = StartSaver("12");
+    ASSERT_TRUE(board_) << saver.Describe();
+    ASSERT_TRUE(jukebox.Accept(AppearLimit())) << saver.Describe();
+    ASSERT_EQ(jukebox.Lines(4, AppearLimit()).size(), 4);
+    const Millis writeLimit = Patience(Millis(10000));
+    ASSERT_TRUE(jukebox.Write(Playing("Small", "Artist", "Title", Cover(kLeaf), "1"), writeLimit));
+    ASSERT_TRUE(PollUntil(AppearLimit(), [&] { return CoverShows(kLeaf); }));
+
+    // The cover is loaded once the title is drawn in.
+    const int shortTitle = BoardPixels(kTrackLabel, kLabelYellow);
+    ASSERT_TRUE(jukebox.Write(Playing("Huge", "Artist", "Another Title", huge, "2"), writeLimit));
+    ASSERT_TRUE(PollUntil(AppearLimit(), [&] { return BoardPixels(kTrackLabel, kLabelYellow) != shortTitle; }));
+    ASSERT_FALSE(CoverShows(kGrey)) << "decoded before the key could be pressed: the test proves nothing";
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(X().PressKeys(*board_, {QStringLiteral("a")}));
+    const qint64 keySent = clock.elapsed();
+    // It ends in well under 100 ms once the key is in; the bound leaves room
+    // for a loaded machine, and is still far below the decode's second or more.
+    EXPECT_EQ(saver.WaitForExit(Patience(Millis(400))), 0) << saver.Describe();
+    std::cout << "key to exit: at most " << clock.elapsed() << " ms, of which " << keySent
+              << " ms to send the key\n";
 }
 
 TEST_F(LinkTest, TheJukeboxSocketRefusesOtherUsers)
