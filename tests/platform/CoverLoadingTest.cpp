@@ -21,7 +21,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -152,10 +154,17 @@ TEST_F(CoverLoadingTest, PicturesAreDecodedAtTheirBoxSize)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
-        QElapsedTimer clock;
-        clock.start();
-        EXPECT_EQ(Outcome(row.path), "0");
-        EXPECT_LT(clock.elapsed(), kShowBudgetMs);
+        // The best of three: a busy machine slows a load now and then; a
+        // decode at full size is over the budget every time.
+        qint64 fastest = std::numeric_limits<qint64>::max();
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            saver.LastCoverPath.clear();
+            QElapsedTimer clock;
+            clock.start();
+            EXPECT_EQ(Outcome(row.path), "0");
+            fastest = std::min(fastest, clock.elapsed());
+        }
+        EXPECT_LT(fastest, kShowBudgetMs);
         EXPECT_FALSE(Cover()->isHidden());
         EXPECT_EQ(Cover()->geometry(), row.box);
         EXPECT_EQ(Cover()->pixmap().size(), row.box.size());
@@ -226,12 +235,17 @@ TEST_F(CoverLoadingTest, TheBoardAnswersAKeyWhileAHugePictureDecodes)
 {
     const std::string huge = Write("huge.png", *hugePng);
     ASSERT_EQ(saver.ShowAlbumCover(huge), 0);
-    QElapsedTimer clock;
-    clock.start();
-    QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
-    ASSERT_TRUE(WaitUntil([this] { return process.exitCalls > 0; }, kDecodeLimitMs));
-    EXPECT_LT(clock.elapsed(), kShowBudgetMs);
-    EXPECT_TRUE(saver.CoverDecoding) << "the decode was over before the key: this proves nothing";
+    // The best of three keys, as a busy machine may stall any one of them.
+    qint64 fastest = std::numeric_limits<qint64>::max();
+    for (int key = 1; key <= 3; ++key) {
+        QElapsedTimer clock;
+        clock.start();
+        QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
+        ASSERT_TRUE(WaitUntil([this, key] { return process.exitCalls == key; }, kDecodeLimitMs));
+        fastest = std::min(fastest, clock.elapsed());
+    }
+    EXPECT_LT(fastest, kShowBudgetMs);
+    EXPECT_TRUE(saver.CoverDecoding) << "the decode was over before the keys: this proves nothing";
 
     // The fake process does not end, so the decode goes on to show the cover.
     ASSERT_TRUE(DecodeReported());
