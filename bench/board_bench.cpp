@@ -13,6 +13,7 @@
 // The settings come from WENDELSAVER_INI; the caller makes that file.
 
 #include "BenchClock.h"
+#include "CoverWait.h"
 #include "FirstPaint.h"
 
 #include "DesktopPlatform.h"
@@ -118,6 +119,7 @@ int Latency(int runs, const std::string& coverA, const std::string& coverB)
         QElapsedTimer clock;
         clock.start();
         bench.Deliver(message);
+        ::bench::WaitForCoverDecode(session.Saver());
         session.Window().repaint(); // synchronous: the cover is on screen when it returns
         ms.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
         Settle(50);

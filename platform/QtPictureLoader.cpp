@@ -20,14 +20,21 @@ namespace wendel {
 
 namespace {
 
-struct OpenedPicture {
-    int code = 0;
-    std::unique_ptr<QFile> file;
-};
+// The format comes from the content alone: a text file named .jpg is no JPEG.
+void Configure(QImageReader& reader)
+{
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(false); // the header's size is then the decoded size
+}
 
-// Opens the file for reading, with the classic code of a failure: 53 for no
-// such file, 76 for no such folder, 70 for access refused, 75 for a folder or
-// a path the system will not take.
+} // namespace
+
+qint64 PictureFile::readData(char* data, qint64 maxSize)
+{
+    if (cancelled_.load()) return -1;
+    return QFile::readData(data, maxSize);
+}
+
 OpenedPicture OpenPicture(const std::string& path)
 {
     OpenedPicture opened;
@@ -35,7 +42,7 @@ OpenedPicture OpenPicture(const std::string& path)
         opened.code = kPathFileAccessError;
         return opened;
     }
-    auto file = std::make_unique<QFile>();
+    auto file = std::make_unique<PictureFile>();
 #ifdef Q_OS_UNIX
     // O_NONBLOCK: opening a pipe named as the cover must not wait for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -68,15 +75,6 @@ OpenedPicture OpenPicture(const std::string& path)
     return opened;
 }
 
-// The format comes from the content alone: a text file named .jpg is no JPEG.
-void Configure(QImageReader& reader)
-{
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(false); // the header's size is then the decoded size
-}
-
-} // namespace
-
 PictureProbe QtPictureLoader::Probe(const std::string& path)
 {
     if (path.empty()) return {};
@@ -89,11 +87,9 @@ PictureProbe QtPictureLoader::Probe(const std::string& path)
     return {0, size.width(), size.height()};
 }
 
-DecodedPicture DecodePictureScaled(const std::string& path, QSize size)
+DecodedPicture DecodeOpenedPicture(QIODevice& file, QSize size)
 {
-    OpenedPicture opened = OpenPicture(path);
-    if (opened.code != 0) return {opened.code, {}};
-    QImageReader reader(opened.file.get());
+    QImageReader reader(&file);
     Configure(reader);
     const QSize natural = reader.size();
     if (!natural.isValid() || !IsDecodablePictureSize(natural.width(), natural.height()) ||
@@ -104,6 +100,13 @@ DecodedPicture DecodePictureScaled(const std::string& path, QSize size)
     QImage image = reader.read();
     if (image.isNull()) return {kUnreadablePictureCode, {}};
     return {0, std::move(image)};
+}
+
+DecodedPicture DecodePictureScaled(const std::string& path, QSize size)
+{
+    OpenedPicture opened = OpenPicture(path);
+    if (opened.code != 0) return {opened.code, {}};
+    return DecodeOpenedPicture(*opened.file, size);
 }
 
 } // namespace wendel

@@ -31,6 +31,7 @@ SaverSession::SaverSession(MessageBoxes& boxes, ProcessControl& process, std::st
     desktop_.onKeyDown = window_.onKeyDown;
     desktop_.onScreensChanged = [this] { arrangement_.ScreensChanged(); };
     desktop_.onKeyboardMaybeLost = [this] { arrangement_.KeyboardMayBeLost(); };
+    window_.onCoverDecoded = [this](int code) { saver_->CoverDecoded(code); };
 }
 
 SaverSession::~SaverSession() = default;

@@ -124,6 +124,10 @@ SaverWindow::SaverWindow(QWidget* parent)
     shape->setAttribute(Qt::WA_TransparentForMouseEvents); // its presses are the window's
     shape->setAutoFillBackground(true);
     StackControls();
+    // One decode at a time: a dropped one gives way within a read, and two
+    // huge pictures never take memory and cores together.
+    coverThreads_.setMaxThreadCount(1);
+    connect(&coverDecoder_, &CoverDecoder::Decoded, this, &SaverWindow::ShowDecodedCover);
 }
 
 SaverWindow::~SaverWindow() = default;
@@ -256,19 +260,31 @@ void SaverWindow::SetVisible(Picture picture, bool visible)
 
 int SaverWindow::LoadCover(const std::string& path, int widthTwips, int heightTwips)
 {
-    QLabel* cover = PictureWidget(Picture::AlbumCover);
+    coverDecoder_.Cancel();
     const QSize boxPixels(TwipsToPixels(widthTwips), TwipsToPixels(heightTwips));
     if (path.empty() || boxPixels.isEmpty()) {
-        cover->setPixmap(QPixmap());
+        coverDecoder_.Start(nullptr, {});
         return 0;
     }
-    const qreal ratio = devicePixelRatioF();
-    DecodedPicture decoded = DecodePictureScaled(path, boxPixels * ratio);
-    if (decoded.code != 0) return decoded.code;
-    QPixmap pixmap = QPixmap::fromImage(std::move(decoded.image));
-    pixmap.setDevicePixelRatio(ratio);
-    cover->setPixmap(pixmap);
+    OpenedPicture opened = OpenPicture(path);
+    if (opened.code != 0) return opened.code;
+    coverDecoder_.Start(std::move(opened.file), boxPixels * devicePixelRatioF());
     return 0;
+}
+
+void SaverWindow::CancelCoverLoad()
+{
+    coverDecoder_.Cancel();
+}
+
+void SaverWindow::ShowDecodedCover(int code, const QImage& picture)
+{
+    if (code == 0) {
+        QPixmap pixmap = QPixmap::fromImage(picture); // null for the empty picture: the box empties
+        pixmap.setDevicePixelRatio(devicePixelRatioF());
+        PictureWidget(Picture::AlbumCover)->setPixmap(pixmap);
+    }
+    if (onCoverDecoded) onCoverDecoded(code);
 }
 
 void SaverWindow::PlaceCover(const CoverPlacement& placement)

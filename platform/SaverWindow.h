@@ -1,9 +1,11 @@
 #pragma once
 
+#include "CoverDecoder.h"
 #include "display/BoardLayout.h"
 #include "ports/Board.h"
 
 #include <QRect>
+#include <QThreadPool>
 #include <QWidget>
 
 #include <functional>
@@ -30,6 +32,8 @@ public:
     std::function<void()> onKeyDown;
     // The backdrops are the desktop's; ShowBackdrop hands over to it.
     std::function<void()> onShowBackdrop;
+    // The outcome of a cover decode that LoadCover started.
+    std::function<void(int code)> onCoverDecoded;
 
     std::string Caption(Label label) const override;
     void SetCaption(Label label, const std::string& text) override;
@@ -39,6 +43,7 @@ public:
     bool IsVisible(Picture picture) const override;
     void SetVisible(Picture picture, bool visible) override;
     int LoadCover(const std::string& path, int widthTwips, int heightTwips) override;
+    void CancelCoverLoad() override;
     void PlaceCover(const CoverPlacement& placement) override;
     void ShowBackdrop() override;
     int WidthTwips() const override;
@@ -57,6 +62,7 @@ private:
     void BuildPictures();
     void StackControls();
     void FitToCaption(Label label);
+    void ShowDecodedCover(int code, const QImage& picture);
 
     struct LabelSlot {
         QLabel* widget = nullptr;
@@ -67,6 +73,8 @@ private:
     };
     std::map<Label, LabelSlot> labels_;
     std::map<Picture, QLabel*> pictures_;
+    QThreadPool coverThreads_;     // outlives the decoder, which waits for it
+    CoverDecoder coverDecoder_{coverThreads_, this};
 };
 
 } // namespace wendel

@@ -49,6 +49,8 @@ public:
     void ApplyLook(std::int32_t look);
     std::int32_t ShowAlbumCover(const std::string& path);
     void ImageErrorTimerTick();
+    // The outcome of the board's cover decode that ShowAlbumCover started.
+    void CoverDecoded(std::int32_t code);
 
     // ---- reveal effects
     void RevealTrack();
@@ -91,6 +93,7 @@ public:
     std::string LastCoverPath;
     std::int32_t CoverRetryCount = 0;
     std::int32_t CoverLoadError = 0;
+    bool CoverDecoding = false; // a decode started by ShowAlbumCover has not reported yet
 
 private:
     // The cover's fatal path: message, then the end of the saver.
@@ -99,6 +102,7 @@ private:
     SaverPorts ports_;
     std::string settingsPath_;
     SaverSettings settings_;
+    CoverPlacement decodingCoverPlace_; // where the cover being decoded goes
 
     // ---- the conversation with PLX: the dispatcher's rows and the fetch cycle
     // (core/link/Dispatch.cpp, core/nowplaying/*.cpp)

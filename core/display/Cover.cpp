@@ -21,13 +21,18 @@ std::int32_t WendelSaverMain::ShowAlbumCover(const std::string& path)
 {
     if (path == LastCoverPath && CoverRetryCount == 0) return 0;
 
+    // A newer cover wins: the decode of an older one never shows.
+    if (CoverDecoding) {
+        ports_.board.CancelCoverLoad();
+        CoverDecoding = false;
+    }
     ports_.board.SetVisible(Picture::AlbumCover, false);
     CoverLoadError = 0;
 
     // The load: learn the natural size from the header, refuse what must not
-    // be decoded, then decode once, straight at the fitted size.
+    // be decoded, then open the file and decode it once, straight at the
+    // fitted size, off the GUI thread. The cover shows when CoverDecoded comes.
     const PictureProbe probe = ports_.pictures.Probe(path);
-    CoverSize fitted;
     if (IsExpectedFailure(probe.code)) {
         CoverLoadError = probe.code;
     } else if (probe.code != 0) {
@@ -38,28 +43,35 @@ std::int32_t WendelSaverMain::ShowAlbumCover(const std::string& path)
             FailCover(kUnreadablePictureCode);
             return 0;
         }
-        fitted = FitCover(std::int64_t{probe.width} * kTwipsPerPixel,
-                          std::int64_t{probe.height} * kTwipsPerPixel);
-        const int decoded = ports_.board.LoadCover(path, fitted.width, fitted.height);
-        if (IsExpectedFailure(decoded)) {
-            CoverLoadError = decoded; // the file went away or was locked since the probe
-        } else if (decoded != 0) {
-            FailCover(decoded);
+        const CoverSize fitted = FitCover(std::int64_t{probe.width} * kTwipsPerPixel,
+                                          std::int64_t{probe.height} * kTwipsPerPixel);
+        const int opened = ports_.board.LoadCover(path, fitted.width, fitted.height);
+        if (IsExpectedFailure(opened)) {
+            CoverLoadError = opened; // the file went away or was locked since the probe
+        } else if (opened != 0) {
+            FailCover(opened);
             return 0;
+        } else {
+            decodingCoverPlace_ = CentreCover(fitted, ports_.board.WidthTwips(), ports_.board.HeightTwips());
+            CoverDecoding = true;
         }
     }
 
-    std::int32_t result = 0;
-    if (CoverLoadError != 0) {
-        result = CoverLoadError;
-    } else {
-        ports_.board.SetVisible(Label::No_Image, false);
-        ports_.board.PlaceCover(
-            CentreCover(fitted, ports_.board.WidthTwips(), ports_.board.HeightTwips()));
-        ports_.board.SetVisible(Picture::AlbumCover, true);
-    }
     LastCoverPath = path;
-    return result;
+    return CoverLoadError;
+}
+
+void WendelSaverMain::CoverDecoded(std::int32_t code)
+{
+    if (!CoverDecoding) return; // dropped for a newer cover: nothing of it may show
+    CoverDecoding = false;
+    if (code != 0) {
+        FailCover(code);
+        return;
+    }
+    ports_.board.SetVisible(Label::No_Image, false);
+    ports_.board.PlaceCover(decodingCoverPlace_);
+    ports_.board.SetVisible(Picture::AlbumCover, true);
 }
 
 void WendelSaverMain::ImageErrorTimerTick()

@@ -48,11 +48,18 @@ public:
     virtual bool IsVisible(Picture picture) const = 0;
     virtual void SetVisible(Picture picture, bool visible) = 0;
 
-    // Decodes the picture file into AlbumCover at the size it will be shown,
-    // given in twips, so that a large picture is never decoded whole. An
-    // empty path empties the box. Returns 0, or the failure code (53, 70 or
-    // any other); on failure the box keeps its previous picture.
+    // Starts decoding the picture file into AlbumCover at the size it will be
+    // shown, given in twips, so that a large picture is never decoded whole.
+    // The file is opened at once: its failure code (53, 70 or any other) is
+    // returned, nothing starts and the box keeps its previous picture. On 0
+    // the decode runs off the GUI thread and its outcome (0, or the code of a
+    // picture that could not be decoded) comes later through the saver's
+    // CoverDecoded, with the picture already in the box on 0. An empty path
+    // empties the box, with its outcome coming the same way. Every call drops
+    // the decode still running for an earlier one: its outcome never comes.
     virtual int LoadCover(const std::string& path, int widthTwips, int heightTwips) = 0;
+    // Drops the decode under way, if any: its outcome never comes.
+    virtual void CancelCoverLoad() = 0;
     // Moves and sizes AlbumCover; its picture is stretched to the box.
     virtual void PlaceCover(const CoverPlacement& placement) = 0;
 

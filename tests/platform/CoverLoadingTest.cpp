@@ -7,18 +7,23 @@
 #include "fakes/FakeSaverPorts.h"
 #include "support/TempFolder.h"
 #include "support/Unprivileged.h"
+#include "EventLoopWait.h"
+#include "SolidPng.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QImageWriter>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -34,6 +39,8 @@ constexpr qint64 kShowBudgetMs = 150;
 #else
 constexpr qint64 kShowBudgetMs = 100;
 #endif
+// Longest wait for a decode to report; a passing run never waits it out.
+constexpr int kDecodeLimitMs = 60'000;
 
 QByteArray Encode(const QImage& image, const char* format, int quality = -1)
 {
@@ -59,64 +66,6 @@ QImage Painted(int width, int height)
     return image;
 }
 
-void AppendChunk(QByteArray& png, const char* type, const QByteArray& data)
-{
-    const auto be32 = [&png](quint32 v) {
-        for (int shift = 24; shift >= 0; shift -= 8) png.append(static_cast<char>((v >> shift) & 0xFF));
-    };
-    be32(static_cast<quint32>(data.size()));
-    QByteArray typed = QByteArray(type) + data;
-    png.append(typed);
-    be32(static_cast<quint32>(crc32(0, reinterpret_cast<const Bytef*>(typed.constData()),
-                                    static_cast<uInt>(typed.size()))));
-}
-
-// A valid 30000 x 30000 grey PNG of under a megabyte: 900 MB of zero rows.
-// Each block of rows is compressed after a full flush, which makes every
-// block's output identical, so one compression serves them all.
-QByteArray DecompressionBomb()
-{
-    constexpr quint32 side = 30000;
-    constexpr int rowsPerBlock = 100;
-    const std::vector<Bytef> block(static_cast<std::size_t>(side + 1) * rowsPerBlock, 0);
-    z_stream stream{};
-    deflateInit(&stream, 9);
-    const auto run = [&stream](const Bytef* in, std::size_t size, int flush) {
-        std::vector<Bytef> out(1 << 20);
-        stream.next_in = const_cast<Bytef*>(in);
-        stream.avail_in = static_cast<uInt>(size);
-        stream.next_out = out.data();
-        stream.avail_out = static_cast<uInt>(out.size());
-        deflate(&stream, flush);
-        return QByteArray(reinterpret_cast<const char*>(out.data()),
-                          static_cast<qsizetype>(out.size() - stream.avail_out));
-    };
-    const QByteArray first = run(block.data(), block.size(), Z_FULL_FLUSH);
-    const QByteArray repeated = run(block.data(), block.size(), Z_FULL_FLUSH);
-    QByteArray end = run(nullptr, 0, Z_FINISH);
-    deflateEnd(&stream);
-
-    const int blocks = side / rowsPerBlock;
-    const uLong blockAdler = adler32(adler32(0, nullptr, 0), block.data(), static_cast<uInt>(block.size()));
-    uLong adler = blockAdler;
-    for (int i = 1; i < blocks; ++i) adler = adler32_combine(adler, blockAdler, static_cast<z_off_t>(block.size()));
-    for (int i = 0; i < 4; ++i) end[end.size() - 4 + i] = static_cast<char>((adler >> (24 - 8 * i)) & 0xFF);
-
-    QByteArray idat = first;
-    for (int i = 1; i < blocks; ++i) idat += repeated;
-    idat += end;
-
-    QByteArray png("\x89PNG\r\n\x1a\n", 8);
-    QByteArray header;
-    for (quint32 v : {side, side})
-        for (int shift = 24; shift >= 0; shift -= 8) header.append(static_cast<char>((v >> shift) & 0xFF));
-    header.append("\x08\x00\x00\x00\x00", 5); // 8-bit grey, no interlace
-    AppendChunk(png, "IHDR", header);
-    AppendChunk(png, "IDAT", idat);
-    AppendChunk(png, "IEND", {});
-    return png;
-}
-
 // The real board and picture loader under the cover routine; the rest fake.
 class CoverLoadingTest : public ::testing::Test {
 protected:
@@ -124,11 +73,23 @@ protected:
     {
         bigJpeg = new QByteArray(Encode(Painted(4000, 4000), "jpeg", 85));
         smallJpeg = new QByteArray(Encode(Painted(300, 200), "jpeg", 85));
+        // 100 megapixels, the most the saver decodes: over a second of work.
+        hugePng = new QByteArray(SolidRgbPng(10000, 10000, 0x80, 0x80, 0x80));
     }
     static void TearDownTestSuite()
     {
         delete bigJpeg;
         delete smallJpeg;
+        delete hugePng;
+    }
+
+    CoverLoadingTest()
+    {
+        window.onCoverDecoded = [this](int code) {
+            ++decodesReported;
+            saver.CoverDecoded(code);
+        };
+        window.onKeyDown = [this] { saver.FormKeyDown(); };
     }
 
     std::string Write(const std::string& name, const QByteArray& bytes)
@@ -138,10 +99,14 @@ protected:
         return path;
     }
 
-    // The code ShowAlbumCover gave, or the text of the fatal box.
+    bool DecodeReported() { return WaitUntil([this] { return !saver.CoverDecoding; }, kDecodeLimitMs); }
+
+    // The code ShowAlbumCover gave, or the text of the fatal box, once the
+    // decode it started has reported.
     std::string Outcome(const std::string& path)
     {
         const std::int32_t code = saver.ShowAlbumCover(path);
+        EXPECT_TRUE(DecodeReported());
         if (process.exitCalls > 0) {
             return boxes.shown.empty() ? "ended without a box" : boxes.shown.back().text;
         }
@@ -152,6 +117,8 @@ protected:
 
     static QByteArray* bigJpeg;
     static QByteArray* smallJpeg;
+    static QByteArray* hugePng;
+    int decodesReported = 0;
 
     TempFolder dir;
     SaverWindow window;
@@ -168,6 +135,7 @@ protected:
 
 QByteArray* CoverLoadingTest::bigJpeg = nullptr;
 QByteArray* CoverLoadingTest::smallJpeg = nullptr;
+QByteArray* CoverLoadingTest::hugePng = nullptr;
 
 // Decoded straight at the box's size; the large one well within the budget.
 TEST_F(CoverLoadingTest, PicturesAreDecodedAtTheirBoxSize)
@@ -186,10 +154,17 @@ TEST_F(CoverLoadingTest, PicturesAreDecodedAtTheirBoxSize)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
-        QElapsedTimer clock;
-        clock.start();
-        EXPECT_EQ(Outcome(row.path), "0");
-        EXPECT_LT(clock.elapsed(), kShowBudgetMs);
+        // The best of three: a busy machine slows a load now and then; a
+        // decode at full size is over the budget every time.
+        qint64 fastest = std::numeric_limits<qint64>::max();
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            saver.LastCoverPath.clear();
+            QElapsedTimer clock;
+            clock.start();
+            EXPECT_EQ(Outcome(row.path), "0");
+            fastest = std::min(fastest, clock.elapsed());
+        }
+        EXPECT_LT(fastest, kShowBudgetMs);
         EXPECT_FALSE(Cover()->isHidden());
         EXPECT_EQ(Cover()->geometry(), row.box);
         EXPECT_EQ(Cover()->pixmap().size(), row.box.size());
@@ -198,7 +173,8 @@ TEST_F(CoverLoadingTest, PicturesAreDecodedAtTheirBoxSize)
 
 TEST_F(CoverLoadingTest, DecompressionBombIsRefusedFromItsHeader)
 {
-    const std::string path = Write("bomb.png", DecompressionBomb());
+    // 900 MB of pixels in under a megabyte.
+    const std::string path = Write("bomb.png", SolidGreyPng(30000, 30000, 0));
     ASSERT_LT(std::filesystem::file_size(path), 1'000'000u);
     const PictureProbe probe = pictures.Probe(path);
     EXPECT_EQ(probe.width, 30000);
@@ -235,6 +211,9 @@ TEST_F(CoverLoadingTest, BadInputGivesAClearResult)
         // Cut inside the picture data: the decoder draws the rows it has and
         // greys the rest; ending the saver for a damaged cover would lose more.
         {"JPEG cut in its data", Write("cut.jpg", smallJpeg->left(smallJpeg->size() / 2)), "0"},
+        // Its header is fine, so only the decode, off the GUI thread, finds out.
+        {"PNG cut in its data", Write("cut.png", SolidRgbPng(400, 400, 1, 2, 3).left(300)),
+         "Encountered Unknown Error  481!"},
         {"folder named as the cover", folder, "Encountered Unknown Error  75!"},
         {"pipe named as the cover", pipe, "Encountered Unknown Error  75!"}, // no wait for a writer
         {"path of 10,000 characters", dir.File(std::string(10000, 'x') + ".jpg"),
@@ -248,6 +227,69 @@ TEST_F(CoverLoadingTest, BadInputGivesAClearResult)
         EXPECT_EQ(Outcome(row.path), row.outcome);
         EXPECT_EQ(Cover()->isHidden(), row.outcome != "0");
     }
+}
+
+// While a picture of 100 megapixels decodes, the event loop runs on: a key
+// ends the saver at once, and the cover still shows when the decode is done.
+TEST_F(CoverLoadingTest, TheBoardAnswersAKeyWhileAHugePictureDecodes)
+{
+    const std::string huge = Write("huge.png", *hugePng);
+    ASSERT_EQ(saver.ShowAlbumCover(huge), 0);
+    // The best of three keys, as a busy machine may stall any one of them.
+    qint64 fastest = std::numeric_limits<qint64>::max();
+    for (int key = 1; key <= 3; ++key) {
+        QElapsedTimer clock;
+        clock.start();
+        QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
+        ASSERT_TRUE(WaitUntil([this, key] { return process.exitCalls == key; }, kDecodeLimitMs));
+        fastest = std::min(fastest, clock.elapsed());
+    }
+    EXPECT_LT(fastest, kShowBudgetMs);
+    EXPECT_TRUE(saver.CoverDecoding) << "the decode was over before the keys: this proves nothing";
+
+    // The fake process does not end, so the decode goes on to show the cover.
+    ASSERT_TRUE(DecodeReported());
+    EXPECT_FALSE(Cover()->isHidden());
+    EXPECT_EQ(Cover()->geometry(), QRect(161, 97, 320, 320));
+    EXPECT_EQ(Cover()->pixmap().toImage().pixel(160, 160), qRgb(0x80, 0x80, 0x80));
+}
+
+// A newer cover wins over an older decode still running: the older one never
+// reports, neither its picture nor a failure.
+TEST_F(CoverLoadingTest, ANewerCoverWinsOverAnOlderSlowDecode)
+{
+    const std::string huge = Write("huge.png", *hugePng);
+    const std::string small = Write("small.jpg", *smallJpeg);
+    const std::string other = Write("other.png", Encode(Painted(200, 300), "png"));
+    ASSERT_EQ(saver.ShowAlbumCover(huge), 0);
+    ASSERT_EQ(saver.ShowAlbumCover(small), 0);
+    ASSERT_TRUE(DecodeReported());
+    EXPECT_EQ(Cover()->pixmap().size(), QSize(480, 320));
+    // Decodes run one at a time, in order, so once a third has reported the
+    // first has ended too, and whatever it sent back has been handled.
+    ASSERT_EQ(saver.ShowAlbumCover(other), 0);
+    ASSERT_TRUE(DecodeReported());
+    EXPECT_EQ(decodesReported, 2);
+    EXPECT_EQ(Cover()->pixmap().size(), QSize(213, 320));
+    EXPECT_FALSE(Cover()->isHidden());
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+// Closing the board while a huge picture decodes stops the decode at its
+// next read and waits for it, so nothing outlives the board.
+TEST_F(CoverLoadingTest, ABoardClosedDuringAHugeDecodeStopsItPromptly)
+{
+    const std::string huge = Write("huge.png", *hugePng);
+    auto board = std::make_unique<SaverWindow>();
+    int reported = 0;
+    board->onCoverDecoded = [&reported](int) { ++reported; };
+    ASSERT_EQ(board->LoadCover(huge, 4800, 4800), 0);
+    QElapsedTimer clock;
+    clock.start();
+    board.reset();
+    EXPECT_LT(clock.elapsed(), 500);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(reported, 0);
 }
 
 TEST_F(CoverLoadingTest, UnreadableFileIsAccessRefused)

@@ -48,6 +48,14 @@ TEST(CoverFit, FitsAndCentresEveryPictureInTheCoverArea)
     }
 }
 
+// ShowAlbumCover, and the decode it started reporting success.
+std::int32_t ShowDecoded(FakeSaver& rig, const std::string& path)
+{
+    const std::int32_t code = rig.saver.ShowAlbumCover(path);
+    if (rig.saver.CoverDecoding) rig.saver.CoverDecoded(0);
+    return code;
+}
+
 // What ShowPlayingItem does with the first call's code.
 void FirstCall(FakeSaver& rig, const std::string& path)
 {
@@ -77,21 +85,63 @@ protected:
     FakeSaver rig;
 };
 
-TEST_F(ShowAlbumCoverTest, DecodesAtTheFittedSizeThenShowsTheCoverCentred)
+TEST_F(ShowAlbumCoverTest, DecodesAtTheFittedSizeThenShowsTheCoverCentredWhenTheDecodeReports)
 {
     rig.board.SetVisible(Label::No_Image, true);
     EXPECT_EQ(rig.saver.ShowAlbumCover("/c/a.jpg"), 0);
+    EXPECT_EQ(rig.board.coverLoads, (std::vector<CoverLoad>{{"/c/a.jpg", 7200, 4800}}));
+    EXPECT_FALSE(CoverShown());
+    EXPECT_TRUE(rig.board.IsVisible(Label::No_Image));
+    EXPECT_TRUE(rig.board.coverPlacements.empty());
+
+    rig.saver.CoverDecoded(0);
     EXPECT_TRUE(CoverShown());
     EXPECT_FALSE(rig.board.IsVisible(Label::No_Image));
-    EXPECT_EQ(rig.board.coverLoads, (std::vector<CoverLoad>{{"/c/a.jpg", 7200, 4800}}));
     EXPECT_EQ(rig.board.coverPlacements, (std::vector<CoverPlacement>{{1207.5f, 1457.5f, 7200, 4800}}));
+}
+
+struct DecodeRaceRow {
+    const char* what;
+    std::vector<std::string> paths; // given to ShowAlbumCover before any decode reports
+    int outcome;                    // what the board then reports
+    int cancels;
+    std::vector<CoverPlacement> placements;
+    bool shown;
+};
+
+// Only the decode of the latest cover may show; the board drops the others,
+// and an outcome that comes when none is awaited changes nothing.
+TEST_F(ShowAlbumCoverTest, ANewerCoverWinsOverAnOlderDecode)
+{
+    const CoverPlacement wide{1207.5f, 1457.5f, 7200, 4800};
+    const CoverPlacement tall{3207.5f, 1457.5f, 3200, 4800};
+    const DecodeRaceRow rows[] = {
+        {"a newer cover", {"/c/a.jpg", "/c/tall.jpg"}, 0, 1, {tall}, true},
+        {"the same cover again goes on decoding", {"/c/a.jpg", "/c/a.jpg"}, 0, 0, {wide}, true},
+        {"a missing newer cover", {"/c/a.jpg", "/c/missing.jpg"}, 0, 1, {}, false},
+        {"a dropped decode's failure", {"/c/a.jpg", "/c/missing.jpg"}, 481, 1, {}, false},
+        {"no decode asked for", {}, 481, 0, {}, false},
+    };
+    for (const DecodeRaceRow& row : rows) {
+        SCOPED_TRACE(row.what);
+        FakeSaver fresh;
+        fresh.pictures.pictures["/c/a.jpg"] = {0, 300, 200};
+        fresh.pictures.pictures["/c/tall.jpg"] = {0, 200, 300};
+        for (const std::string& path : row.paths) fresh.saver.ShowAlbumCover(path);
+        fresh.saver.CoverDecoded(row.outcome);
+        EXPECT_EQ(fresh.board.coverCancels, row.cancels);
+        EXPECT_EQ(fresh.board.coverPlacements, row.placements);
+        EXPECT_EQ(fresh.board.IsVisible(Picture::AlbumCover), row.shown);
+        EXPECT_TRUE(fresh.boxes.shown.empty());
+        EXPECT_EQ(fresh.process.exitCalls, 0);
+    }
 }
 
 TEST_F(ShowAlbumCoverTest, SamePathIsSkippedUnlessARetryIsPending)
 {
     for (const char* path : {"/c/a.jpg", "/c/missing.jpg"}) {
         SCOPED_TRACE(path);
-        const bool shown = rig.saver.ShowAlbumCover(path) == 0;
+        const bool shown = ShowDecoded(rig, path) == 0;
         rig.board.SetVisible(Label::No_Image, true);
         const std::size_t probes = rig.pictures.probed.size();
         EXPECT_EQ(rig.saver.ShowAlbumCover(path), 0); // even after a failure
@@ -105,11 +155,11 @@ TEST_F(ShowAlbumCoverTest, SamePathIsSkippedUnlessARetryIsPending)
 
 TEST_F(ShowAlbumCoverTest, MissingOrLockedFileKeepsTheBoxHiddenAndNoImageAsItWas)
 {
-    ASSERT_EQ(rig.saver.ShowAlbumCover("/c/a.jpg"), 0);
+    ASSERT_EQ(ShowDecoded(rig, "/c/a.jpg"), 0);
     rig.board.SetVisible(Label::No_Image, true);
     EXPECT_EQ(rig.saver.ShowAlbumCover("/c/missing.jpg"), 53);
     EXPECT_EQ(rig.saver.ShowAlbumCover("/c/locked.jpg"), 70);
-    // A file that goes between its header and its decode is still missing.
+    // A file that goes between its header and its opening is still missing.
     rig.pictures.pictures["/c/gone.jpg"] = {0, 300, 300};
     rig.board.coverLoadCodes["/c/gone.jpg"] = 53;
     EXPECT_EQ(rig.saver.ShowAlbumCover("/c/gone.jpg"), 53);
@@ -123,33 +173,39 @@ TEST_F(ShowAlbumCoverTest, MissingOrLockedFileKeepsTheBoxHiddenAndNoImageAsItWas
 struct FatalRow {
     const char* what;
     PictureProbe probe;
-    int decodeCode;
+    int openCode;   // what the board's LoadCover gives at once
+    int decodeCode; // what its decode reports later
     const char* text;
 };
 
 TEST_F(ShowAlbumCoverTest, EveryOtherFailureEndsTheSaverAfterItsMessage)
 {
     const FatalRow rows[] = {
-        {"folder named as cover", {75, 0, 0}, 0, "Encountered Unknown Error  75!"},
-        {"not a picture", {481, 0, 0}, 0, "Encountered Unknown Error  481!"},
-        {"decompression bomb", {0, 30000, 30000}, 0, "Encountered Unknown Error  481!"},
-        {"just over 100 megapixels", {0, 10001, 10000}, 0, "Encountered Unknown Error  481!"},
-        {"side of 0", {0, 0, 300}, 0, "Encountered Unknown Error  481!"},
-        {"cut off in its data", {0, 300, 300}, 481, "Encountered Unknown Error  481!"},
+        {"folder named as cover", {75, 0, 0}, 0, 0, "Encountered Unknown Error  75!"},
+        {"not a picture", {481, 0, 0}, 0, 0, "Encountered Unknown Error  481!"},
+        {"decompression bomb", {0, 30000, 30000}, 0, 0, "Encountered Unknown Error  481!"},
+        {"just over 100 megapixels", {0, 10001, 10000}, 0, 0, "Encountered Unknown Error  481!"},
+        {"side of 0", {0, 0, 300}, 0, 0, "Encountered Unknown Error  481!"},
+        {"a folder since its header", {0, 300, 300}, 75, 0, "Encountered Unknown Error  75!"},
+        {"cut off in its data", {0, 300, 300}, 0, 481, "Encountered Unknown Error  481!"},
     };
     for (const FatalRow& row : rows) {
         SCOPED_TRACE(row.what);
         FakeSaver fresh;
         fresh.pictures.pictures["/c/x"] = row.probe;
-        fresh.board.coverLoadCodes["/c/x"] = row.decodeCode;
+        fresh.board.coverLoadCodes["/c/x"] = row.openCode;
         fresh.saver.ShowAlbumCover("/c/x");
+        if (fresh.saver.CoverDecoding) {
+            EXPECT_TRUE(fresh.boxes.shown.empty()); // nothing is known until the decode reports
+            fresh.saver.CoverDecoded(row.decodeCode);
+        }
         ASSERT_EQ(fresh.boxes.shown.size(), 1u);
         EXPECT_EQ(fresh.boxes.shown[0].text, row.text);
         EXPECT_EQ(fresh.boxes.shown[0].title, "WendelSaver");
         EXPECT_EQ(fresh.boxes.shown[0].icon, MessageIcon::Critical);
         EXPECT_EQ(fresh.cursor.calls, (std::vector<bool>{true, true})); // before the box, then EndSaver
         EXPECT_EQ(fresh.process.exitCalls, 1);
-        EXPECT_EQ(fresh.board.coverLoads.size(), row.decodeCode ? 1u : 0u); // refused before decoding
+        EXPECT_EQ(fresh.board.coverLoads.size(), row.openCode || row.decodeCode ? 1u : 0u); // refused from the header
         EXPECT_FALSE(fresh.board.IsVisible(Picture::AlbumCover));
     }
 }
@@ -173,6 +229,7 @@ TEST_F(ShowAlbumCoverTest, LockedCoverRetriesFiveTimesThenTheDefaultImageEvery50
 
     rig.pictures.pictures["/c/default-locked.jpg"] = {0, 200, 300};
     rig.saver.ImageErrorTimerTick();
+    rig.saver.CoverDecoded(0);
     EXPECT_FALSE(rig.imageErrorTimer.enabled);
     EXPECT_TRUE(CoverShown());
 }

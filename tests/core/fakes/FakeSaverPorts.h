@@ -52,6 +52,7 @@ public:
         auto it = coverLoadCodes.find(path);
         return it == coverLoadCodes.end() ? 0 : it->second;
     }
+    void CancelCoverLoad() override { ++coverCancels; }
     void PlaceCover(const CoverPlacement& placement) override { coverPlacements.push_back(placement); }
     void ShowBackdrop() override { ++backdropsShown; }
 
@@ -72,7 +73,8 @@ public:
     std::map<Picture, bool> pictureVisible;
     std::vector<std::pair<Picture, bool>> pictureVisibilityHistory;
     std::vector<CoverLoad> coverLoads;
-    std::map<std::string, int> coverLoadCodes; // a decode failure per path; 0 otherwise
+    std::map<std::string, int> coverLoadCodes; // an opening failure per path; 0 otherwise
+    int coverCancels = 0;
     std::vector<CoverPlacement> coverPlacements;
     int backdropsShown = 0;
 };

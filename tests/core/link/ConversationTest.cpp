@@ -103,7 +103,7 @@ TEST(PlayingItem, ShowsTheTextsLoadsTheCoverAndAsksForThePointer)
     EXPECT_EQ(artistAlbum.back(), "Various - Hits");
 
     EXPECT_EQ(plx.fake.pictures.probed, (Commands{"/covers/a.jpg"}));
-    EXPECT_TRUE(plx.Visible(Picture::AlbumCover));
+    EXPECT_TRUE(plx.fake.saver.CoverDecoding); // it shows when its decode reports
     EXPECT_FALSE(plx.fake.imageErrorTimer.enabled);
 
     EXPECT_EQ(plx.NewCommands(), (Commands{"playlist_getpointer"}));
