@@ -60,6 +60,9 @@ void Trivox::OnConnected()
     for (const Command& c : queue_) hello += wire::EncodeSend(c.device, c.command);
     queue_.clear();
     Write(hello);
+    // After the frames left from the last connection, before any of this one.
+    announceConnection_ = true;
+    pumpTimer_.start();
 }
 
 void Trivox::OnLost()
@@ -125,6 +128,11 @@ void Trivox::SetMessageHandler(MessageHandler handler)
     pumpTimer_.start();
 }
 
+void Trivox::SetConnectedHandler(ConnectedHandler handler)
+{
+    connectedHandler_ = std::move(handler);
+}
+
 void Trivox::Write(const std::string& frame)
 {
     if (frame.empty()) return;
@@ -148,6 +156,11 @@ void Trivox::Pump()
             if (frame.kind == wire::FrameKind::Msg && handler_) handler_(frame.device, frame.text);
             continue;
         }
+        if (announceConnection_) {
+            announceConnection_ = false;
+            if (connectedHandler_) connectedHandler_();
+            continue;
+        }
         if (readBudget <= 0 || socket_->bytesAvailable() <= 0) break;
         const qint64 got = socket_->read(chunk, sizeof chunk);
         if (got <= 0) break;
@@ -156,7 +169,7 @@ void Trivox::Pump()
     }
     delivering_ = false;
     // More waiting: come back on the next turn, after input and paints.
-    if (decoder_.HasFrame() || socket_->bytesAvailable() > 0) pumpTimer_.start();
+    if (decoder_.HasFrame() || announceConnection_ || socket_->bytesAvailable() > 0) pumpTimer_.start();
 }
 
 std::size_t Trivox::HeldBytes() const

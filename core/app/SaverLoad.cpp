@@ -18,6 +18,7 @@ WendelSaverMain::WendelSaverMain(SaverPorts ports, std::string settingsPath)
     ports_.link.SetMessageHandler([this](const std::string& device, const std::string& message) {
         MessageArrived(device, message);
     });
+    ports_.link.SetConnectedHandler([this] { LinkConnected(); });
 }
 
 void WendelSaverMain::FormLoad()
