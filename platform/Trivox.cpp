@@ -1,5 +1,7 @@
 #include "Trivox.h"
 
+#include "PeerCredentials.h"
+
 #include <QLocalSocket>
 
 #include <algorithm>
@@ -52,6 +54,13 @@ void Trivox::Connect()
 void Trivox::OnConnected()
 {
     if (connected_) return;
+    // Another user's jukebox could put its words on our board: hang up before
+    // a byte passes either way, and look again later as if nobody were there.
+    if (!PeerIsTrusted(static_cast<int>(socket_->socketDescriptor()))) {
+        socket_->abort();
+        if (!retryTimer_.isActive()) retryTimer_.start();
+        return;
+    }
     connected_ = true;
     retryTimer_.stop();
     std::string hello;
@@ -69,7 +78,7 @@ void Trivox::OnLost()
 {
     // Whole frames that came before the end are still the jukebox's word;
     // a half frame is not.
-    if (socket_->bytesAvailable() > 0) {
+    if (connected_ && socket_->bytesAvailable() > 0) {
         const QByteArray rest = socket_->readAll();
         decoder_.Feed(std::string_view(rest.constData(), static_cast<std::size_t>(rest.size())));
     }
@@ -161,7 +170,8 @@ void Trivox::Pump()
             if (connectedHandler_) connectedHandler_();
             continue;
         }
-        if (readBudget <= 0 || socket_->bytesAvailable() <= 0) break;
+        // Only a jukebox we have accepted is heard.
+        if (!connected_ || readBudget <= 0 || socket_->bytesAvailable() <= 0) break;
         const qint64 got = socket_->read(chunk, sizeof chunk);
         if (got <= 0) break;
         readBudget -= got;
