@@ -36,7 +36,7 @@ void WendelSaverMain::FormLoad()
     // From here on the overlap holds milliseconds.
     settings_.Overlap *= kMillisecondsPerSecond;
 
-    if (settings_.Background == "ON") {
+    if (BackgroundIsOn(settings_)) {
         ports_.board.ShowBackdrop();
         ports_.cursor.Show(false);
     } else {

@@ -24,6 +24,12 @@ struct SaverSettings {
 
 SaverSettings DefaultSettings();
 
+// Whether the black backdrop is wanted, the same for the saver and the setup
+// dialog: only "OFF" (the dialog's one word for off, in any letter case as
+// read) turns it off. Any other text falls back to the default, on, as a
+// missing line does.
+bool BackgroundIsOn(const SaverSettings& settings);
+
 // The reader's result without any user interaction: the settings, or the
 // failure that sends ReadSettings down its error path.
 using SettingsLoad = std::variant<SaverSettings, FileError>;

@@ -15,6 +15,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -98,6 +99,20 @@ TEST(ParseSettings, GivesTheSettingsOfTheText)
         const SettingsLoad load = ParseSettings(row.text);
         ASSERT_TRUE(std::holds_alternative<SaverSettings>(load)) << row.text;
         EXPECT_EQ(std::get<SaverSettings>(load), row.expected) << row.text;
+    }
+}
+
+// One rule for the saver and the setup dialog. The dialog writes only ON and
+// OFF; any other text, which only a hand can put there, is the default, on.
+TEST(BackgroundRule, OnlyOffTurnsTheBackdropOff)
+{
+    const std::pair<const char*, bool> rows[] = {
+        {"Background = ON", true},  {"Background = OFF", false}, {"Background = off", false},
+        {"Background = O?N", true}, {"Background = YES", true},  {"Background = NO", true},
+        {"Background =", true},     {"Background = OFF!", true}, {"", true},
+    };
+    for (const auto& [text, on] : rows) {
+        EXPECT_EQ(BackgroundIsOn(std::get<SaverSettings>(ParseSettings(text))), on) << text;
     }
 }
 
