@@ -5,7 +5,6 @@
 #include "SetupWindow.h"
 #include "Trivox.h"
 
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStringList>
@@ -31,11 +30,6 @@ DesktopPlatform::DesktopPlatform()
 }
 
 DesktopPlatform::~DesktopPlatform() = default;
-
-std::string DesktopPlatform::CommandLine() const
-{
-    return QCoreApplication::arguments().mid(1).join(QLatin1Char(' ')).toStdString();
-}
 
 bool DesktopPlatform::AnotherInstanceRunning()
 {
