@@ -179,7 +179,9 @@ void Trivox::Pump()
     }
     delivering_ = false;
     // More waiting: come back on the next turn, after input and paints.
-    if (decoder_.HasFrame() || announceConnection_ || socket_->bytesAvailable() > 0) pumpTimer_.start();
+    if (decoder_.HasFrame() || announceConnection_ || (connected_ && socket_->bytesAvailable() > 0)) {
+        pumpTimer_.start();
+    }
 }
 
 std::size_t Trivox::HeldBytes() const
