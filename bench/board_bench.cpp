@@ -48,6 +48,7 @@ public:
     void OpenDevice(const std::string&, const std::string&, int, int, int) override {}
     void SendCommand(const std::string&, const std::string&) override {}
     void SetMessageHandler(MessageHandler handler) override { handler_ = std::move(handler); }
+    void SetConnectedHandler(ConnectedHandler) override {}
     void Deliver(const std::string& message) { handler_("plxr", message); }
 
 private:

@@ -6,7 +6,6 @@
 #include "Trivox.h"
 #include "desktop/SaverDesktop.h"
 
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStringList>
@@ -57,11 +56,6 @@ DesktopPlatform::DesktopPlatform()
 }
 
 DesktopPlatform::~DesktopPlatform() = default;
-
-std::string DesktopPlatform::CommandLine() const
-{
-    return QCoreApplication::arguments().mid(1).join(QLatin1Char(' ')).toStdString();
-}
 
 bool DesktopPlatform::AnotherInstanceRunning()
 {

@@ -22,8 +22,6 @@ public:
     DesktopPlatform();
     ~DesktopPlatform() override;
 
-    // The program's arguments joined by single spaces.
-    std::string CommandLine() const;
     MessageBoxes& Boxes() { return boxes_; }
 
     bool AnotherInstanceRunning() override;

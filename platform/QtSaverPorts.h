@@ -50,6 +50,7 @@ public:
     void OpenDevice(const std::string&, const std::string&, int, int, int) override {}
     void SendCommand(const std::string&, const std::string&) override {}
     void SetMessageHandler(MessageHandler handler) override { handler_ = std::move(handler); }
+    void SetConnectedHandler(ConnectedHandler) override {} // it never connects
 
 private:
     MessageHandler handler_;

@@ -1,6 +1,7 @@
 #include "SetupWindow.h"
 
 #include "Artwork.h"
+#include "TaskBar.h"
 #include "setup/SetupLayout.h"
 
 #include <QApplication>
@@ -97,6 +98,7 @@ SetupWindow::SetupWindow(MessageBoxes& boxes, const Clock& clock, ProcessControl
     BuildDefaultImageFrame();
     SetTabOrder();
     ConnectEvents();
+    KeepOffTaskBar(*this);
 }
 
 void SetupWindow::BuildLookFrame()

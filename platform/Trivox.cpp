@@ -1,5 +1,7 @@
 #include "Trivox.h"
 
+#include "PeerCredentials.h"
+
 #include <QLocalSocket>
 
 #include <algorithm>
@@ -52,6 +54,13 @@ void Trivox::Connect()
 void Trivox::OnConnected()
 {
     if (connected_) return;
+    // Another user's jukebox could put its words on our board: hang up before
+    // a byte passes either way, and look again later as if nobody were there.
+    if (!PeerIsTrusted(static_cast<int>(socket_->socketDescriptor()))) {
+        socket_->abort();
+        if (!retryTimer_.isActive()) retryTimer_.start();
+        return;
+    }
     connected_ = true;
     retryTimer_.stop();
     std::string hello;
@@ -60,13 +69,16 @@ void Trivox::OnConnected()
     for (const Command& c : queue_) hello += wire::EncodeSend(c.device, c.command);
     queue_.clear();
     Write(hello);
+    // After the frames left from the last connection, before any of this one.
+    announceConnection_ = true;
+    pumpTimer_.start();
 }
 
 void Trivox::OnLost()
 {
     // Whole frames that came before the end are still the jukebox's word;
     // a half frame is not.
-    if (socket_->bytesAvailable() > 0) {
+    if (connected_ && socket_->bytesAvailable() > 0) {
         const QByteArray rest = socket_->readAll();
         decoder_.Feed(std::string_view(rest.constData(), static_cast<std::size_t>(rest.size())));
     }
@@ -125,6 +137,11 @@ void Trivox::SetMessageHandler(MessageHandler handler)
     pumpTimer_.start();
 }
 
+void Trivox::SetConnectedHandler(ConnectedHandler handler)
+{
+    connectedHandler_ = std::move(handler);
+}
+
 void Trivox::Write(const std::string& frame)
 {
     if (frame.empty()) return;
@@ -148,7 +165,13 @@ void Trivox::Pump()
             if (frame.kind == wire::FrameKind::Msg && handler_) handler_(frame.device, frame.text);
             continue;
         }
-        if (readBudget <= 0 || socket_->bytesAvailable() <= 0) break;
+        if (announceConnection_) {
+            announceConnection_ = false;
+            if (connectedHandler_) connectedHandler_();
+            continue;
+        }
+        // Only a jukebox we have accepted is heard.
+        if (!connected_ || readBudget <= 0 || socket_->bytesAvailable() <= 0) break;
         const qint64 got = socket_->read(chunk, sizeof chunk);
         if (got <= 0) break;
         readBudget -= got;
@@ -156,7 +179,9 @@ void Trivox::Pump()
     }
     delivering_ = false;
     // More waiting: come back on the next turn, after input and paints.
-    if (decoder_.HasFrame() || socket_->bytesAvailable() > 0) pumpTimer_.start();
+    if (decoder_.HasFrame() || announceConnection_ || (connected_ && socket_->bytesAvailable() > 0)) {
+        pumpTimer_.start();
+    }
 }
 
 std::size_t Trivox::HeldBytes() const

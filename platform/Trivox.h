@@ -39,6 +39,7 @@ public:
     void OpenDevice(const std::string& device, const std::string& type, int a, int b, int c) override;
     void SendCommand(const std::string& device, const std::string& command) override;
     void SetMessageHandler(MessageHandler handler) override;
+    void SetConnectedHandler(ConnectedHandler handler) override;
 
     // For tests and diagnostics.
     bool IsConnected() const { return connected_; }
@@ -75,6 +76,8 @@ private:
     QTimer pumpTimer_;
     bool connected_ = false;
     bool delivering_ = false;
+    // A connection the handler has not heard of yet; told in turn with the frames.
+    bool announceConnection_ = false;
 
     std::vector<OpenedDevice> opened_;
     std::vector<Notification> notifications_;
@@ -82,6 +85,7 @@ private:
 
     wire::FrameDecoder decoder_;
     MessageHandler handler_;
+    ConnectedHandler connectedHandler_;
 };
 
 } // namespace wendel

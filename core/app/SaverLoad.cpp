@@ -18,6 +18,7 @@ WendelSaverMain::WendelSaverMain(SaverPorts ports, std::string settingsPath)
     ports_.link.SetMessageHandler([this](const std::string& device, const std::string& message) {
         MessageArrived(device, message);
     });
+    ports_.link.SetConnectedHandler([this] { LinkConnected(); });
 }
 
 void WendelSaverMain::FormLoad()
@@ -35,7 +36,7 @@ void WendelSaverMain::FormLoad()
     // From here on the overlap holds milliseconds.
     settings_.Overlap *= kMillisecondsPerSecond;
 
-    if (settings_.Background == "ON") {
+    if (BackgroundIsOn(settings_)) {
         ports_.board.ShowBackdrop();
         ports_.cursor.Show(false);
     } else {

@@ -41,6 +41,16 @@ char AsciiUpper(char c)
 
 } // namespace
 
+std::string JoinArguments(int argc, const char* const argv[])
+{
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) line += ' ';
+        line += argv[i];
+    }
+    return line;
+}
+
 std::string FormSwitch(std::string_view commandLine)
 {
     std::string result(commandLine.substr(0, PrefixBytes(commandLine, 2)));

@@ -19,6 +19,10 @@ public:
 
 enum class StartAction { OpenSetup, OpenSaver, AnswerPassword, End };
 
+// The command line of a platform that hands over separate arguments: those
+// after the program's own name, joined by single spaces.
+std::string JoinArguments(int argc, const char* const argv[]);
+
 // The first two characters of the command line, upper-cased; "/C" when empty.
 std::string FormSwitch(std::string_view commandLine);
 

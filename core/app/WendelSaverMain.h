@@ -61,6 +61,7 @@ public:
 
     // ---- link
     void MessageArrived(const std::string& device, const std::string& message);
+    void LinkConnected();
     void DTimerTick();
     void PlayIconTimerTick();
     void FindFieldEnds(int count, std::string& text);

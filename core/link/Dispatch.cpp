@@ -71,6 +71,16 @@ void WendelSaverMain::MessageArrived(const std::string& device, const std::strin
     }
 }
 
+// A new connection starts the cycle again. The jukebox replays the current
+// item as a "playing" equal to the last one; it must run the playing item
+// afresh, cover included, or the fetch of the entry up next and a cover
+// retry that the replay cancels would never be armed again.
+void WendelSaverMain::LinkConnected()
+{
+    LastPlaying.clear();
+    LastCoverPath.clear();
+}
+
 void WendelSaverMain::DispatchPlaying(const std::string& message)
 {
     const std::string content(CharsAfter(message, kPlayingHead));

@@ -7,6 +7,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <utility>
+#include <variant>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace wendel {
 
@@ -24,17 +29,16 @@ std::string ResolveLink(const std::string& path)
     return error ? path : target.string();
 }
 
-// An existing target must be writable and a file; "ab" checks both without
-// touching a byte of it.
-std::optional<FileError> ProbeExistingTarget(const std::string& target)
+// The existing target, opened for writing: that checks it is a regular file
+// we may write without touching a byte of it, and never waits (a FIFO has no
+// partner). No file there is no failure; the returned descriptor is then empty.
+std::variant<UniqueFd, FileError> OpenExistingTarget(const std::string& target)
 {
-    std::error_code ignored;
-    if (!fs::exists(fs::status(target, ignored))) return std::nullopt;
-    errno = 0;
-    std::FILE* probe = std::fopen(target.c_str(), "ab");
-    if (!probe) return FileErrorFromErrno(errno, target);
-    std::fclose(probe);
-    return std::nullopt;
+    auto opened = OpenRegularFile(target, O_WRONLY);
+    if (const auto* failure = std::get_if<FileError>(&opened); failure && failure->code == kFileNotFound) {
+        return UniqueFd();
+    }
+    return opened;
 }
 
 std::uint64_t Seed()
@@ -61,7 +65,7 @@ std::string RandomHex()
 
 struct TempFile {
     std::string path;
-    std::FILE* file = nullptr;
+    UniqueFd fd;
 };
 
 std::optional<FileError> CreateTempBeside(const std::string& target, TempFile& temp)
@@ -70,28 +74,46 @@ std::optional<FileError> CreateTempBeside(const std::string& target, TempFile& t
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         temp.path = target + ".tmp-" + RandomHex();
         errno = 0;
-        temp.file = std::fopen(temp.path.c_str(), "wbx"); // never reuse someone else's file
-        if (temp.file) return std::nullopt;
+        // O_EXCL: never reuse someone else's file.
+        temp.fd = UniqueFd(::open(temp.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (temp.fd.Get() >= 0) return std::nullopt;
         if (errno != EEXIST) return FileErrorFromErrno(errno, temp.path);
     }
     return FileError{kPathFileAccessError, target + ": no free temporary name"};
 }
 
-// Writes, flushes and closes; the file is closed whatever happens.
-std::optional<FileError> WriteAndClose(TempFile& temp, std::string_view contents)
+// Writes and flushes to the disk before closing, so that a power cut after
+// the rename never leaves an empty file behind; closed whatever happens.
+std::optional<FileError> WriteSyncAndClose(TempFile& temp, std::string_view contents)
 {
-    int failure = 0;
-    errno = 0;
-    if (std::fwrite(contents.data(), 1, contents.size(), temp.file) != contents.size()) {
-        failure = errno == 0 ? EIO : errno;
-    }
-    errno = 0;
-    if (failure == 0 && std::fflush(temp.file) != 0) failure = errno == 0 ? EIO : errno;
-    errno = 0;
-    if (std::fclose(temp.file) != 0 && failure == 0) failure = errno == 0 ? EIO : errno;
-    temp.file = nullptr;
+    int failure = WriteAll(temp.fd.Get(), contents);
+    if (failure == 0 && ::fsync(temp.fd.Get()) != 0) failure = errno;
+    if (::close(temp.fd.Release()) != 0 && failure == 0) failure = errno;
     if (failure != 0) return FileErrorFromErrno(failure, temp.path);
     return std::nullopt;
+}
+
+// For a folder we may not write that holds a file we may: not atomic, so a
+// failure part-way leaves what was written, as any plain write would.
+std::optional<FileError> RewriteInPlace(const UniqueFd& file, const std::string& target, std::string_view contents)
+{
+    int failure = 0;
+    if (::lseek(file.Get(), 0, SEEK_SET) != 0) failure = errno;
+    if (failure == 0) failure = WriteAll(file.Get(), contents);
+    if (failure == 0 && ::ftruncate(file.Get(), static_cast<off_t>(contents.size())) != 0) failure = errno;
+    if (failure == 0 && ::fsync(file.Get()) != 0) failure = errno;
+    if (failure != 0) return FileErrorFromErrno(failure, target);
+    return std::nullopt;
+}
+
+// The rename lives in the folder; flushing it makes the new name stick. Some
+// file systems cannot flush a folder, and the file is in place either way.
+void SyncFolderOf(const std::string& target)
+{
+    fs::path folder = fs::path(target).parent_path();
+    if (folder.empty()) folder = ".";
+    const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Get() >= 0) ::fsync(fd.Get());
 }
 
 // The new file takes the old one's permissions, so a private file stays private.
@@ -115,11 +137,16 @@ std::optional<FileError> ReplaceFileAtomically(const std::string& path, std::str
 {
     if (!IsUsablePath(path)) return FileError{kPathFileAccessError, "unusable file name"};
     const std::string target = ResolveLink(path);
-    if (auto failure = ProbeExistingTarget(target)) return failure;
+    auto opened = OpenExistingTarget(target);
+    if (const auto* failure = std::get_if<FileError>(&opened)) return *failure;
+    const UniqueFd existing = std::move(std::get<UniqueFd>(opened));
 
     TempFile temp;
-    if (auto failure = CreateTempBeside(target, temp)) return failure;
-    if (auto failure = WriteAndClose(temp, contents)) {
+    if (auto failure = CreateTempBeside(target, temp)) {
+        if (existing.Get() >= 0) return RewriteInPlace(existing, target, contents);
+        return failure;
+    }
+    if (auto failure = WriteSyncAndClose(temp, contents)) {
         RemoveQuietly(temp.path);
         return failure;
     }
@@ -131,6 +158,7 @@ std::optional<FileError> ReplaceFileAtomically(const std::string& path, std::str
         RemoveQuietly(temp.path);
         return FileErrorFromErrorCode(error, target);
     }
+    SyncFolderOf(target);
     return std::nullopt;
 }
 

@@ -1,9 +1,13 @@
 #include "settings/FileAccess.h"
 
 #include <cerrno>
-#include <cstdio>
+#include <cstdint>
 #include <filesystem>
-#include <memory>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace wendel {
 
@@ -45,10 +49,6 @@ int CodeForErrno(int errorNumber, const std::string& path)
     return kPathFileAccessError;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 } // namespace
 
 FileError FileErrorFromErrno(int errorNumber, const std::string& path)
@@ -73,27 +73,78 @@ bool IsUsablePath(const std::string& path)
     return !path.empty() && path.find('\0') == std::string::npos;
 }
 
-std::variant<std::string, FileError> ReadWholeFile(const std::string& path, std::size_t maxBytes)
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept
+{
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.Release();
+    }
+    return *this;
+}
+
+UniqueFd::~UniqueFd()
+{
+    if (fd_ >= 0) ::close(fd_);
+}
+
+int UniqueFd::Release()
+{
+    return std::exchange(fd_, -1);
+}
+
+std::variant<UniqueFd, FileError> OpenRegularFile(const std::string& path, int flags)
 {
     if (!IsUsablePath(path)) return FileError{kPathFileAccessError, "unusable file name"};
-
+    // O_NONBLOCK: a FIFO would otherwise hold the open until a partner came,
+    // with the instance lock taken and no window up.
     errno = 0;
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) return FileErrorFromErrno(errno, path);
+    UniqueFd fd(::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.Get() < 0) return FileErrorFromErrno(errno, path);
+    struct stat info {};
+    if (::fstat(fd.Get(), &info) != 0) return FileErrorFromErrno(errno, path);
+    if (!S_ISREG(info.st_mode)) {
+        return FileError{kPathFileAccessError, path + ": not a regular file"};
+    }
+    return fd;
+}
 
+int WriteAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return errno == 0 ? EIO : errno;
+        }
+        if (written == 0) return EIO;
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
+
+std::variant<std::string, FileError> ReadWholeFile(const std::string& path, std::size_t maxBytes)
+{
+    auto opened = OpenRegularFile(path, O_RDONLY);
+    if (auto* failure = std::get_if<FileError>(&opened)) return *failure;
+    const UniqueFd fd = std::move(std::get<UniqueFd>(opened));
+    const FileError tooLarge{kPathFileAccessError, path + ": too large for a settings file"};
+
+    struct stat info {};
+    if (::fstat(fd.Get(), &info) != 0) return FileErrorFromErrno(errno, path);
+    if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) return tooLarge;
+
+    // The size can change while we read; the cap holds either way.
     std::string contents;
     char buffer[64 * 1024];
     for (;;) {
-        errno = 0;
-        const std::size_t count = std::fread(buffer, 1, sizeof buffer, file.get());
-        if (contents.size() + count > maxBytes) {
-            return FileError{kPathFileAccessError, path + ": too large for a settings file"};
+        const ssize_t count = ::read(fd.Get(), buffer, sizeof buffer);
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            return FileErrorFromErrno(errno, path);
         }
-        contents.append(buffer, count);
-        if (count == sizeof buffer) continue;
-        // A folder opens fine on some systems and fails here with EISDIR.
-        if (std::ferror(file.get())) return FileErrorFromErrno(errno, path);
-        return contents;
+        if (count == 0) return contents;
+        if (contents.size() + static_cast<std::size_t>(count) > maxBytes) return tooLarge;
+        contents.append(buffer, static_cast<std::size_t>(count));
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <variant>
 
@@ -20,11 +21,37 @@ FileError FileErrorFromErrorCode(const std::error_code& error, const std::string
 // which would silently name another file.
 bool IsUsablePath(const std::string& path);
 
-// No settings file is this large; the cap keeps a device or runaway file
-// (such as /dev/zero) from eating memory or never ending.
-inline constexpr std::size_t kMaxSettingsFileBytes = 64u * 1024u * 1024u;
+// A six-line settings file never comes near this; the cap keeps a runaway
+// file from costing memory and time before it is refused.
+inline constexpr std::size_t kMaxSettingsFileBytes = 1024u * 1024u;
 
-// The whole content of the file, or the failure that stopped the reading.
+// An open file descriptor, closed when it goes.
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd();
+
+    int Get() const { return fd_; }
+    int Release();
+
+private:
+    int fd_;
+};
+
+// Opens a regular file with the open(2) flags given, never waiting: a FIFO
+// without a partner or a device is refused at once, like a folder, with code 75.
+std::variant<UniqueFd, FileError> OpenRegularFile(const std::string& path, int flags);
+
+// Writes all of `bytes` at the file's current offset, going on after a short
+// write or an interrupt; the errno of the failure, or 0.
+int WriteAll(int fd, std::string_view bytes);
+
+// The whole content of a regular file, or the failure that stopped the
+// reading. A file larger than maxBytes is refused (75) without being read.
 std::variant<std::string, FileError> ReadWholeFile(const std::string& path,
                                                    std::size_t maxBytes = kMaxSettingsFileBytes);
 

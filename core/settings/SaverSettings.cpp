@@ -118,6 +118,8 @@ std::string_view NextLine(std::string_view text, std::size_t& pos)
 
 SaverSettings DefaultSettings() { return SaverSettings{}; }
 
+bool BackgroundIsOn(const SaverSettings& settings) { return settings.Background != "OFF"; }
+
 SettingsLoad ParseSettings(std::string_view fileText)
 {
     SaverSettings settings = DefaultSettings();

@@ -24,6 +24,12 @@ struct SaverSettings {
 
 SaverSettings DefaultSettings();
 
+// Whether the black backdrop is wanted, the same for the saver and the setup
+// dialog: only "OFF" (the dialog's one word for off, in any letter case as
+// read) turns it off. Any other text falls back to the default, on, as a
+// missing line does.
+bool BackgroundIsOn(const SaverSettings& settings);
+
 // The reader's result without any user interaction: the settings, or the
 // failure that sends ReadSettings down its error path.
 using SettingsLoad = std::variant<SaverSettings, FileError>;
@@ -52,8 +58,11 @@ inline constexpr const char* kNoDefaultImagePlaceholder = "No Default Image Sele
 // The six CRLF lines of the file, stamped with `now`.
 std::string ComposeSettingsFile(const SettingsToWrite& values, const LocalDateTime& now);
 
-// Replaces the file atomically: a temporary file beside it, renamed over it.
-// On failure the previous file is left as it was.
+// Replaces the file atomically: a temporary file beside it, flushed to the
+// disk and renamed over it; on failure the previous file is left as it was.
+// When no temporary file can be made beside an existing file that we may
+// write (a folder closed to us), that file is rewritten in place instead.
+// Anything but a regular file at the path is refused (75).
 std::optional<FileError> ReplaceFileAtomically(const std::string& path, std::string_view contents);
 
 // Writes the file and shows the box for a failure. Never fails.

@@ -44,7 +44,7 @@ void WendelSetup::Load()
     SetOverlapText(SignedText(settings.Overlap));
     SetOverlapScroller(OverlapForScroller(settings.Overlap));
 
-    view_.SelectBackground(settings.Background != "OFF");
+    view_.SelectBackground(BackgroundIsOn(settings));
 
     view_.SetDefaultImageText(settings.DefaultImage.empty() ? kNoDefaultImagePlaceholder
                                                             : settings.DefaultImage);

@@ -9,8 +9,18 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <iostream>
+#include <future>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace wendel {
 
@@ -29,7 +39,8 @@ using testing::WriteBytes;
 
 constexpr const char* kNotFoundBox = "INI file not found, contining with default settings";
 constexpr const char* kPermissionBox = "INI file Permission Denied, contining with default settings";
-constexpr std::size_t kTenMb = 10u * 1024u * 1024u;
+// Long, yet with its key inside the 1 MiB a settings file may have.
+constexpr std::size_t kLongLine = 1000u * 1000u;
 
 const SaverSettings kDefaults{1, 2.0f, "ON", ""};
 
@@ -91,6 +102,20 @@ TEST(ParseSettings, GivesTheSettingsOfTheText)
     }
 }
 
+// One rule for the saver and the setup dialog. The dialog writes only ON and
+// OFF; any other text, which only a hand can put there, is the default, on.
+TEST(BackgroundRule, OnlyOffTurnsTheBackdropOff)
+{
+    const std::pair<const char*, bool> rows[] = {
+        {"Background = ON", true},  {"Background = OFF", false}, {"Background = off", false},
+        {"Background = O?N", true}, {"Background = YES", true},  {"Background = NO", true},
+        {"Background =", true},     {"Background = OFF!", true}, {"", true},
+    };
+    for (const auto& [text, on] : rows) {
+        EXPECT_EQ(BackgroundIsOn(std::get<SaverSettings>(ParseSettings(text))), on) << text;
+    }
+}
+
 TEST(ParseSettings, ANumberTooLargeForItsFieldFailsWithCodeSix)
 {
     const char* const texts[] = {
@@ -142,14 +167,6 @@ TEST_F(ReadSettingsTest, NoFileGivesTheNotFoundBoxAndTheDefaults)
     EXPECT_EQ(LoadCode(folder.File("missing/wendelsaver.ini")), kPathNotFound);
 }
 
-TEST_F(ReadSettingsTest, AFolderWhereTheFileShouldBeGivesTheNotFoundBox)
-{
-    std::filesystem::create_directory(ini);
-    EXPECT_EQ(Read(ini), kDefaults);
-    ExpectOneBox(kNotFoundBox);
-    EXPECT_EQ(LoadCode(ini), kPathFileAccessError);
-}
-
 TEST_F(ReadSettingsTest, AnOverflowDiscardsTheLinesReadBeforeIt)
 {
     WriteBytes(ini, "Custom Look = 3\r\nOverlap = 4\r\nBackground = OFF\r\nDefault Image = /x.png\r\n"
@@ -188,15 +205,15 @@ struct HugeRow {
     std::size_t boxes;
 };
 
-TEST_F(ReadSettingsTest, TenMegabyteLinesAreReadWellUnderASecond)
+TEST_F(ReadSettingsTest, LinesOfAMegabyteAreReadWellUnderASecond)
 {
     const HugeRow rows[] = {
-        {"Overlap = 3\rDefault Image = " + std::string(kTenMb, 'x'),
-         {1, 3.0f, "ON", std::string(kTenMb, 'x')}, 0},
-        {"Custom Look = " + std::string(kTenMb, '1'), kDefaults, 1},
-        {"Overlap = " + std::string(kTenMb, '\t') + "7\r\n", Overlap(7), 0},
-        {std::string(kTenMb, 'z'), kDefaults, 0},
-        {std::string(kTenMb, '\0') + "\nBackground = off", Background("OFF"), 0},
+        {"Overlap = 3\rDefault Image = " + std::string(kLongLine, 'x'),
+         {1, 3.0f, "ON", std::string(kLongLine, 'x')}, 0},
+        {"Custom Look = " + std::string(kLongLine, '1'), kDefaults, 1},
+        {"Overlap = " + std::string(kLongLine, '\t') + "7\r\n", Overlap(7), 0},
+        {std::string(kLongLine, 'z'), kDefaults, 0},
+        {std::string(kLongLine, '\0') + "\nBackground = off", Background("OFF"), 0},
     };
     for (const HugeRow& row : rows) {
         WriteBytes(ini, row.text);
@@ -208,13 +225,100 @@ TEST_F(ReadSettingsTest, TenMegabyteLinesAreReadWellUnderASecond)
     }
 }
 
-TEST_F(ReadSettingsTest, AFileBeyondTheSizeCapGivesTheNotFoundBox)
+TEST_F(ReadSettingsTest, TheSizeCapIsExact)
 {
     WriteBytes(ini, "Overlap = 4");
     EXPECT_EQ(std::get<std::string>(ReadWholeFile(ini, 11)), "Overlap = 4");
     EXPECT_EQ(std::get<FileError>(ReadWholeFile(ini, 10)).code, kPathFileAccessError);
-    // An endless device stops at the cap rather than filling the memory.
-    EXPECT_EQ(Read("/dev/zero"), kDefaults);
+}
+
+// Runs `operation` on a thread of its own and gives it a second. One that
+// waits on a FIFO for its partner is let go by a partner that comes and goes,
+// so that a failing test still ends.
+std::optional<int> CodeWithinASecond(const std::function<int()>& operation, const std::string& fifo)
+{
+    std::future<int> code = std::async(std::launch::async, operation);
+    if (code.wait_for(std::chrono::seconds(1)) == std::future_status::ready) return code.get();
+    while (code.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        ::close(::open(fifo.c_str(), O_RDWR | O_NONBLOCK));
+    }
+    code.get();
+    return std::nullopt;
+}
+
+// The zero device at a path a faulty writer may replace: as root a node of
+// our own at `path` (never the system's /dev/zero), else /dev/zero itself,
+// whose folder others cannot write. Empty where no node of ours would open.
+std::string ZeroDevice(const std::string& path)
+{
+    if (::geteuid() != 0) return "/dev/zero";
+    if (::mknod(path.c_str(), S_IFCHR | 0666, ::makedev(1, 5)) != 0) return {};
+    const int fd = ::open(path.c_str(), O_RDONLY); // a nodev mount refuses it
+    if (fd < 0) return {};
+    ::close(fd);
+    return path;
+}
+
+int ReadCode(const std::string& path)
+{
+    const SettingsLoad load = LoadSettingsFile(path);
+    return std::holds_alternative<FileError>(load) ? std::get<FileError>(load).code : 0;
+}
+
+int WriteCode(const std::string& path)
+{
+    const std::optional<FileError> failure = ReplaceFileAtomically(path, "Overlap = 3\r\n");
+    return failure ? failure->code : 0;
+}
+
+// Whatever stands at the settings path, reading and writing answer within a
+// second: a FIFO is never waited on, a device never read to its end, and
+// nothing but a regular file is read or replaced (75). A settings file may
+// hold 1 MiB; a larger one is refused unread, yet OK may replace it.
+TEST_F(ReadSettingsTest, OddFileKindsAreAnsweredWithinASecond)
+{
+    namespace fs = std::filesystem;
+    struct Row {
+        const char* kind;
+        std::function<std::string()> make; // the path, made ready
+        int readCode;
+        int writeCode;
+    };
+    const std::size_t kCap = kMaxSettingsFileBytes;
+    const Row rows[] = {
+        {"FIFO", [&] { ::mkfifo(ini.c_str(), 0600); return ini; }, kPathFileAccessError, kPathFileAccessError},
+        {"folder", [&] { fs::create_directory(ini); return ini; }, kPathFileAccessError, kPathFileAccessError},
+        {"symlink loop", [&] {
+             fs::create_symlink(ini + ".b", ini);
+             fs::create_symlink(ini, ini + ".b");
+             return ini;
+         }, kPathFileAccessError, kPathFileAccessError},
+        {"device", [&] { return ZeroDevice(ini); }, kPathFileAccessError, kPathFileAccessError},
+        {"1 MiB and a byte", [&] { WriteBytes(ini, std::string(kCap + 1, '#')); return ini; },
+         kPathFileAccessError, 0},
+        {"1 MiB", [&] { WriteBytes(ini, std::string(kCap - 11, '#') + "\nOverlap=7"); return ini; }, 0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.kind);
+        fs::remove_all(folder.Path());
+        fs::create_directory(folder.Path());
+        const std::string path = row.make();
+        if (path.empty()) {
+            std::cout << "[ info ] no zero device of our own here; row left out\n";
+            continue;
+        }
+        const fs::file_type kindBefore = fs::symlink_status(path).type();
+        EXPECT_EQ(CodeWithinASecond([&] { return ReadCode(path); }, path), row.readCode);
+        EXPECT_EQ(CodeWithinASecond([&] { return WriteCode(path); }, path), row.writeCode);
+        // A refused path is left as it was.
+        if (row.writeCode != 0) {
+            EXPECT_EQ(fs::symlink_status(path).type(), kindBefore);
+        }
+    }
+    // The reader's box for all of them is the one for a file it cannot use.
+    fs::remove(ini);
+    fs::create_directory(ini);
+    EXPECT_EQ(Read(ini), kDefaults);
     ExpectOneBox(kNotFoundBox);
 }
 

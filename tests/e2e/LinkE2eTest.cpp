@@ -45,6 +45,8 @@ const QRect kWaitingLabel(154, 192, 343, 103);
 constexpr std::uint32_t kLabelOlive = 0xC0C000;
 // Where the title begins.
 const QRect kTrackLabel(34, 28, 306, 26);
+// The entry up next, right of its "Up Next:" caption.
+const QRect kNextInfoLabel(109, 433, 400, 19);
 constexpr std::uint32_t kLabelYellow = 0xFFFF00;
 
 // Cover colours: none of them is black or one of the board's text colours.
@@ -419,6 +421,40 @@ TEST_F(LinkTest, AJukeboxKilledAndRestartedGetsTheReplayOnce)
     EXPECT_EQ(received.count(QStringLiteral("SEND\tplx\tplaylist_getitem[ 2]")), 1);
     EXPECT_EQ(received.size(), 8) << received.join(QLatin1Char('\n'));
     EXPECT_FALSE(second.Log().contains(QStringLiteral("#2 connected")));
+    EXPECT_TRUE(saver.IsRunning()) << saver.Describe();
+}
+
+// A jukebox restarted while the saver waits out the overlap replays the same
+// track. The saver must take that as a new start and fetch the entry up next,
+// or "Up Next:" stays empty for the rest of the track.
+TEST_F(LinkTest, AJukeboxRestartedInsideTheOverlapStillFillsUpNext)
+{
+    const QString playlist = Playlist(QStringLiteral("list.plx"), {{"Same Again", kClay}, {"Coming Up", kPlum}});
+    JukeboxProcess& first = StartJukebox(playlist);
+    ASSERT_TRUE(first.WaitForLog(QStringLiteral("listening on"), AppearLimit())) << first.Describe();
+    constexpr int kOverlapMs = 5000;
+    SaverProcess& saver = StartSaver("5");
+    ASSERT_TRUE(board_) << saver.Describe();
+    // The playing entry is answered: the overlap wait has begun.
+    ASSERT_TRUE(first.WaitForLog(QStringLiteral("> MSG\tplxr\tplaylist_item[\"1\""), AppearLimit()));
+    QElapsedTimer sinceWait;
+    sinceWait.start();
+    EXPECT_EQ(BoardPixels(kNextInfoLabel, kLabelYellow), 0);
+
+    first.KillHard();
+    JukeboxProcess& second = StartJukebox(playlist);
+    ASSERT_TRUE(second.WaitForLog(QStringLiteral("< SEND\tplx\tnotify_playing_item[on]"), AppearLimit()))
+        << second.Describe();
+    // Back before the overlap ran out, or the first wait's own query would fill it.
+    ASSERT_LT(sinceWait.elapsed(), kOverlapMs) << "the restart took too long to show anything";
+
+    EXPECT_TRUE(PollUntil(Patience(Millis(kOverlapMs + 3000)),
+                          [&] { return BoardPixels(kNextInfoLabel, kLabelYellow) > 20; }))
+        << "\"Up Next:\" stayed empty; the new jukebox got:\n"
+        << second.Frames(1, QLatin1Char('<')).join(QLatin1Char('\n'));
+    const QStringList received = second.Frames(1, QLatin1Char('<'));
+    EXPECT_EQ(received.count(QStringLiteral("SEND\tplx\tplaylist_getitem[ 1]")), 1) << received.join(QLatin1Char('\n'));
+    EXPECT_EQ(received.count(QStringLiteral("SEND\tplx\tplaylist_getitem[ 2]")), 1) << received.join(QLatin1Char('\n'));
     EXPECT_TRUE(saver.IsRunning()) << saver.Describe();
 }
 

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace wendel::e2e {
 namespace {
 
@@ -31,6 +33,11 @@ TEST_F(SetupDialogTest, WithoutAFileTheBoxComesFirstAndOkWritesTheDefaults)
     // 5145 x 3045 twips at 96 dpi.
     EXPECT_EQ(geometry->width, 343);
     EXPECT_EQ(geometry->height, 203);
+    // Off the task bar, as a screen saver's settings are, yet a dialog to the window manager.
+    const std::vector<QString> states = X().Connection().AtomNames(*dialog, "_NET_WM_STATE");
+    EXPECT_EQ(std::count(states.begin(), states.end(), QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR")), 1);
+    const std::vector<QString> types = X().Connection().AtomNames(*dialog, "_NET_WM_WINDOW_TYPE");
+    EXPECT_FALSE(types.empty() || types.front() != QStringLiteral("_NET_WM_WINDOW_TYPE_DIALOG"));
 
     // Setup mode never hides the cursor.
     ASSERT_TRUE(X().MovePointer(*dialog, geometry->width / 2, geometry->height / 2));

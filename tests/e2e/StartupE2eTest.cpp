@@ -58,7 +58,13 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLine{"NonAsciiLetter", {QStringLiteral("/\u00fc")}},
         // The arguments are joined with blanks, so an empty first one makes " /c".
         CommandLine{"EmptyArgumentBeforeSwitch", {"", "/c"}},
-        CommandLine{"HugeArgument", {QStringLiteral("/x") + QString(100000, QLatin1Char('x'))}}),
+        CommandLine{"HugeArgument", {QStringLiteral("/x") + QString(100000, QLatin1Char('x'))}},
+        // Qt's own options are switches like any other to the saver: they
+        // begin with "-". Qt must not take them away before the switch is read.
+        CommandLine{"QtReverse", {"-reverse"}},
+        CommandLine{"QtStyle", {"-style", "fusion"}},
+        CommandLine{"QtPlatformBeforeSaver", {"-platform", "offscreen", "/s"}},
+        CommandLine{"QtPlatformBeforePreview", {"-platform", "offscreen", "/p"}}),
     CommandLineName);
 
 // --- Switches that open the setup dialog -------------------------------------

@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 
@@ -71,6 +72,32 @@ std::optional<QString> XConnection::Title(WindowId window)
                                             static_cast<qsizetype>(property.nitems));
     XFree(property.value);
     return title;
+}
+
+std::vector<QString> XConnection::AtomNames(WindowId window, const char* property)
+{
+    std::vector<QString> names;
+    if (!display_) return names;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    const Atom name = XInternAtom(display_, property, False);
+    if (XGetWindowProperty(display_, window, name, 0, 1024, False, XA_ATOM, &type, &format, &count, &after,
+                           &data) != Success || !data) {
+        return names;
+    }
+    // Format 32 comes as longs, whatever their size.
+    const auto* atoms = reinterpret_cast<const Atom*>(data);
+    for (unsigned long i = 0; format == 32 && i < count; ++i) {
+        char* text = XGetAtomName(display_, atoms[i]);
+        if (!text) continue;
+        names.push_back(QString::fromLatin1(text));
+        XFree(text);
+    }
+    XFree(data);
+    return names;
 }
 
 bool XConnection::RequestClose(WindowId window)

@@ -41,6 +41,10 @@ public:
     // The window's title, or nothing when the window no longer exists.
     std::optional<QString> Title(WindowId window);
 
+    // The names of the atoms in an ATOM-typed property of the window, such as
+    // _NET_WM_STATE; empty when it has none.
+    std::vector<QString> AtomNames(WindowId window, const char* property);
+
     // Asks the window to close, as a window manager's close button does.
     bool RequestClose(WindowId window);
 

@@ -1,6 +1,8 @@
 #include "Trivox.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -15,9 +17,20 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <signal.h>
+#include <grp.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace wendel {
@@ -152,9 +165,11 @@ TEST_F(TrivoxTest, RestartedJukeboxGetsTheReplayAndNothingElseTwice)
 {
     Listen();
     Record();
+    link_->SetConnectedHandler([this] { got_.push_back("connected"); });
     Handshake();
     link_->SendCommand("plx", "notify_playing_item[on]"); // again: sent, yet still one notification
     EXPECT_EQ(Received(5).size(), 5u);
+    got_.clear(); // the first connection's news
 
     // It dies half-way through a frame. Until the event loop reports the end,
     // the link writes into a dead socket: that must neither kill us
@@ -173,9 +188,10 @@ TEST_F(TrivoxTest, RestartedJukeboxGetsTheReplayAndNothingElseTwice)
                                        kHandshake[3], "SEND\tplx\tnotify_playlist[on]",
                                        "SEND\tplx\tplaylist_getpointer"}));
     Send("f[]\nMSG\tplxr\tnext[]\n"); // not glued to the half frame
-    ASSERT_TRUE(Got(2));
+    ASSERT_TRUE(Got(3));
     QTest::qWait(30);
-    EXPECT_EQ(got_, (Lines{"plxr|whole[]", "plxr|next[]"}));
+    // The saver hears of the new connection after the old one's last word.
+    EXPECT_EQ(got_, (Lines{"plxr|whole[]", "connected", "plxr|next[]"}));
 }
 
 TEST_F(TrivoxTest, FloodArrivesInOrderWhileTheEventLoopRuns)
@@ -226,6 +242,101 @@ TEST_F(TrivoxTest, BadFramesAreIgnoredInBoundedMemory)
     EXPECT_LE(mostHeld, static_cast<std::size_t>(Trivox::kReadBufferBytes) + wire::kMaxFrameBytes + 1);
     link_->SendCommand("plx", "playlist_getpointer");
     EXPECT_EQ(Received(1), Lines{"SEND\tplx\tplaylist_getpointer"});
+}
+
+// A jukebox of user 65534 (nobody), in a forked child that makes only system
+// calls: it takes connections and plays a track to each at once, and reads
+// what comes back. It ends after `wanted` connections or 10 seconds.
+class OtherUsersJukebox {
+public:
+    // Exit codes of the child.
+    static constexpr int kHeardNothing = 0;
+    static constexpr int kHeardSomething = 1;
+    static constexpr int kSetUpFailed = 2;
+    static constexpr int kTooFewConnections = 3;
+
+    OtherUsersJukebox(const std::string& path, int wanted) : pid_(::fork())
+    {
+        if (pid_ == 0) ::_exit(Serve(path, wanted));
+    }
+    ~OtherUsersJukebox()
+    {
+        if (pid_ > 0 && !status_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool Forked() const { return pid_ > 0; }
+    // The child's exit code once it has ended, else -1.
+    int ExitCode()
+    {
+        int status = 0;
+        if (!status_ && ::waitpid(pid_, &status, WNOHANG) == pid_) status_ = status;
+        if (!status_) return -1;
+        return WIFEXITED(*status_) ? WEXITSTATUS(*status_) : 128;
+    }
+
+private:
+    static int Serve(const std::string& path, int wanted)
+    {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) return kSetUpFailed;
+        const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.c_str(), std::min(path.size(), sizeof address.sun_path - 1));
+        if (server < 0 || ::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::chmod(path.c_str(), 0666) != 0 || ::listen(server, 8) != 0) {
+            return kSetUpFailed;
+        }
+        const char track[] = "MSG\tplxr\tplaying[\"Album\",\"Artist\",\"Stranger\",\"1:00\",\"/etc/x.png\",\"\",\"1\"]\n";
+        bool heard = false;
+        int connections = 0;
+        for (int waited = 0; connections < wanted && waited < 10000; waited += 50) {
+            pollfd incoming{server, POLLIN, 0};
+            if (::poll(&incoming, 1, 50) != 1) continue;
+            const int peer = ::accept(server, nullptr, nullptr);
+            if (peer < 0) continue;
+            ++connections;
+            ::send(peer, track, sizeof track - 1, MSG_NOSIGNAL);
+            pollfd words{peer, POLLIN, 0};
+            char byte = 0;
+            // Our side hangs up at once; anything it sent first is read here.
+            if (::poll(&words, 1, 400) == 1 && ::recv(peer, &byte, 1, 0) == 1) heard = true;
+            ::close(peer);
+        }
+        if (heard) return kHeardSomething;
+        return connections < wanted ? kTooFewConnections : kHeardNothing;
+    }
+
+    pid_t pid_;
+    std::optional<int> status_;
+};
+
+TEST_F(TrivoxTest, AJukeboxOfAnotherUserIsNeverHeardNorTold)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a jukebox as another user";
+    // A folder user 65534 may make its socket in; ours stays closed to others.
+    const std::string folder = dir_.filePath(QStringLiteral("other")).toStdString();
+    ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0711), 0);
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+    const std::string socketPath = folder + "/trivox.sock";
+
+    // Three connections: the first, and two retries after it was dropped.
+    OtherUsersJukebox jukebox(socketPath, 3);
+    ASSERT_TRUE(jukebox.Forked());
+    ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(QString::fromStdString(socketPath)); }));
+    link_ = std::make_unique<Trivox>(QString::fromStdString(socketPath));
+    Record();
+    Handshake();
+    link_->SendCommand("plx", "playlist_getpointer");
+    ASSERT_TRUE(WaitUntil([&] { return jukebox.ExitCode() != -1; }, 10000));
+    EXPECT_EQ(jukebox.ExitCode(), OtherUsersJukebox::kHeardNothing)
+        << "1: it heard from us, 2: it could not be set up, 3: we stopped trying";
+    EXPECT_TRUE(got_.empty()) << got_.front();
+    EXPECT_FALSE(link_->IsConnected());
+    // What was sent meanwhile still waits for a jukebox of our own.
+    EXPECT_EQ(link_->QueuedCommands(), 1u);
 }
 
 TEST(TrivoxEndpoint, OverrideThenRuntimeFolderThenPerUserTempName)

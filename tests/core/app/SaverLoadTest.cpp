@@ -91,14 +91,18 @@ TEST(SaverLoad, MessageDuringTheOpeningsDecidesTheWaitingLabel)
               (std::vector<std::string>{"notify_playing_item[on]", "notify_playing_timecode[on]"}));
 }
 
-TEST(SaverLoad, OnlyExactlyONShowsTheBackdropAndHidesTheCursor)
+// The saver and the setup dialog read Background by one rule
+// (BackgroundRule.OnlyOffTurnsTheBackdropOff): a text the dialog would show
+// as on must show the backdrop here.
+TEST(SaverLoad, TheBackgroundRuleShowsTheBackdropAndHidesTheCursor)
 {
-    for (const char* value : {"OFF", "", "ONE", "O N"}) {
+    const std::pair<const char*, bool> rows[] = {{"OFF", false}, {"O?N", true}};
+    for (const auto& [value, on] : rows) {
         SCOPED_TRACE(value);
         LoadRig load(std::string("Overlap = 5\r\nBackground = ") + value + "\r\n");
         load.rig.saver.FormLoad();
-        EXPECT_EQ(load.rig.board.backdropsShown, 0);
-        EXPECT_EQ(load.rig.cursor.calls, std::vector<bool>{true});
+        EXPECT_EQ(load.rig.board.backdropsShown, on ? 1 : 0);
+        EXPECT_EQ(load.rig.cursor.calls, std::vector<bool>{!on});
         EXPECT_EQ(load.rig.saver.Settings().Overlap, 5000.0f);
     }
 }

@@ -124,10 +124,16 @@ public:
         if (onSend) onSend(command);
     }
     void SetMessageHandler(MessageHandler handler) override { handler_ = std::move(handler); }
+    void SetConnectedHandler(ConnectedHandler handler) override { connectedHandler_ = std::move(handler); }
 
     void Deliver(const std::string& device, const std::string& message)
     {
         if (handler_) handler_(device, message);
+    }
+    // The link (re)connected to a jukebox.
+    void Connect()
+    {
+        if (connectedHandler_) connectedHandler_();
     }
     std::vector<std::string> Commands() const
     {
@@ -142,6 +148,7 @@ public:
     std::function<void(const std::string& command)> onSend;
 private:
     MessageHandler handler_;
+    ConnectedHandler connectedHandler_;
 };
 
 // Answers from a table of paths; unknown paths are missing files (53).

@@ -337,6 +337,42 @@ TEST(FetchCycle, PlayingMessageCancelsThePendingPointerQuery)
     EXPECT_TRUE(plx.fake.saver.WantCurrentEntry);
 }
 
+// A jukebox that restarts inside the overlap wait replays the playing item
+// unchanged (from the same connection such a repeat changes nothing, see
+// PlayingItem.RepeatedMessage...). After a new connection the replay runs
+// the playing item again: the fetch and a cover retry start afresh.
+TEST(FetchCycle, AReconnectionStartsTheCycleAgain)
+{
+    struct Row {
+        const char* cover;
+        std::vector<int> coverRetry; // armed by the replayed "playing"
+    };
+    const Row rows[] = {{"/covers/a.jpg", {}}, {"/covers/locked.jpg", {3000}}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.cover);
+        PlxRig plx("3");
+        plx.fake.link.Connect(); // the first connection changes nothing
+        const std::string playing = Playing({.title = "Song", .cover = row.cover});
+        plx.Say(playing);
+        plx.Say("playlist_pointer[5]");
+        plx.Say(Entry({.title = "Song"}));
+        ASSERT_TRUE(plx.fake.dTimer.enabled); // inside the overlap wait
+        plx.NewCommands();
+        plx.fake.imageErrorTimer.armedIntervals.clear();
+
+        plx.fake.link.Connect();
+        plx.Say(playing);
+        EXPECT_EQ(plx.NewCommands(), (Commands{"playlist_getpointer"}));
+        EXPECT_TRUE(plx.fake.saver.WantCurrentEntry);
+        EXPECT_EQ(plx.fake.imageErrorTimer.armedIntervals, row.coverRetry);
+        EXPECT_EQ(plx.fake.pictures.probed, (Commands{row.cover, row.cover})); // loaded afresh
+        EXPECT_EQ(plx.Caption(Label::Track), "Song");
+
+        plx.FetchNext("5", {.title = "Song"}, {.position = "6", .artist = "Band", .title = "Next Song"});
+        EXPECT_EQ(plx.Caption(Label::NextInfo), "Band - Next Song");
+    }
+}
+
 TEST(FetchCycle, PointerReplyAsksForTheEntryAtOrAfterThePointer)
 {
     struct Row {
