@@ -28,7 +28,7 @@ struct StubPlayer final : Player {
     PlayState State() const override { return state; }
     std::optional<Track> Current() const override { return current; }
     int Pointer() const override { return pointer; }
-    std::optional<Entry> EntryAt(int position) const override
+    std::optional<Entry> EntryAt(int position) override
     {
         asked.push_back(position);
         return position == 2 ? std::optional<Entry>(Entry{"A", "B", "C", "1:00:00", "", 3, true}) : std::nullopt;
@@ -38,7 +38,7 @@ struct StubPlayer final : Player {
     PlayState state = PlayState::Playing;
     std::optional<Track> current = Track{"Al\"bum", "Art\tist", "Ti\r\ntle", "4:05", "/c.jpg", "3"};
     int pointer = 7;
-    mutable std::vector<int> asked;
+    std::vector<int> asked;
 };
 
 TEST(JukeboxMessages, FieldsAreCleanedAndDurationsFormatted)

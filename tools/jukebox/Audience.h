@@ -24,7 +24,7 @@ using Outbox = std::vector<Outgoing>;
 
 class Audience {
 public:
-    explicit Audience(const Player& player) : player_(player) {}
+    explicit Audience(Player& player) : player_(player) {}
 
     // Clients come and go; what each asked for dies with it.
     void Connect(int client);
@@ -51,7 +51,7 @@ private:
 
     void Present(Outbox& out, int client) const;
 
-    const Player& player_;
+    Player& player_;
     std::map<int, Client> clients_;
 };
 

@@ -22,8 +22,9 @@ public:
     virtual std::optional<Track> Current() const = 0;
     // The playlist position of the playing entry.
     virtual int Pointer() const = 0;
-    // The entry at a position; nothing outside the playlist.
-    virtual std::optional<Entry> EntryAt(int position) const = 0;
+    // The entry at a position; nothing outside the playlist. It may ask the
+    // player, so it is not const.
+    virtual std::optional<Entry> EntryAt(int position) = 0;
 };
 
 } // namespace jukebox

@@ -44,7 +44,7 @@ std::optional<jukebox::Track> Simulation::Current() const
     return TrackOf(entries_[entry_], track_);
 }
 
-std::optional<jukebox::Entry> Simulation::EntryAt(int position) const
+std::optional<jukebox::Entry> Simulation::EntryAt(int position)
 {
     if (position < 1 || position > static_cast<int>(entries_.size())) return std::nullopt;
     return EntryOf(entries_[static_cast<std::size_t>(position - 1)]);

@@ -65,7 +65,7 @@ public:
     PlayState State() const override { return state_; }
     std::optional<jukebox::Track> Current() const override;
     int Pointer() const override { return pointer_; }
-    std::optional<jukebox::Entry> EntryAt(int position) const override;
+    std::optional<jukebox::Entry> EntryAt(int position) override;
 
     int Position() const { return static_cast<int>(entry_) + 1; }
     std::size_t TrackIndex() const { return track_; }
