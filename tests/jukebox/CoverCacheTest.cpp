@@ -64,7 +64,7 @@ TEST(CoverPicture, OnlyPicturesTheSaverCanShowPass)
         {"gif", Gif(320, 200), PictureInfo{P::Gif, 320, 200}},
         {"bmp", Bmp(64, 32), PictureInfo{P::Bmp, 64, 32}},
         {"bmp top-down", Bmp(64, -32), PictureInfo{P::Bmp, 64, 32}},
-        {"bmp core header", "BM" + Le(0, 12) + Le(12, 4) + Le(7, 2) + Le(9, 2), PictureInfo{P::Bmp, 7, 9}},
+        {"bmp core header", "BM" + std::string(12, '\0') + Le(12, 4) + Le(7, 2) + Le(9, 2), PictureInfo{P::Bmp, 7, 9}},
         {"30000 x 30000", Png(30000, 30000), std::nullopt},
         {"100 megapixels exactly", Png(10000, 10000), PictureInfo{P::Png, 10000, 10000}},
         {"a side of 0", Gif(0, 10), std::nullopt},
