@@ -60,6 +60,10 @@ TEST(CoverPicture, OnlyPicturesTheSaverCanShowPass)
         {"progressive jpeg", Jpeg(640, 480, '\xC2'), PictureInfo{P::Jpeg, 640, 480}},
         {"jpeg with fill bytes", std::string("\xFF\xD8\xFF\xFF\xC0", 5) + Be(17, 2) + "\x08" + Be(2, 2) + Be(3, 2),
          PictureInfo{P::Jpeg, 3, 2}},
+        {"jpeg, restart marker first", std::string("\xFF\xD8\xFF\xD0\xFF\xCF", 6) + Be(17, 2) + "\x08" + Be(4, 2) + Be(5, 2),
+         PictureInfo{P::Jpeg, 5, 4}},
+        {"jpeg data before any frame header",
+         std::string("\xFF\xD8\xFF\xDA", 4) + Be(2, 2) + "\xFF\xC0" + Be(17, 2) + "\x08" + Be(4, 2) + Be(5, 2), std::nullopt},
         {"png", Png(1000, 1000), PictureInfo{P::Png, 1000, 1000}},
         {"gif", Gif(320, 200), PictureInfo{P::Gif, 320, 200}},
         {"bmp", Bmp(64, 32), PictureInfo{P::Bmp, 64, 32}},
@@ -69,6 +73,7 @@ TEST(CoverPicture, OnlyPicturesTheSaverCanShowPass)
         {"100 megapixels exactly", Png(10000, 10000), PictureInfo{P::Png, 10000, 10000}},
         {"a side of 0", Gif(0, 10), std::nullopt},
         {"negative bmp width", Bmp(-5, 5), std::nullopt},
+        {"bmp cut in its size", Bmp(5, 5).substr(0, 24), std::nullopt},
         {"jpeg cut before its size", Jpeg(100, 100).substr(0, 22), std::nullopt},
         {"jpeg without a frame header", std::string("\xFF\xD8\xFF\xD9", 4), std::nullopt},
         {"jpeg junk after the start", std::string("\xFF\xD8\xFF\xE0\x00\x10garbage", 13), std::nullopt},
@@ -112,6 +117,8 @@ TEST_F(CoverCacheTest, KeepsGoodPicturesPrivatelyAndRefusesTheRest)
     huge.resize(CoverCache::kMaxPictureBytes + 1);
     EXPECT_EQ(cache.Store("folder:a", huge), "");
     EXPECT_FALSE(fs::exists(folder)) << "nothing made for a refused picture";
+    huge.pop_back(); // exactly at the cap: kept
+    EXPECT_NE(cache.Store("folder:huge", huge), "");
     EXPECT_EQ(cache.Find("folder:a"), "");
 
     const std::string png = Png(10, 10);
@@ -132,14 +139,17 @@ TEST_F(CoverCacheTest, KeepsGoodPicturesPrivatelyAndRefusesTheRest)
     const std::string jpeg = cache.Store("file:x.flac", Jpeg(5, 5));
     EXPECT_EQ(fs::path(jpeg).extension(), ".jpg");
     EXPECT_NE(jpeg, path);
-    EXPECT_EQ(Files(folder), 2u) << "no temporary file left behind";
+    EXPECT_EQ(Files(folder), 3u) << "no temporary file left behind";
     EXPECT_EQ(HashName("folder:a").size(), 32u);
     EXPECT_NE(HashName("folder:a"), HashName("folder:b"));
 }
 
 TEST_F(CoverCacheTest, DropsTheLeastRecentlyUsedFirst)
 {
-    CoverCache cache(root_ / "covers", CoverCache::Limits{1 << 20, 3});
+    // A folder above that is not the saver's own keeps its mode.
+    fs::create_directory(root_ / "shared");
+    fs::permissions(root_ / "shared", fs::perms(0755));
+    CoverCache cache(root_ / "shared" / "covers", CoverCache::Limits{1 << 20, 3});
     const std::string a = cache.Store("a", Png(1, 1));
     const std::string b = cache.Store("b", Png(1, 1));
     const std::string c = cache.Store("c", Png(1, 1));
@@ -148,7 +158,8 @@ TEST_F(CoverCacheTest, DropsTheLeastRecentlyUsedFirst)
     Age(c, 10);
     EXPECT_EQ(cache.Find("a"), a); // used now: it stays
     const std::string d = cache.Store("d", Png(1, 1));
-    EXPECT_EQ(Files(root_ / "covers"), 3u);
+    EXPECT_EQ(Files(root_ / "shared" / "covers"), 3u);
+    EXPECT_EQ(fs::status(root_ / "shared").permissions(), fs::perms(0755));
     EXPECT_FALSE(fs::exists(b));
     for (const std::string& kept : {a, c, d}) EXPECT_TRUE(fs::exists(kept)) << kept;
 

@@ -48,7 +48,7 @@ TEST(JukeboxMessages, FieldsAreCleanedAndDurationsFormatted)
     EXPECT_EQ(ItemMessage(2, *player.EntryAt(2)), R"(playlist_item["2","A","B","C","1:00:00","","3","0"])");
     EXPECT_EQ(EmptyItemMessage(-1), R"(playlist_item["-1","","","","","","0","1"])");
     const std::vector<std::pair<int, std::string>> durations = {
-        {-5, "0:00"}, {0, "0:00"}, {5, "0:05"}, {245, "4:05"}, {3599, "59:59"}, {3600, "1:00:00"},
+        {-5, "0:00"}, {0, "0:00"}, {5, "0:05"}, {245, "4:05"}, {3599, "59:59"}, {3600, "1:00:00"}, {3610, "1:00:10"},
         {3723, "1:02:03"}, {36000 * 10 + 61, "100:01:01"},
     };
     for (const auto& [seconds, text] : durations) EXPECT_EQ(FormatDuration(seconds), text) << seconds;
