@@ -24,6 +24,7 @@ TEST(MpdMapping, TagsBecomeTheFieldsOfPlaying)
         {"no tags: the file name", {"music/01 - Intro.mp3", "", "", "", "", "", 65}, {"", "", "01 - Intro", "1:05", "/c.jpg", "1"}},
         {"dotted file name", {"x/a.b.c.ogg", "", "", "", "", "07", 3600}, {"", "", "a.b.c", "1:00:00", "/c.jpg", "7"}},
         {"no extension", {"top", "", "", "", "", "x", 1}, {"", "", "top", "0:01", "/c.jpg", "1"}},
+        {"a name that is all extension", {"d/.flac", "", "", "", "", "", 1}, {"", "", ".flac", "0:01", "/c.jpg", "1"}},
         {"stream: no duration", {"http://radio.example/live", "", "", "", "Live", "", std::nullopt},
          {"", "", "Live", "", "/c.jpg", "1"}},
         {"zero duration", {"a.flac", "", "", "", "T", "0", 0}, {"", "", "T", "", "/c.jpg", "0"}},
