@@ -4,6 +4,7 @@
 // framebuffer file, which shows what a window manager's frames hide from
 // screenshots.
 
+#include "BoardPlaces.h"
 #include "Framebuffer.h"
 #include "PeerProcess.h"
 #include "SaverTest.h"
@@ -18,7 +19,6 @@
 namespace wendel::e2e {
 namespace {
 
-const QString kBoardTitle = QStringLiteral("WendelSaver");
 const QString kBackdropTitle = QStringLiteral("Form1");
 constexpr std::uint32_t kBlack = 0x000000;
 constexpr std::uint32_t kRoot = 0x336699; // the desktop, where nothing covers it

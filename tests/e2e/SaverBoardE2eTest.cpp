@@ -1,6 +1,7 @@
 // The running saver seen from outside: its windows, the cursor, and what
 // ends it.
 
+#include "BoardPlaces.h"
 #include "SaverTest.h"
 #include "ScreenPixels.h"
 
@@ -10,7 +11,6 @@
 namespace wendel::e2e {
 namespace {
 
-const QString kBoardTitle = QStringLiteral("WendelSaver");
 const QString kBackdropTitle = QStringLiteral("Form1");
 constexpr int kScreenWidth = 1024; // the harness's Xvfb screen
 constexpr int kScreenHeight = 768;

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "EventLoopWait.h"
+#include "support/Unprivileged.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -213,6 +215,50 @@ TEST_F(PlxSimProcess, ScriptDrivesItAndTerminateEndsItCleanly)
     ASSERT_TRUE(Ended(sim));
     EXPECT_EQ(sim.exitStatus(), QProcess::NormalExit);
     EXPECT_FALSE(QFile::exists(endpoint_));
+}
+
+// What a saver of user `nobody` hears from the jukebox within a second of
+// its handshake: nothing, or an error when it cannot even connect. Raw system
+// calls only, as it runs in a forked child.
+::testing::AssertionResult StrangerHearsNothing(const QByteArray& path)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        return ::testing::AssertionFailure() << "could not connect: errno " << errno;
+    const char handshake[] = "OPEN\tplxr\ttype=devrx\t1\t1\t0\nSEND\tplx\tnotify_playing_item[on]\n";
+    [[maybe_unused]] const ssize_t sent = ::send(fd, handshake, sizeof handshake - 1, MSG_NOSIGNAL);
+    std::string heard;
+    pollfd wait{fd, POLLIN, 0};
+    char buffer[256];
+    while (::poll(&wait, 1, 1000) > 0) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got <= 0) break; // cut off
+        heard.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    if (!heard.empty()) return ::testing::AssertionFailure() << "another user heard: " << heard;
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(PlxSimProcess, ServesOnlySaversOfItsOwnUser)
+{
+    if (!wendel::testing::RunningAsRoot()) GTEST_SKIP() << "another user's saver needs root to become that user";
+    // A folder and a socket anyone may reach, so only the peer's credentials keep others out.
+    ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0755), 0);
+    QProcess& sim = Serve();
+    const QByteArray path = QFile::encodeName(endpoint_);
+    ASSERT_EQ(::chmod(path.constData(), 0666), 0);
+
+    EXPECT_TRUE(wendel::testing::RunUnprivileged([&] { return StrangerHearsNothing(path); }));
+    EXPECT_TRUE(WaitUntil([&] { return Output(sim).contains("ignored a connection from another user"); }))
+        << Output(sim).toStdString();
+    Saver own(endpoint_);
+    own.Handshake();
+    EXPECT_TRUE(own.WaitFor("MSG\tplxr\tplaying["));
+    EXPECT_FALSE(Output(sim).contains("#2 connected")) << "the stranger was counted as a saver";
 }
 
 TEST_F(PlxSimProcess, RefusesBadOptionsClearly)

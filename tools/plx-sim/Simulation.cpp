@@ -1,70 +1,33 @@
 #include "Simulation.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 namespace plxsim {
 
 namespace {
 
-std::string Quoted(const std::vector<std::string>& fields)
+jukebox::Track TrackOf(const Entry& entry, std::size_t track)
 {
-    std::string text;
-    for (const std::string& field : fields) text += (text.empty() ? "\"" : ",\"") + QuoteField(field) + "\"";
-    return text;
+    const Track& t = entry.tracks.at(track);
+    const int number = entry.wholeAlbum ? static_cast<int>(track) + 1 : entry.number;
+    return {entry.album, entry.artist, t.title, FormatLength(t.seconds), entry.cover, std::to_string(number)};
 }
 
-std::string_view TrimLeft(std::string_view text)
+jukebox::Entry EntryOf(const Entry& entry)
 {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    return text;
-}
-
-// "name[arg]" → name and arg; a command without brackets has no argument.
-std::pair<std::string_view, std::string_view> SplitCommand(std::string_view command)
-{
-    const std::size_t open = command.find('[');
-    if (open == std::string_view::npos) return {command, {}};
-    std::string_view arg = command.substr(open + 1);
-    if (!arg.empty() && arg.back() == ']') arg.remove_suffix(1);
-    return {command.substr(0, open), arg};
+    return {entry.album,  entry.artist, entry.title, FormatLength(entry.Seconds()),
+            entry.cover, static_cast<int>(entry.tracks.size()), entry.wholeAlbum};
 }
 
 } // namespace
 
-std::string QuoteField(std::string_view field)
-{
-    std::string text;
-    for (char c : field) {
-        if (c == '"') text += "''";
-        else text += c;
-    }
-    return text;
-}
-
 std::string PlayingMessage(const Entry& entry, std::size_t track)
 {
-    const Track& t = entry.tracks.at(track);
-    const int number = entry.wholeAlbum ? static_cast<int>(track) + 1 : entry.number;
-    return "playing[" +
-           Quoted({entry.album, entry.artist, t.title, FormatLength(t.seconds), entry.cover, "",
-                   std::to_string(number)}) +
-           "]";
+    return jukebox::PlayingMessage(TrackOf(entry, track));
 }
 
-std::string ItemMessage(int position, const Entry& entry)
-{
-    return "playlist_item[" +
-           Quoted({std::to_string(position), entry.album, entry.artist, entry.title, FormatLength(entry.Seconds()),
-                   entry.cover, std::to_string(entry.tracks.size()), entry.wholeAlbum ? "0" : "1"}) +
-           "]";
-}
-
-std::string EmptyItemMessage(int position)
-{
-    return "playlist_item[" + Quoted({std::to_string(position), "", "", "", "", "", "0", "1"}) + "]";
-}
+std::string ItemMessage(int position, const Entry& entry) { return jukebox::ItemMessage(position, EntryOf(entry)); }
 
 Simulation::Simulation(std::vector<Entry> entries, Options options)
     : entries_(std::move(entries)), options_(options)
@@ -75,52 +38,16 @@ Simulation::Simulation(std::vector<Entry> entries, Options options)
     }
 }
 
-void Simulation::Connect(int client) { clients_[client] = Client{}; }
-
-void Simulation::Disconnect(int client) { clients_.erase(client); }
-
-void Simulation::Open(int client, std::string_view device, std::string_view type)
+std::optional<jukebox::Track> Simulation::Current() const
 {
-    if (device == kMessageDevice && type == "type=devrx") clients_[client].listening = true;
+    if (state_ == PlayState::Stopped || entries_.empty()) return std::nullopt;
+    return TrackOf(entries_[entry_], track_);
 }
 
-Outbox Simulation::Command(int client, std::string_view device, std::string_view command)
+std::optional<jukebox::Entry> Simulation::EntryAt(int position)
 {
-    Outbox out;
-    const auto found = clients_.find(client);
-    if (found == clients_.end() || device != kCommandDevice) return out;
-    Client& c = found->second;
-    const auto [name, arg] = SplitCommand(command);
-
-    if (name == "notify_playing_item" && (arg == "on" || arg == "off")) {
-        const bool was = c.wantsItems;
-        c.wantsItems = arg == "on";
-        // A newcomer learns at once what is playing, so its board need not
-        // wait for the next track.
-        if (c.wantsItems && !was && c.listening) {
-            if (state_ == PlayState::Stopped) {
-                out.push_back({client, "playlist_stop[]"});
-            } else {
-                out.push_back({client, PlayingMessage(entries_[entry_], track_)});
-                if (state_ == PlayState::Paused) out.push_back({client, "playlist_pause[]"});
-            }
-        }
-    } else if (name == "notify_playing_timecode" && (arg == "on" || arg == "off")) {
-        c.wantsTime = arg == "on";
-    } else if (name == "playlist_getpointer" && arg.empty()) {
-        if (c.listening) out.push_back({client, "playlist_pointer[" + std::to_string(pointer_) + "]"});
-    } else if (name == "playlist_getitem") {
-        // "playlist_getitem[ 5]": the saver writes numbers with a blank before them.
-        const std::string_view digits = TrimLeft(arg);
-        int position = 0;
-        const auto [at, error] = std::from_chars(digits.data(), digits.data() + digits.size(), position);
-        if (digits.empty() || error != std::errc() || at != digits.data() + digits.size() || !c.listening) return out;
-        if (position >= 1 && position <= static_cast<int>(entries_.size()))
-            out.push_back({client, ItemMessage(position, entries_[static_cast<std::size_t>(position - 1)])});
-        else
-            out.push_back({client, EmptyItemMessage(position)});
-    }
-    return out;
+    if (position < 1 || position > static_cast<int>(entries_.size())) return std::nullopt;
+    return EntryOf(entries_[static_cast<std::size_t>(position - 1)]);
 }
 
 Outbox Simulation::Control(std::string_view verb, bool* known)
@@ -133,19 +60,19 @@ Outbox Simulation::Control(std::string_view verb, bool* known)
             Begin(out, entry_, track_);
         } else if (state_ == PlayState::Paused) {
             state_ = PlayState::Playing;
-            ToListeners(out, "playlist_play[]");
+            audience_.StateChanged(out, PlayState::Playing);
         }
     } else if (verb == "pause") {
         if (state_ == PlayState::Playing) {
             state_ = PlayState::Paused;
-            ToListeners(out, "playlist_pause[]");
+            audience_.StateChanged(out, PlayState::Paused);
         }
     } else if (verb == "stop") {
         if (state_ != PlayState::Stopped) {
             state_ = PlayState::Stopped;
             elapsedMs_ = 0;
             simRemainder_ = 0;
-            ToListeners(out, "playlist_stop[]");
+            audience_.StateChanged(out, PlayState::Stopped);
         }
     } else if (verb == "next") {
         NextTrack(out);
@@ -157,23 +84,11 @@ Outbox Simulation::Control(std::string_view verb, bool* known)
     return out;
 }
 
-void Simulation::ToListeners(Outbox& out, const std::string& message) const
-{
-    for (const auto& [id, client] : clients_)
-        if (client.listening) out.push_back({id, message});
-}
-
-void Simulation::ToItemListeners(Outbox& out, const std::string& message) const
-{
-    for (const auto& [id, client] : clients_)
-        if (client.listening && client.wantsItems) out.push_back({id, message});
-}
-
 void Simulation::Begin(Outbox& out, std::size_t entry, std::size_t track)
 {
     if (state_ != PlayState::Playing) {
         state_ = PlayState::Playing;
-        ToListeners(out, "playlist_play[]");
+        audience_.StateChanged(out, PlayState::Playing);
     }
     StartTrack(out, entry, track);
 }
@@ -195,9 +110,8 @@ void Simulation::StartTrack(Outbox& out, std::size_t entry, std::size_t track)
     track_ = track;
     elapsedMs_ = 0;
     simRemainder_ = 0;
-    ToItemListeners(out, PlayingMessage(entries_[entry_], track_));
-    for (const auto& [id, client] : clients_)
-        if (client.listening && client.wantsTime) out.push_back({id, TimeMessage()});
+    audience_.TrackStarted(out, TrackOf(entries_[entry_], track_));
+    SendTime(out);
 }
 
 void Simulation::NextTrack(Outbox& out)
@@ -214,7 +128,7 @@ void Simulation::NextTrack(Outbox& out)
         state_ = PlayState::Stopped;
         elapsedMs_ = 0;
         simRemainder_ = 0;
-        ToListeners(out, "playlist_stop[]");
+        audience_.StateChanged(out, PlayState::Stopped);
     }
 }
 
@@ -227,9 +141,9 @@ void Simulation::PreviousTrack(Outbox& out)
 
 std::int64_t Simulation::TrackMs() const { return std::int64_t{entries_[entry_].tracks[track_].seconds} * 1000; }
 
-std::string Simulation::TimeMessage() const
+void Simulation::SendTime(Outbox& out) const
 {
-    return "time[" + FormatLength(static_cast<int>(elapsedMs_ / 1000)) + "]";
+    audience_.Time(out, FormatLength(static_cast<int>(elapsedMs_ / 1000)));
 }
 
 Outbox Simulation::Advance(std::int64_t realMs)
@@ -257,8 +171,7 @@ Outbox Simulation::Advance(std::int64_t realMs)
             continue;
         }
         if (elapsedMs_ % 1000 == 0) {
-            for (const auto& [id, client] : clients_)
-                if (client.listening && client.wantsTime) out.push_back({id, TimeMessage()});
+            SendTime(out);
         }
     }
     if (pointerDue_ && realNow_ >= *pointerDue_) {

@@ -4,10 +4,11 @@
 // clients that talk to it, and the messages it owes each of them. It knows
 // nothing of sockets or of Qt, so tests drive it by hand.
 
+#include "Audience.h"
+#include "Player.h"
 #include "Playlist.h"
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,10 +16,12 @@
 
 namespace plxsim {
 
-inline constexpr const char* kCommandDevice = "plx";
-inline constexpr const char* kMessageDevice = "plxr";
-
-enum class PlayState { Stopped, Playing, Paused };
+using jukebox::kCommandDevice;
+using jukebox::kMessageDevice;
+using jukebox::Outbox;
+using jukebox::Outgoing;
+using jukebox::PlayState;
+using jukebox::QuoteField;
 
 struct Options {
     double speed = 1.0;              // simulated seconds per real second
@@ -27,31 +30,27 @@ struct Options {
     bool loop = false;               // after the last entry, begin again
 };
 
-// One message for one client, to be sent as a MSG frame on kMessageDevice.
-struct Outgoing {
-    int client = 0;
-    std::string message;
-
-    bool operator==(const Outgoing&) const = default;
-};
-using Outbox = std::vector<Outgoing>;
-
-// The texts of the messages. A double quote in a field becomes two single quotes.
-std::string QuoteField(std::string_view field);
+// The texts of the messages for the simulator's own playlist entries.
 std::string PlayingMessage(const Entry& entry, std::size_t track);
 std::string ItemMessage(int position, const Entry& entry);
-std::string EmptyItemMessage(int position);
+using jukebox::EmptyItemMessage;
 
-class Simulation {
+// The player behind plx-sim's server. The clients' bookkeeping is the
+// serving layer's Audience; the simulation only says what happens.
+class Simulation final : public jukebox::Player {
 public:
     Simulation(std::vector<Entry> entries, Options options);
 
-    // Clients come and go; what each asked for dies with it.
-    void Connect(int client);
-    void Disconnect(int client);
-    void Open(int client, std::string_view device, std::string_view type);
-    // A command sent on kCommandDevice. Unknown commands are answered with nothing.
-    Outbox Command(int client, std::string_view device, std::string_view command);
+    // The savers that listen to it, for the server to feed.
+    jukebox::Audience& Clients() { return audience_; }
+    // Shorthands for the Audience's own calls.
+    void Connect(int client) { audience_.Connect(client); }
+    void Disconnect(int client) { audience_.Disconnect(client); }
+    void Open(int client, std::string_view device, std::string_view type) { audience_.Open(client, device, type); }
+    Outbox Command(int client, std::string_view device, std::string_view command)
+    {
+        return audience_.Command(client, device, command);
+    }
 
     // play, pause, stop, next, prev. Gives nothing for anything else; the
     // caller tells the user (and handles quit).
@@ -62,31 +61,27 @@ public:
     // Real time until the next thing happens by itself; nothing when idle.
     std::optional<std::int64_t> RealMsUntilNextEvent() const;
 
-    PlayState State() const { return state_; }
+    // What the serving layer asks.
+    PlayState State() const override { return state_; }
+    std::optional<jukebox::Track> Current() const override;
+    int Pointer() const override { return pointer_; }
+    std::optional<jukebox::Entry> EntryAt(int position) override;
+
     int Position() const { return static_cast<int>(entry_) + 1; }
-    int Pointer() const { return pointer_; }
     std::size_t TrackIndex() const { return track_; }
     std::int64_t ElapsedMs() const { return elapsedMs_; }
 
 private:
-    struct Client {
-        bool listening = false; // opened kMessageDevice as type=devrx
-        bool wantsItems = false;
-        bool wantsTime = false;
-    };
-
-    void ToListeners(Outbox& out, const std::string& message) const;
-    void ToItemListeners(Outbox& out, const std::string& message) const;
     void StartTrack(Outbox& out, std::size_t entry, std::size_t track);
     void Begin(Outbox& out, std::size_t entry, std::size_t track); // plays, announcing a state change
     void NextTrack(Outbox& out);
     void PreviousTrack(Outbox& out);
     std::int64_t TrackMs() const;
-    std::string TimeMessage() const;
+    void SendTime(Outbox& out) const;
 
     std::vector<Entry> entries_;
     Options options_;
-    std::map<int, Client> clients_;
+    jukebox::Audience audience_{*this};
 
     PlayState state_ = PlayState::Stopped;
     std::size_t entry_ = 0;

@@ -2,6 +2,7 @@
 // speaks the saver's link protocol. See docs/plx-sim.md.
 
 #include "PlxServer.h"
+#include "Service.h"
 #include "Playlist.h"
 #include "Simulation.h"
 #include "TrivoxEndpoint.h"
@@ -10,21 +11,10 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSocketNotifier>
-
-#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void OnSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t ignored = ::write(signalPipe[1], &byte, 1);
-}
 
 int Fail(const QString& message)
 {
@@ -118,14 +108,7 @@ int main(int argc, char** argv)
         }
     }
 
-    // A saver that vanishes mid-write must not take the simulator with it.
-    std::signal(SIGPIPE, SIG_IGN);
-    // SIGINT and SIGTERM end the run through the event loop, so the socket file goes too.
-    if (::pipe(signalPipe) != 0) return Fail(QStringLiteral("cannot create a pipe"));
-    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
+    if (!jukebox::QuitOnSignals()) return Fail(QStringLiteral("cannot create a pipe"));
 
     plxsim::Simulation simulation(std::move(playlist.entries), options);
     plxsim::PlxServer server(simulation, parser.isSet(verboseOption));
