@@ -16,7 +16,9 @@ namespace wendel::e2e {
 // leaves it listening.
 class JukeboxProcess {
 public:
-    JukeboxProcess(const QStringList& args, const QProcessEnvironment& env, const QString& logPath);
+    // `program` is the build's plx-sim unless a test names another copy.
+    JukeboxProcess(const QStringList& args, const QProcessEnvironment& env, const QString& logPath,
+                   const QString& program = QStringLiteral(PLX_SIM_BIN));
     ~JukeboxProcess();
     JukeboxProcess(const JukeboxProcess&) = delete;
     JukeboxProcess& operator=(const JukeboxProcess&) = delete;

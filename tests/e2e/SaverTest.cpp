@@ -83,8 +83,13 @@ QProcessEnvironment SaverTest::SaverEnvironment() const
 
 SaverProcess& SaverTest::Launch(const QStringList& args)
 {
+    return LaunchProgram(QStringLiteral(WENDELSAVER_BIN), args);
+}
+
+SaverProcess& SaverTest::LaunchProgram(const QString& program, const QStringList& args)
+{
     const QString log = Path(QStringLiteral("wendelsaver-%1.log").arg(processes_.size() + 1));
-    processes_.push_back(std::make_unique<SaverProcess>(args, SaverEnvironment(), log));
+    processes_.push_back(std::make_unique<SaverProcess>(args, SaverEnvironment(), log, program));
     SaverProcess& process = *processes_.back();
     EXPECT_TRUE(process.Started()) << process.Describe();
     return process;

@@ -64,6 +64,8 @@ protected:
     // that could change sizes or look.
     QProcessEnvironment SaverEnvironment() const;
     SaverProcess& Launch(const QStringList& args);
+    // The same with another copy of the program, such as an installed one.
+    SaverProcess& LaunchProgram(const QString& program, const QStringList& args);
 
     // Waits for the window, then presses Return in it; the window's id, or
     // nothing when it never appeared or the key could not be sent.
