@@ -25,6 +25,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Install under the real prefix into a staging DESTDIR, so that what is
 # configured at install time names /usr.
 set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "now-playing board for the PLX CD jukebox, as a screen saver")
 # CPack turns the blank line into Debian's " ." paragraph break.

@@ -1,0 +1,130 @@
+// The saver started by an idle launcher, as a user sets it up: xautolock on
+// an X server with a window manager (openbox).
+//
+// xautolock's idle time is at least a minute. Its '+' corner is the same
+// idle countdown with a delay in seconds: the pointer rests in the corner and
+// neither it nor the keyboard is touched for -cornerdelay seconds. After the
+// saver ends, -cornerredelay seconds of that rest start it again, so two whole
+// idle periods take seconds, not minutes.
+
+#include "SaverTest.h"
+
+#include <QFile>
+
+namespace wendel::e2e {
+namespace {
+
+const QString kBoardTitle = QStringLiteral("WendelSaver");
+
+// A program that runs for the whole test, such as the window manager.
+class Background {
+public:
+    Background(const QString& program, const QStringList& args, const QProcessEnvironment& env,
+               const QString& logPath)
+    {
+        DieWithParent(process_);
+        process_.setProcessEnvironment(env);
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.setStandardOutputFile(logPath);
+        process_.setStandardInputFile(QProcess::nullDevice());
+        process_.start(program, args);
+        process_.waitForStarted(static_cast<int>(Patience(Millis(5000)).count()));
+    }
+    ~Background()
+    {
+        if (process_.state() == QProcess::NotRunning) return;
+        process_.terminate();
+        if (!process_.waitForFinished(2000)) {
+            process_.kill();
+            process_.waitForFinished(2000);
+        }
+    }
+    Background(const Background&) = delete;
+    Background& operator=(const Background&) = delete;
+
+    bool IsRunning() { return process_.state() == QProcess::Running && !process_.waitForFinished(0); }
+
+private:
+    QProcess process_;
+};
+
+class IdleStartTest : public SaverTest {
+protected:
+    void SetUp() override
+    {
+        SaverTest::SetUp();
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(WriteFile(IniPath(), "Custom Look = 1\r\nOverlap = 2\r\nBackground = ON\r\nDefault Image =\r\n"));
+        windowManager_ = std::make_unique<Background>(QStringLiteral("openbox"), QStringList{QStringLiteral("--sm-disable")},
+                                                      X().ClientEnvironment(), Path(QStringLiteral("openbox.log")));
+        ASSERT_TRUE(PollUntil(AppearLimit(), [&] { return WindowManagerIsUp(); })) << "openbox did not start";
+    }
+
+    void TearDown() override
+    {
+        // xautolock would start the saver again while the test winds down.
+        launcher_.reset();
+        SaverTest::TearDown();
+        windowManager_.reset();
+    }
+
+    bool WindowManagerIsUp()
+    {
+        const ToolResult check = RunTool(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")},
+                                         X().ClientEnvironment(), Millis(5000));
+        return check.Succeeded() && check.out.contains("window id");
+    }
+
+    // xautolock with the saver as its locker, run through /bin/sh as always.
+    void StartLauncher(const QStringList& options)
+    {
+        const QString locker = QStringLiteral("'") + QStringLiteral(WENDELSAVER_BIN) + QStringLiteral("' /s");
+        launcher_ = std::make_unique<Background>(
+            QStringLiteral("xautolock"),
+            QStringList{QStringLiteral("-time"), QStringLiteral("1"), QStringLiteral("-locker"), locker} + options,
+            SaverEnvironment(), Path(QStringLiteral("xautolock.log")));
+        ASSERT_TRUE(launcher_->IsRunning());
+    }
+
+    // The saver's process id, from its instance lock; 0 when none holds it.
+    qint64 SaverPid() const
+    {
+        const std::optional<QByteArray> lock = ReadFile(LockPath());
+        return lock ? lock->split('\n').value(0).toLongLong() : 0;
+    }
+    static bool Alive(qint64 pid) { return pid > 0 && QFile::exists(QStringLiteral("/proc/%1").arg(pid)); }
+
+    std::unique_ptr<Background> windowManager_;
+    std::unique_ptr<Background> launcher_;
+};
+
+TEST_F(IdleStartTest, XautolockStartsItOnIdleAKeyEndsItAndTheNextIdlePeriodStartsItAgain)
+{
+    ASSERT_NO_FATAL_FAILURE(StartLauncher({QStringLiteral("-corners"), QStringLiteral("+000"),
+                                           QStringLiteral("-cornerdelay"), QStringLiteral("1"),
+                                           QStringLiteral("-cornerredelay"), QStringLiteral("2")}));
+    ASSERT_TRUE(RunTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--sync"),
+                                                   QStringLiteral("0"), QStringLiteral("0")},
+                        X().ClientEnvironment(), Millis(5000))
+                    .Succeeded());
+
+    // xautolock looks once a second; a few seconds cover the delay and the start.
+    const Millis idleStart = Patience(Millis(10000));
+    for (const char* period : {"first", "second"}) {
+        SCOPED_TRACE(period);
+        const std::optional<WindowId> board = X().WaitForWindow(kBoardTitle, idleStart);
+        ASSERT_TRUE(board) << "the saver did not start";
+        const qint64 pid = SaverPid();
+        ASSERT_TRUE(Alive(pid));
+        // No input: it stays, and it stays alone.
+        ASSERT_FALSE(PollUntil(Millis(1500), [&] { return !Alive(pid); })) << "it ended by itself";
+        EXPECT_EQ(X().VisibleWindows(kBoardTitle).size(), 1u);
+
+        ASSERT_TRUE(X().PressKeys(*board, {QStringLiteral("space")}));
+        EXPECT_TRUE(PollUntil(PromptExitLimit(), [&] { return !Alive(pid); })) << "a key did not end it";
+        EXPECT_TRUE(X().WaitUntilGone(*board, AppearLimit()));
+    }
+}
+
+} // namespace
+} // namespace wendel::e2e
