@@ -4,6 +4,7 @@
 #include "SaverSession.h"
 #include "SetupWindow.h"
 #include "Trivox.h"
+#include "X11ScreenSaver.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -59,6 +60,7 @@ bool DesktopPlatform::OpenSaver()
 {
     saver_ = std::make_unique<SaverSession>(boxes_, process_, SettingsFilePathNative(),
                                            std::make_unique<Trivox>());
+    ResetX11ScreenSaver();
     saver_->Open();
     return true;
 }

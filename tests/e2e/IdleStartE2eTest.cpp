@@ -8,6 +8,7 @@
 // idle periods take seconds, not minutes.
 
 #include "SaverTest.h"
+#include "ScreenPixels.h"
 
 #include <QFile>
 
@@ -124,6 +125,28 @@ TEST_F(IdleStartTest, XautolockStartsItOnIdleAKeyEndsItAndTheNextIdlePeriodStart
         EXPECT_TRUE(PollUntil(PromptExitLimit(), [&] { return !Alive(pid); })) << "a key did not end it";
         EXPECT_TRUE(X().WaitUntilGone(*board, AppearLimit()));
     }
+}
+
+// The X server's own screen saver, made visible on Xvfb (which has no
+// blanking of its own) by tiling: a launcher may start the saver while that
+// is on (xss-lock), or just before it comes on (xautolock counting beside it).
+TEST_F(IdleStartTest, TheServersOwnScreenSaverGivesWayToTheBoard)
+{
+    const auto tool = [&](const QString& program, const QStringList& args) {
+        return RunTool(program, args, X().ClientEnvironment(), Millis(5000)).Succeeded();
+    };
+    constexpr std::uint32_t kRed = 0xff0000;
+    ASSERT_TRUE(tool(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QStringLiteral("#ff0000")}));
+    ASSERT_TRUE(tool(QStringLiteral("xset"), {QStringLiteral("s"), QStringLiteral("noblank")}));
+    ASSERT_TRUE(tool(QStringLiteral("xset"), {QStringLiteral("s"), QStringLiteral("activate")}));
+
+    SaverProcess& saver = Launch({QStringLiteral("/s")});
+    const std::optional<WindowId> board = X().WaitForWindow(kBoardTitle, AppearLimit());
+    ASSERT_TRUE(board) << saver.Describe();
+    // The black backdrop shows where the server's red tiles lay over everything.
+    EXPECT_TRUE(PollUntil(AppearLimit(), [&] { return ScreenPixel(X().Display(), 0, 0) == 0u; }))
+        << "corner pixel " << ScreenPixel(X().Display(), 0, 0).value_or(kRed);
+    EXPECT_TRUE(saver.IsRunning()) << saver.Describe();
 }
 
 } // namespace
