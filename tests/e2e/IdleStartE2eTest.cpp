@@ -17,38 +17,6 @@ namespace {
 
 const QString kBoardTitle = QStringLiteral("WendelSaver");
 
-// A program that runs for the whole test, such as the window manager.
-class Background {
-public:
-    Background(const QString& program, const QStringList& args, const QProcessEnvironment& env,
-               const QString& logPath)
-    {
-        DieWithParent(process_);
-        process_.setProcessEnvironment(env);
-        process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.setStandardOutputFile(logPath);
-        process_.setStandardInputFile(QProcess::nullDevice());
-        process_.start(program, args);
-        process_.waitForStarted(static_cast<int>(Patience(Millis(5000)).count()));
-    }
-    ~Background()
-    {
-        if (process_.state() == QProcess::NotRunning) return;
-        process_.terminate();
-        if (!process_.waitForFinished(2000)) {
-            process_.kill();
-            process_.waitForFinished(2000);
-        }
-    }
-    Background(const Background&) = delete;
-    Background& operator=(const Background&) = delete;
-
-    bool IsRunning() { return process_.state() == QProcess::Running && !process_.waitForFinished(0); }
-
-private:
-    QProcess process_;
-};
-
 class IdleStartTest : public SaverTest {
 protected:
     void SetUp() override
@@ -56,8 +24,8 @@ protected:
         SaverTest::SetUp();
         if (HasFatalFailure()) return;
         ASSERT_TRUE(WriteFile(IniPath(), "Custom Look = 1\r\nOverlap = 2\r\nBackground = ON\r\nDefault Image =\r\n"));
-        windowManager_ = std::make_unique<Background>(QStringLiteral("openbox"), QStringList{QStringLiteral("--sm-disable")},
-                                                      X().ClientEnvironment(), Path(QStringLiteral("openbox.log")));
+        windowManager_ = std::make_unique<SaverProcess>(QStringList{QStringLiteral("--sm-disable")}, X().ClientEnvironment(),
+                                                        Path(QStringLiteral("openbox.log")), QStringLiteral("openbox"));
         ASSERT_TRUE(PollUntil(AppearLimit(), [&] { return WindowManagerIsUp(); })) << "openbox did not start";
     }
 
@@ -80,11 +48,10 @@ protected:
     void StartLauncher(const QStringList& options)
     {
         const QString locker = QStringLiteral("'") + QStringLiteral(WENDELSAVER_BIN) + QStringLiteral("' /s");
-        launcher_ = std::make_unique<Background>(
-            QStringLiteral("xautolock"),
+        launcher_ = std::make_unique<SaverProcess>(
             QStringList{QStringLiteral("-time"), QStringLiteral("1"), QStringLiteral("-locker"), locker} + options,
-            SaverEnvironment(), Path(QStringLiteral("xautolock.log")));
-        ASSERT_TRUE(launcher_->IsRunning());
+            SaverEnvironment(), Path(QStringLiteral("xautolock.log")), QStringLiteral("xautolock"));
+        ASSERT_TRUE(launcher_->IsRunning()) << launcher_->Describe();
     }
 
     // The saver's process id, from its instance lock; 0 when none holds it.
@@ -95,8 +62,9 @@ protected:
     }
     static bool Alive(qint64 pid) { return pid > 0 && QFile::exists(QStringLiteral("/proc/%1").arg(pid)); }
 
-    std::unique_ptr<Background> windowManager_;
-    std::unique_ptr<Background> launcher_;
+    // Helper programs run like the saver: logged, and killed with the test.
+    std::unique_ptr<SaverProcess> windowManager_;
+    std::unique_ptr<SaverProcess> launcher_;
 };
 
 TEST_F(IdleStartTest, XautolockStartsItOnIdleAKeyEndsItAndTheNextIdlePeriodStartsItAgain)
