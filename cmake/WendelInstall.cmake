@@ -18,21 +18,27 @@ set(WENDEL_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/wendelsaver)
 
 find_program(WENDEL_GZIP gzip REQUIRED)
 
-# Debian wants manual pages compressed with gzip -9n: no name and no time
-# stamp inside, so the same page always gives the same bytes.
-function(wendel_install_man page)
-  get_filename_component(name ${page} NAME)
-  get_filename_component(source ${page} ABSOLUTE)
-  string(REGEX MATCH "[0-9]$" section ${name})
-  set(packed ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz)
+# Debian wants manual pages and changelogs compressed with gzip -9n: no name
+# and no time stamp inside, so the same text always gives the same bytes.
+# Adds a target that makes `packed` from `source` in every build.
+function(wendel_gzip source packed)
+  get_filename_component(name ${packed} NAME)
   add_custom_command(
     OUTPUT ${packed}
     COMMAND sh -c "\"$1\" -9nc \"$2\" > \"$3\"" sh ${WENDEL_GZIP} ${source} ${packed}
     DEPENDS ${source}
-    COMMENT "Compressing the manual page ${name}"
+    COMMENT "Compressing ${name}"
     VERBATIM)
-  add_custom_target(man_${name} ALL DEPENDS ${packed})
-  install(FILES ${packed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+  string(MAKE_C_IDENTIFIER ${name} id)
+  add_custom_target(gzip_${id} ALL DEPENDS ${packed})
+endfunction()
+
+function(wendel_install_man page)
+  get_filename_component(name ${page} NAME)
+  get_filename_component(source ${page} ABSOLUTE)
+  string(REGEX MATCH "[0-9]$" section ${name})
+  wendel_gzip(${source} ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
 endfunction()
 
 # The unit is configured when it is installed, not when the build is

@@ -9,13 +9,7 @@ set(WENDEL_PACKAGE_DATE "Sun, 06 Dec 2026 12:00:00 +0000")
 # Debian wants a changelog and a copyright file beside the docs of every
 # package, the changelog gzipped like the man pages.
 configure_file(${PROJECT_SOURCE_DIR}/data/changelog.in ${CMAKE_BINARY_DIR}/changelog @ONLY)
-add_custom_command(
-  OUTPUT ${CMAKE_BINARY_DIR}/changelog.gz
-  COMMAND sh -c "\"$1\" -9nc \"$2\" > \"$3\"" sh ${WENDEL_GZIP}
-    ${CMAKE_BINARY_DIR}/changelog ${CMAKE_BINARY_DIR}/changelog.gz
-  DEPENDS ${CMAKE_BINARY_DIR}/changelog
-  VERBATIM)
-add_custom_target(wendel_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/changelog.gz)
+wendel_gzip(${CMAKE_BINARY_DIR}/changelog ${CMAKE_BINARY_DIR}/changelog.gz)
 install(FILES ${CMAKE_BINARY_DIR}/changelog.gz data/copyright DESTINATION ${WENDEL_DOCDIR})
 
 set(CPACK_GENERATOR DEB)
