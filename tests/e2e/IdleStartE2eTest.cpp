@@ -11,6 +11,7 @@
 #include "ScreenPixels.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace wendel::e2e {
 namespace {
@@ -93,6 +94,23 @@ TEST_F(IdleStartTest, XautolockStartsItOnIdleAKeyEndsItAndTheNextIdlePeriodStart
         EXPECT_TRUE(PollUntil(PromptExitLimit(), [&] { return !Alive(pid); })) << "a key did not end it";
         EXPECT_TRUE(X().WaitUntilGone(*board, AppearLimit()));
     }
+}
+
+// xautolock closes standard output and error before it runs its locker.
+TEST_F(IdleStartTest, ClosedStandardStreamsAreKeptOnDevNull)
+{
+    SaverProcess& saver = LaunchProgram(QStringLiteral("sh"), {QStringLiteral("-c"),
+                                                               QStringLiteral("exec \"$0\" /s >&- 2>&-"),
+                                                               QStringLiteral(WENDELSAVER_BIN)});
+    const std::optional<WindowId> board = X().WaitForWindow(kBoardTitle, AppearLimit());
+    ASSERT_TRUE(board) << saver.Describe();
+    for (const int fd : {1, 2}) {
+        EXPECT_EQ(QFileInfo(QStringLiteral("/proc/%1/fd/%2").arg(saver.Pid()).arg(fd)).symLinkTarget().toStdString(),
+                  "/dev/null")
+            << "descriptor " << fd;
+    }
+    ASSERT_TRUE(X().PressKeys(*board, {QStringLiteral("space")}));
+    EXPECT_EQ(saver.WaitForExit(PromptExitLimit()), 0) << saver.Describe();
 }
 
 // The X server's own screen saver, made visible on Xvfb (which has no
