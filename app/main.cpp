@@ -1,5 +1,6 @@
 #include "DesktopPlatform.h"
 #include "TerminationSignals.h"
+#include "StandardStreams.h"
 #include "app/Startup.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 
 int main(int argc, char* argv[])
 {
+    wendel::KeepStandardStreamsOpen();
     // Before QApplication starts its threads, so the signals reach only the event loop.
     wendel::BlockTerminationSignals();
     // Read before QApplication takes its own options (-reverse, -style ...)

@@ -5,6 +5,7 @@
 #include "SetupWindow.h"
 #include "Trivox.h"
 #include "desktop/SaverDesktop.h"
+#include "X11ScreenSaver.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -79,6 +80,7 @@ bool DesktopPlatform::OpenSaver()
 {
     saver_ = std::make_unique<SaverSession>(boxes_, process_, SettingsFilePathNative(),
                                            std::make_unique<Trivox>(), ForeignWindowFromEnvironment());
+    ResetX11ScreenSaver();
     saver_->Open();
     return true;
 }

@@ -342,11 +342,10 @@ QImage Quantise(const QImage& image, const QList<QRgb>& pinned, int size, double
     return indexed;
 }
 
-// The window icon: a pair of yellow quavers on a blue disc.
-QImage DrawWindowIcon()
+// The program's emblem, a pair of yellow quavers on a blue disc, drawn in a
+// 32 x 32 box; a scaled painter draws it crisp at any icon size.
+void PaintEmblem(QPainter& p)
 {
-    QImage image = NewCanvas(32, 32);
-    QPainter p(&image);
     Antialias(p);
     QRadialGradient disc(QPointF(11, 9), 24);
     disc.setColorAt(0.0, QColor(120, 175, 255));
@@ -376,8 +375,28 @@ QImage DrawWindowIcon()
     beam.lineTo(12.0, 12.0);
     beam.closeSubpath();
     p.drawPath(beam);
+}
+
+// The window icon: the emblem on black, in 256 colours.
+QImage DrawWindowIcon()
+{
+    QImage image = NewCanvas(32, 32);
+    QPainter p(&image);
+    PaintEmblem(p);
     p.end();
     return Quantise(image, {kBlack}, 256);
+}
+
+// The desktop's icon for the program: the emblem on a transparent square.
+QImage DrawDesktopIcon(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.scale(size / 32.0, size / 32.0);
+    PaintEmblem(p);
+    p.end();
+    return image;
 }
 
 // The upper-left 162 x 95 corner of the board in one look: the header in
@@ -503,21 +522,24 @@ bool Save(const QImage& image, const QString& path)
     return image.save(path, "PNG");
 }
 
-} // namespace
+// The desktop icon at the hicolor theme's usual sizes, as
+// wendelsaver-<size>.png; the build installs them under share/icons/hicolor.
+constexpr int kDesktopIconSizes[] = {16, 32, 48, 64, 128, 256};
 
-int main(int argc, char** argv)
+int WriteDesktopIcons(const QDir& out)
 {
-    QGuiApplication app(argc, argv);
-    const QStringList args = QGuiApplication::arguments();
-    if (args.size() != 2) {
-        std::fprintf(stderr, "usage: generate_artwork OUTPUT_FOLDER\n");
-        return 2;
+    for (const int size : kDesktopIconSizes) {
+        const QString path = out.filePath(QStringLiteral("wendelsaver-%1.png").arg(size));
+        if (!DrawDesktopIcon(size).save(path, "PNG")) {
+            std::fprintf(stderr, "generate_artwork: cannot write %s\n", qPrintable(path));
+            return 1;
+        }
     }
-    const QDir out(args[1]);
-    if (!out.mkpath(QStringLiteral("."))) {
-        std::fprintf(stderr, "generate_artwork: cannot create %s\n", qPrintable(args[1]));
-        return 1;
-    }
+    return 0;
+}
+
+int WriteArtwork(const QDir& out)
+{
     // The previews must match the board's "Arial", which Debian maps to
     // Liberation Sans. Another face would still work, so only warn.
     const QString family = QFontInfo(QFont(QStringLiteral("Arial"))).family();
@@ -534,4 +556,24 @@ int main(int argc, char** argv)
         }
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    QStringList args = QGuiApplication::arguments();
+    const bool icons = args.size() == 3 && args[1] == QLatin1String("--icons");
+    if (icons) args.removeAt(1);
+    if (args.size() != 2) {
+        std::fprintf(stderr, "usage: generate_artwork [--icons] OUTPUT_FOLDER\n");
+        return 2;
+    }
+    const QDir out(args[1]);
+    if (!out.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "generate_artwork: cannot create %s\n", qPrintable(args[1]));
+        return 1;
+    }
+    return icons ? WriteDesktopIcons(out) : WriteArtwork(out);
 }

@@ -16,6 +16,7 @@ namespace wendel::e2e {
 // leaves it listening.
 class JukeboxProcess {
 public:
+    // `program` is the build's plx-sim unless a test names another copy.
     JukeboxProcess(const QStringList& args, const QProcessEnvironment& env, const QString& logPath,
                    const QString& program = QStringLiteral(PLX_SIM_BIN));
     ~JukeboxProcess();

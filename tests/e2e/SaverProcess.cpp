@@ -7,7 +7,7 @@
 namespace wendel::e2e {
 
 SaverProcess::SaverProcess(const QStringList& args, const QProcessEnvironment& env,
-                           const QString& logPath)
+                           const QString& logPath, const QString& program)
     : args_(args), logPath_(logPath)
 {
     DieWithParent(process_);
@@ -15,7 +15,7 @@ SaverProcess::SaverProcess(const QStringList& args, const QProcessEnvironment& e
     process_.setProcessChannelMode(QProcess::MergedChannels);
     process_.setStandardOutputFile(logPath);
     process_.setStandardInputFile(QProcess::nullDevice());
-    process_.start(QStringLiteral(WENDELSAVER_BIN), args);
+    process_.start(program, args);
     started_ = process_.waitForStarted(static_cast<int>(Patience(Millis(5000)).count()));
 }
 

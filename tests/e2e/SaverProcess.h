@@ -16,7 +16,9 @@ namespace wendel::e2e {
 // object goes, so a failed assertion never leaves it running.
 class SaverProcess {
 public:
-    SaverProcess(const QStringList& args, const QProcessEnvironment& env, const QString& logPath);
+    // `program` is the build's wendelsaver unless a test names another copy.
+    SaverProcess(const QStringList& args, const QProcessEnvironment& env, const QString& logPath,
+                 const QString& program = QStringLiteral(WENDELSAVER_BIN));
     ~SaverProcess();
     SaverProcess(const SaverProcess&) = delete;
     SaverProcess& operator=(const SaverProcess&) = delete;

@@ -88,8 +88,18 @@ SaverProcess& SaverTest::Launch(const QStringList& args)
 
 SaverProcess& SaverTest::Launch(const QStringList& args, const QProcessEnvironment& env)
 {
+    return LaunchProgram(QStringLiteral(WENDELSAVER_BIN), args, env);
+}
+
+SaverProcess& SaverTest::LaunchProgram(const QString& program, const QStringList& args)
+{
+    return LaunchProgram(program, args, SaverEnvironment());
+}
+
+SaverProcess& SaverTest::LaunchProgram(const QString& program, const QStringList& args, const QProcessEnvironment& env)
+{
     const QString log = Path(QStringLiteral("wendelsaver-%1.log").arg(processes_.size() + 1));
-    processes_.push_back(std::make_unique<SaverProcess>(args, env, log));
+    processes_.push_back(std::make_unique<SaverProcess>(args, env, log, program));
     SaverProcess& process = *processes_.back();
     EXPECT_TRUE(process.Started()) << process.Describe();
     return process;

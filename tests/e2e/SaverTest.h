@@ -67,6 +67,9 @@ protected:
     QProcessEnvironment SaverEnvironment() const;
     SaverProcess& Launch(const QStringList& args);
     SaverProcess& Launch(const QStringList& args, const QProcessEnvironment& env);
+    // The same with another copy of the program, such as an installed one.
+    SaverProcess& LaunchProgram(const QString& program, const QStringList& args);
+    SaverProcess& LaunchProgram(const QString& program, const QStringList& args, const QProcessEnvironment& env);
 
     // Waits for the window, then presses Return in it; the window's id, or
     // nothing when it never appeared or the key could not be sent.
