@@ -35,7 +35,7 @@ std::size_t RunLength(std::uint8_t code)
 {
     if (code == 0) return 0;
     if (code < 128) return code; // short runs stay cheap
-    return kMaxFrameBytes - 8 + (code - 128) % 24;
+    return kMaxFrameBytes - 32 + (code - 128) % 64;
 }
 
 struct Input {
