@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace wendel::testing {
@@ -50,28 +52,30 @@ inline std::string Entry(const EntryFields& f)
            Quoted({f.position, f.album, f.artist, f.title, f.length, f.cover, f.tracks, f.kind}) + "]";
 }
 
-// A loaded saver window over fakes, with its settings file written first.
+// A loaded saver window over fakes, with its settings file written first
+// (or shared, see SettingsFile).
 // Covers under /covers/ that a test names are shown; others are missing.
 class PlxRig {
 public:
     explicit PlxRig(const std::string& overlapSeconds = "2")
-        : settingsFile_(WriteSettingsFile(folder_, overlapSeconds)), fake(settingsFile_)
+        : folder_(std::in_place), settingsFile_(WriteSettingsFile(*folder_, overlapSeconds)), fake(settingsFile_)
     {
-        for (const char* cover : {"/covers/a.jpg", "/covers/c.jpg", "/covers/default.jpg"}) {
-            fake.pictures.pictures[cover] = {0, 300, 300};
-        }
-        fake.pictures.pictures["/covers/locked.jpg"] = {70, 0, 0};
-        // The board as the layout starts it.
-        for (Label label : {Label::Track, Label::ArtistAlbum, Label::TrackTime, Label::Caption_Upnext,
-                            Label::NextInfo, Label::NoPLX}) {
-            fake.board.SetVisible(label, true);
-        }
-        fake.board.SetCaption(Label::Track, "WendelSaver PLX Screensaver");
-        fake.board.SetCaption(Label::AlbumNotice, "[Album]");
-        fake.board.SetCaption(Label::Caption_Upnext, "Up Next:");
-        fake.board.SetCaption(Label::NoPLX, "Waiting for PLX to be Started");
-        fake.saver.FormLoad();
-        seen_ = fake.link.calls.size();
+        Load();
+    }
+
+    // Over a settings file that WriteSettingsFile wrote before, for callers
+    // that make a rig per run and would otherwise spend it on the file system.
+    struct SettingsFile {
+        std::string path;
+    };
+    explicit PlxRig(const SettingsFile& settings) : settingsFile_(settings.path), fake(settingsFile_) { Load(); }
+
+    static std::string WriteSettingsFile(const TempFolder& folder, const std::string& overlapSeconds)
+    {
+        const std::string file = folder.File("wendelsaver.ini");
+        WriteBytes(file, "Custom Look = 1\r\nOverlap = " + overlapSeconds +
+                             "\r\nBackground = OFF\r\nDefault Image = /covers/default.jpg\r\n");
+        return file;
     }
 
     void Say(const std::string& message) { fake.link.Deliver("plxr", message); }
@@ -102,15 +106,26 @@ public:
     bool Visible(Picture picture) const { return fake.board.IsVisible(picture); }
 
 private:
-    static std::string WriteSettingsFile(const TempFolder& folder, const std::string& overlapSeconds)
+    void Load()
     {
-        const std::string file = folder.File("wendelsaver.ini");
-        WriteBytes(file, "Custom Look = 1\r\nOverlap = " + overlapSeconds +
-                             "\r\nBackground = OFF\r\nDefault Image = /covers/default.jpg\r\n");
-        return file;
+        for (const char* cover : {"/covers/a.jpg", "/covers/c.jpg", "/covers/default.jpg"}) {
+            fake.pictures.pictures[cover] = {0, 300, 300};
+        }
+        fake.pictures.pictures["/covers/locked.jpg"] = {70, 0, 0};
+        // The board as the layout starts it.
+        for (Label label : {Label::Track, Label::ArtistAlbum, Label::TrackTime, Label::Caption_Upnext,
+                            Label::NextInfo, Label::NoPLX}) {
+            fake.board.SetVisible(label, true);
+        }
+        fake.board.SetCaption(Label::Track, "WendelSaver PLX Screensaver");
+        fake.board.SetCaption(Label::AlbumNotice, "[Album]");
+        fake.board.SetCaption(Label::Caption_Upnext, "Up Next:");
+        fake.board.SetCaption(Label::NoPLX, "Waiting for PLX to be Started");
+        fake.saver.FormLoad();
+        seen_ = fake.link.calls.size();
     }
 
-    TempFolder folder_;
+    std::optional<TempFolder> folder_;
     std::string settingsFile_;
     std::size_t seen_ = 0;
 

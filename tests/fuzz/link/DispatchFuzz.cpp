@@ -1,0 +1,139 @@
+// The saver's side of the conversation over the test fakes: whatever a
+// jukebox says and whenever the timers tick, every call on the link is one of
+// the documented commands, and each encodes to a frame that parses back.
+//
+// Input: lines, one event each; the first character says which.
+//   M<message>  a message on plxr        X<message>  a message on another device
+//   D P I       the fetch timer, the play-icon timer, the cover-retry timer ticks
+//               (only while enabled, as a real timer would)
+// Anything else is a message on plxr too, so plain jukebox lines work as seeds.
+
+#include "link/PlxRig.h"
+#include "link/Wire.h"
+#include "support/FuzzCheck.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <regex>
+#include <string>
+#include <string_view>
+
+namespace {
+
+using wendel::fuzzing::Check;
+using wendel::testing::FakeSaver;
+using wendel::testing::FakeTimer;
+using wendel::testing::LinkCall;
+using wendel::testing::PlxRig;
+
+// playlist_getitem's number in the signed text form: a blank or a minus sign,
+// then at most 15 significant digits with no 0 before the point and no
+// trailing zeros after it, and an exponent of two or three digits.
+const std::regex& GetItemForm()
+{
+    static const std::regex form(
+        R"(playlist_getitem\[( |-)(0|[1-9][0-9]*(\.[0-9]*[1-9])?|\.[0-9]*[1-9])(E[+-][0-9]{2,3})?\])");
+    return form;
+}
+
+bool SignificantDigitsFit(const std::string& command)
+{
+    int digits = 0;
+    bool leading = true;
+    for (char c : command) {
+        if (c == 'E') break;
+        if (c < '0' || c > '9') continue;
+        if (c != '0') leading = false;
+        if (!leading) ++digits;
+    }
+    return digits <= 15;
+}
+
+bool IsDocumentedCommand(const std::string& command)
+{
+    if (command == "notify_playing_item[on]" || command == "notify_playing_timecode[on]" ||
+        command == "playlist_getpointer") {
+        return true;
+    }
+    return std::regex_match(command, GetItemForm()) && SignificantDigitsFit(command);
+}
+
+bool IsDocumentedOpening(const LinkCall& call)
+{
+    const bool tx = call.device == "plx" && call.text == "type=devtx";
+    const bool rx = call.device == "plxr" && call.text == "type=devrx";
+    return (tx || rx) && call.a == 1 && call.b == 1 && call.c == 0;
+}
+
+// The call as the link sends it, read back by the jukebox's decoder.
+void CheckFrame(const LinkCall& call)
+{
+    namespace wire = wendel::wire;
+    const bool open = call.operation == "OpenDevice";
+    const std::string frame = open ? wire::EncodeOpen(call.device, call.text, call.a, call.b, call.c)
+                                   : wire::EncodeSend(call.device, call.text);
+    Check(!frame.empty() && frame.back() == '\n', "a call does not fit in a frame");
+    const auto parsed = wire::ParseFrame(std::string_view(frame).substr(0, frame.size() - 1));
+    Check(parsed.has_value(), "a call's frame does not parse");
+    Check(parsed->kind == (open ? wire::FrameKind::Open : wire::FrameKind::Send), "a call's frame has the wrong kind");
+    Check(parsed->device == call.device && parsed->text == call.text, "a call's frame changed its text");
+}
+
+void CheckCall(const LinkCall& call)
+{
+    if (call.operation == "OpenDevice") {
+        Check(IsDocumentedOpening(call), "an opening other than plx devtx / plxr devrx 1 1 0");
+    } else {
+        Check(call.operation == "SendCommand", "an unknown link call");
+        Check(call.device == "plx", "a command sent to a device other than plx");
+        Check(IsDocumentedCommand(call.text), "an undocumented command");
+    }
+    CheckFrame(call);
+}
+
+void TickIfEnabled(FakeTimer& timer, void (wendel::WendelSaverMain::*tick)(), FakeSaver& fake)
+{
+    if (timer.enabled) (fake.saver.*tick)();
+}
+
+void Play(std::string_view event, FakeSaver& fake)
+{
+    const std::string rest(event.empty() ? event : event.substr(1));
+    switch (event.empty() ? 'M' : event.front()) {
+    case 'D': TickIfEnabled(fake.dTimer, &wendel::WendelSaverMain::DTimerTick, fake); return;
+    case 'P': TickIfEnabled(fake.playIconTimer, &wendel::WendelSaverMain::PlayIconTimerTick, fake); return;
+    case 'I': TickIfEnabled(fake.imageErrorTimer, &wendel::WendelSaverMain::ImageErrorTimerTick, fake); return;
+    case 'X': fake.link.Deliver("plx", rest); return;
+    case 'M': fake.link.Deliver("plxr", rest); return;
+    default: fake.link.Deliver("plxr", std::string(event)); return;
+    }
+}
+
+// One settings file for every run: writing one per run would cost more
+// than the run.
+const PlxRig::SettingsFile& SharedSettings()
+{
+    static const wendel::testing::TempFolder folder;
+    static const PlxRig::SettingsFile file{PlxRig::WriteSettingsFile(folder, "2")};
+    return file;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    std::string_view script(reinterpret_cast<const char*>(data), size);
+    PlxRig rig(SharedSettings());
+    FakeSaver& fake = rig.fake;
+    // The reveal's pauses are counted loops: time, not behaviour.
+    fake.saver.RevealSpeed = 0;
+
+    // A real saver is gone after the cover's fatal path; nothing follows it.
+    while (!script.empty() && fake.process.exitCalls == 0) {
+        const std::size_t lf = script.find('\n');
+        Play(script.substr(0, lf), fake);
+        script.remove_prefix(lf == std::string_view::npos ? script.size() : lf + 1);
+    }
+    for (const LinkCall& call : fake.link.calls) CheckCall(call);
+    return 0;
+}

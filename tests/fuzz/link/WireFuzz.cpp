@@ -1,0 +1,149 @@
+// The frame decoder against itself and against a plain line-by-line reading.
+//
+// Input: 8 control bytes, then the byte stream.
+//   bytes 0-3  seed of the chunk sizes (little endian)
+//   byte  4    largest chunk: 2^(byte % 18) bytes
+//   bytes 5-6  where a run of 'x' goes into the stream (modulo its length + 1)
+//   byte  7    the run's length: 0, or around the frame limit (see RunLength)
+// The run lets a short input reach lines past the 65,536-byte limit.
+
+#include "link/Wire.h"
+
+#include "support/FuzzCheck.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using wendel::fuzzing::Check;
+using wendel::wire::Frame;
+using wendel::wire::FrameDecoder;
+using wendel::wire::kMaxFrameBytes;
+
+constexpr std::size_t kControlBytes = 8;
+
+// Lengths that matter lie within a few bytes of the limit, where the LF, a CR
+// before it and the one byte of slack decide.
+std::size_t RunLength(std::uint8_t code)
+{
+    if (code == 0) return 0;
+    if (code < 128) return code; // short runs stay cheap
+    return kMaxFrameBytes - 32 + (code - 128) % 64;
+}
+
+struct Input {
+    std::uint32_t seed = 0;
+    std::size_t maxChunk = 1;
+    std::string stream;
+};
+
+Input ReadInput(const std::uint8_t* data, std::size_t size)
+{
+    Input input;
+    std::uint8_t control[kControlBytes] = {};
+    std::memcpy(control, data, std::min(size, kControlBytes));
+    input.seed = static_cast<std::uint32_t>(control[0] | control[1] << 8 | control[2] << 16 |
+                                            static_cast<std::uint32_t>(control[3]) << 24);
+    input.maxChunk = std::size_t{1} << (control[4] % 18);
+    if (size > kControlBytes) input.stream.assign(reinterpret_cast<const char*>(data) + kControlBytes, size - kControlBytes);
+    const std::size_t at = (control[5] | control[6] << 8) % (input.stream.size() + 1);
+    input.stream.insert(at, RunLength(control[7]), 'x');
+    return input;
+}
+
+// The reading the decoder must agree with: every complete line, less one
+// CR before its LF, parsed on its own; empty lines are no lines.
+struct Reference {
+    std::vector<Frame> frames;
+    std::size_t ignored = 0;
+    std::size_t buffered = 0;
+};
+
+Reference ReadLines(std::string_view stream)
+{
+    Reference ref;
+    for (std::size_t lf; (lf = stream.find('\n')) != std::string_view::npos; stream.remove_prefix(lf + 1)) {
+        std::string_view line = stream.substr(0, lf);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        if (line.empty()) continue;
+        if (auto frame = wendel::wire::ParseFrame(line)) ref.frames.push_back(std::move(*frame));
+        else ++ref.ignored;
+    }
+    // A partial line past the limit plus its slack byte is already skipped.
+    ref.buffered = stream.size() <= kMaxFrameBytes + 1 ? stream.size() : 0;
+    return ref;
+}
+
+std::vector<Frame> Drain(FrameDecoder& decoder)
+{
+    std::vector<Frame> frames;
+    while (decoder.HasFrame()) frames.push_back(decoder.TakeFrame());
+    Check(decoder.PendingBytes() == 0, "pending bytes left after draining");
+    return frames;
+}
+
+std::size_t TextBytes(const std::vector<Frame>& frames)
+{
+    std::size_t bytes = 0;
+    for (const Frame& frame : frames) bytes += frame.device.size() + frame.text.size();
+    return bytes;
+}
+
+// A frame without line breaks in its fields encodes to a line that parses
+// back to the same frame.
+void CheckReencoding(const Frame& frame)
+{
+    if (frame.device.find('\r') != std::string::npos || frame.text.find('\r') != std::string::npos) return;
+    std::string line = wendel::wire::Encode(frame);
+    Check(!line.empty() && line.back() == '\n', "a decoded frame does not encode");
+    line.pop_back();
+    const auto again = wendel::wire::ParseFrame(line);
+    Check(again && *again == frame, "a decoded frame does not survive encoding");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const Input input = ReadInput(data, size);
+    std::string_view stream = input.stream;
+
+    FrameDecoder whole;
+    whole.Feed(stream);
+
+    FrameDecoder chunked;
+    std::minstd_rand chunks(input.seed);
+    while (!stream.empty()) {
+        const std::size_t take = std::min<std::size_t>(chunks() % (input.maxChunk + 1), stream.size());
+        chunked.Feed(stream.substr(0, take));
+        stream.remove_prefix(take);
+        Check(chunked.BufferedBytes() <= kMaxFrameBytes + 1, "buffer past the frame limit");
+    }
+
+    const Reference ref = ReadLines(input.stream);
+    Check(whole.IgnoredLines() == ref.ignored && chunked.IgnoredLines() == ref.ignored, "ignored lines differ");
+    Check(whole.BufferedBytes() == ref.buffered && chunked.BufferedBytes() == ref.buffered,
+          "buffered bytes differ");
+    Check(whole.PendingBytes() == TextBytes(ref.frames) && chunked.PendingBytes() == TextBytes(ref.frames),
+          "pending bytes differ");
+
+    const std::vector<Frame> wholeFrames = Drain(whole);
+    Check(wholeFrames == ref.frames, "frames decoded in one piece differ from the lines");
+    Check(Drain(chunked) == ref.frames, "frames decoded in chunks differ from the lines");
+    for (const Frame& frame : wholeFrames) CheckReencoding(frame);
+
+    // A lost connection forgets the half line: the LF that follows ends an
+    // empty one.
+    chunked.DropPartialLine();
+    Check(chunked.BufferedBytes() == 0, "a dropped line is still buffered");
+    chunked.Feed("\n");
+    Check(!chunked.HasFrame() && chunked.IgnoredLines() == ref.ignored, "a dropped line came back");
+    return 0;
+}

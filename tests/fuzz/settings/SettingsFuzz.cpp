@@ -1,0 +1,69 @@
+// The settings reader: reading a file gives what parsing its text gives, and
+// the three line ends (CR LF, LF, CR alone) read alike.
+//
+// Input: the file's bytes.
+
+#include "settings/SaverSettings.h"
+
+#include "support/FuzzCheck.h"
+#include "support/TempFolder.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace {
+
+using wendel::FileError;
+using wendel::SaverSettings;
+using wendel::SettingsLoad;
+using wendel::fuzzing::Check;
+
+bool SameLoad(const SettingsLoad& a, const SettingsLoad& b)
+{
+    if (a.index() != b.index()) return false;
+    if (const auto* settings = std::get_if<SaverSettings>(&a)) return *settings == std::get<SaverSettings>(b);
+    const FileError& failure = std::get<FileError>(a);
+    return failure.code == std::get<FileError>(b).code && failure.detail == std::get<FileError>(b).detail;
+}
+
+// Every line end made a bare LF.
+std::string WithLfEnds(std::string_view text)
+{
+    std::string lf;
+    lf.reserve(text.size());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] != '\r') {
+            lf += text[at];
+            continue;
+        }
+        lf += '\n';
+        if (at + 1 < text.size() && text[at + 1] == '\n') ++at;
+    }
+    return lf;
+}
+
+const std::string& SettingsFile()
+{
+    static const wendel::testing::TempFolder folder;
+    static const std::string file = folder.File("wendelsaver.ini");
+    return file;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    // A new file each run: truncating one makes ext4 flush it at every close.
+    std::filesystem::remove(SettingsFile());
+    wendel::testing::WriteBytes(SettingsFile(), text);
+
+    const SettingsLoad parsed = wendel::ParseSettings(text);
+    Check(SameLoad(wendel::LoadSettingsFile(SettingsFile()), parsed), "reading the file differs from parsing it");
+    Check(SameLoad(wendel::ParseSettings(WithLfEnds(text)), parsed), "line ends change the settings");
+    return 0;
+}

@@ -1,0 +1,148 @@
+// The number rules against the C library: rounding against nearbyint (which
+// rounds half to even in the default rounding mode), the signed text form
+// against printf's %G, and the reading of decimal texts against strtod.
+//
+// Input: the whole input is a text to read; its first 8 bytes are also a
+// double, the first 4 a float and the first 8 a 64-bit integer.
+
+#include "nowplaying/TextRules.h"
+#include "text/Numbers.h"
+
+#include "support/FuzzCheck.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace {
+
+using wendel::fuzzing::Check;
+
+bool Same(double a, double b) { return (std::isnan(a) && std::isnan(b)) || a == b; }
+
+template <typename Int>
+void CheckToInt(double value, std::optional<Int> got)
+{
+    const double nearest = std::nearbyint(value);
+    const bool fits = nearest >= static_cast<double>(std::numeric_limits<Int>::min()) &&
+                      nearest <= static_cast<double>(std::numeric_limits<Int>::max());
+    Check(got.has_value() == fits, "an integer conversion fits where it should not, or not where it should");
+    if (got) Check(static_cast<double>(*got) == nearest, "an integer conversion rounds wrongly");
+}
+
+void CheckRounding(double value, float single)
+{
+    Check(Same(wendel::RoundHalfEven(value), std::nearbyint(value)), "RoundHalfEven differs from nearbyint");
+    CheckToInt(value, wendel::ToInt16(value));
+    CheckToInt(value, wendel::ToInt32(value));
+
+    double expected = std::nearbyint(static_cast<double>(single));
+    if (std::isnan(expected) || expected < 1.0) expected = 1.0;
+    expected = std::min(expected, static_cast<double>(std::numeric_limits<int>::max()));
+    Check(wendel::OverlapInterval(single) == static_cast<int>(expected), "the overlap interval rounds wrongly");
+}
+
+// The signed text form reads back as the value printed with as many
+// significant digits.
+template <typename Float>
+void CheckSignedText(Float value, int digits)
+{
+    if (!std::isfinite(value)) return;
+    const std::string text = wendel::SignedText(value);
+    Check(text.size() >= 2 && (text[0] == ' ' || text[0] == '-'), "a signed text without its sign place");
+    Check(text[1] != '0' || text.size() == 2, "a signed text with a 0 before the point");
+    char printed[64];
+    std::snprintf(printed, sizeof printed, "%.*G", digits, static_cast<double>(value));
+    Check(wendel::NumericValue(text) == std::strtod(printed, nullptr), "a signed text reads back wrongly");
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsExponentMark(char c) { return c == 'e' || c == 'E' || c == 'd' || c == 'D'; }
+
+// The decimal number at the start of a blank-free text, as strtod writes it
+// (D made e); empty when there is none. An exponent counts only with digits.
+std::string DecimalPrefix(std::string_view text)
+{
+    std::size_t at = 0;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+    const std::size_t digitsFrom = at;
+    while (at < text.size() && IsDigit(text[at])) ++at;
+    std::size_t digits = at - digitsFrom;
+    if (at < text.size() && text[at] == '.') {
+        const std::size_t fractionFrom = ++at;
+        while (at < text.size() && IsDigit(text[at])) ++at;
+        digits += at - fractionFrom;
+    }
+    if (digits == 0) return {};
+    std::string number(text.substr(0, at));
+    if (at < text.size() && IsExponentMark(text[at])) {
+        std::size_t end = at + 1;
+        if (end < text.size() && (text[end] == '+' || text[end] == '-')) ++end;
+        const std::size_t exponentFrom = end;
+        while (end < text.size() && IsDigit(text[end])) ++end;
+        if (end > exponentFrom) number += "e" + std::string(text.substr(at + 1, end - at - 1));
+    }
+    return number;
+}
+
+void CheckReading(std::string_view text)
+{
+    const double value = wendel::NumericValue(text);
+    std::string compact;
+    for (char c : text)
+        if (c != ' ' && c != '\t' && c != '\n') compact += c;
+
+    if (!compact.empty() && compact[0] == '&') {
+        Check(value >= 0 || std::isnan(value), "a radix number reads negative");
+        return;
+    }
+    const std::string number = DecimalPrefix(compact);
+    if (number.empty()) {
+        Check(value == 0, "a text with no number reads other than 0");
+        return;
+    }
+    const double expected = std::strtod(number.c_str(), nullptr);
+    // Past the range is infinity; below the smallest normal double, 0 or the
+    // nearest subnormal will do.
+    if (std::fabs(expected) < DBL_MIN) {
+        Check(value == 0 || value == expected, "a tiny number reads wrongly");
+    } else {
+        Check(value == expected, "a decimal text reads differently from strtod");
+    }
+
+    if (const std::optional<double> whole = wendel::WholeNumber(text)) {
+        Check(std::isfinite(*whole) && *whole == value, "a whole-number text reads differently");
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    unsigned char bytes[8] = {};
+    std::memcpy(bytes, data, std::min<std::size_t>(size, sizeof bytes));
+    double value = 0;
+    float single = 0;
+    std::int64_t integer = 0;
+    std::memcpy(&value, bytes, sizeof value);
+    std::memcpy(&single, bytes, sizeof single);
+    std::memcpy(&integer, bytes, sizeof integer);
+
+    CheckRounding(value, single);
+    CheckSignedText(value, 15);
+    CheckSignedText(single, 7);
+    Check(wendel::NumericValue(wendel::SignedText(integer)) == static_cast<double>(integer),
+          "a signed whole number reads back wrongly");
+    CheckReading(std::string_view(reinterpret_cast<const char*>(data), size));
+    return 0;
+}
