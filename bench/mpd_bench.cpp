@@ -10,6 +10,7 @@
 // MPD plays a queue of at least two songs with repeat on; every song's
 // folder holds its own cover, so each change loads a cover.
 #include "BenchPorts.h"
+#include "CoverWait.h"
 #include "SaverSession.h"
 #include "SaverWindow.h"
 #include "Trivox.h"
@@ -45,6 +46,7 @@ public:
         inner_->OpenDevice(d, t, a, b, c);
     }
     void SendCommand(const std::string& d, const std::string& c) override { inner_->SendCommand(d, c); }
+    void SetConnectedHandler(ConnectedHandler handler) override { inner_->SetConnectedHandler(std::move(handler)); }
     void SetMessageHandler(MessageHandler handler) override
     {
         inner_->SetMessageHandler([this, handler](const std::string& device, const std::string& message) {
@@ -88,13 +90,7 @@ int Run(int changes)
     std::vector<double> arrivals;
     auto link = std::make_unique<WatchedLink>(std::make_unique<Trivox>(), [&] {
         if (clock.isValid()) arrivals.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
-    }, [&] {
-        ++playings;
-        if (!clock.isValid()) return;
-        session->Window().repaint(); // synchronous: the cover is on screen when it returns
-        ms.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
-        clock.invalidate();
-    });
+    }, [&] { ++playings; });
     SaverSession saver(boxes, process, qEnvironmentVariable("WENDELSAVER_INI").toStdString(), std::move(link));
     session = &saver;
     saver.Open();
@@ -114,6 +110,12 @@ int Run(int changes)
             std::fprintf(stderr, "mpd_bench: no playing after next\n");
             return 1;
         }
+        // The cover decodes off the GUI thread; the board is updated once it
+        // is in its box and painted (repaint is synchronous).
+        ::bench::WaitForCoverDecode(session->Saver());
+        session->Window().repaint();
+        ms.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+        clock.invalidate();
     }
     mpd_connection_free(mpd);
     if (saver.Saver().CoverLoadError != 0) {
