@@ -28,15 +28,25 @@ inline double MsSinceExec()
     return static_cast<double>(MonotonicNs() - std::atoll(t0)) / 1e6;
 }
 
-// VmHWM of this process in kB, from /proc: the peak resident set so far.
-inline long PeakRssKb()
+// A "Name:  N kB" line of /proc/self/status in kB; -1 when missing.
+inline long StatusKb(const char* name)
 {
     std::ifstream status("/proc/self/status");
     std::string line;
+    const std::size_t length = std::strlen(name);
     while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+        if (line.compare(0, length, name) == 0 && line.size() > length && line[length] == ':') {
+            return std::atol(line.c_str() + length + 1);
+        }
     }
     return -1;
 }
+
+// The peak resident set so far.
+inline long PeakRssKb() { return StatusKb("VmHWM"); }
+
+// Resident memory of this process alone: heap, stacks, relocated library
+// data; what the machine pays for this process and no other.
+inline long PrivateRssKb() { return StatusKb("RssAnon"); }
 
 } // namespace bench

@@ -15,8 +15,8 @@ namespace bench {
 
 // Installed as an application event filter: once the first paint of a window
 // the predicate picks has been drawn and flushed (the zero timer runs on the
-// loop's next pass, after the flush), prints the time since exec and the
-// peak RSS, and ends the program.
+// loop's next pass, after the flush), prints the time since exec, the peak
+// RSS and the private memory, and ends the program.
 class FirstPaintReporter final : public QObject {
 public:
     explicit FirstPaintReporter(std::function<bool(QObject*)> isWatched)
@@ -30,7 +30,8 @@ protected:
         if (!seen_ && event->type() == QEvent::Paint && isWatched_(watched)) {
             seen_ = true;
             QTimer::singleShot(0, [] {
-                std::printf("first_paint_ms %.3f\npeak_rss_kb %ld\n", MsSinceExec(), PeakRssKb());
+                std::printf("first_paint_ms %.3f\npeak_rss_kb %ld\nprivate_rss_kb %ld\n", MsSinceExec(),
+                            PeakRssKb(), PrivateRssKb());
                 std::fflush(stdout);
                 // exit(), not quit(): quit asks every window to close first,
                 // and a board inside its backdrop is not a window to close.

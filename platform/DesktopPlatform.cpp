@@ -78,8 +78,13 @@ bool DesktopPlatform::OpenSetupDialog()
 
 bool DesktopPlatform::OpenSaver()
 {
-    saver_ = std::make_unique<SaverSession>(boxes_, process_, SettingsFilePathNative(),
-                                           std::make_unique<Trivox>(), ForeignWindowFromEnvironment());
+    // The jukebox is called once the board is on screen: its first words
+    // would otherwise hold up the first paint.
+    auto link = std::make_unique<Trivox>(TrivoxEndpoint(), nullptr, Trivox::FirstAttempt::Later);
+    Trivox& trivox = *link;
+    saver_ = std::make_unique<SaverSession>(boxes_, process_, SettingsFilePathNative(), std::move(link),
+                                           ForeignWindowFromEnvironment());
+    saver_->Window().onFirstPainted = [&trivox] { trivox.Start(); };
     ResetX11ScreenSaver();
     saver_->Open();
     return true;

@@ -13,8 +13,10 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QScreen>
+#include <QTimer>
 
 #include <cmath>
+#include <optional>
 
 namespace wendel {
 
@@ -41,16 +43,24 @@ QRect PixelRect(const TwipRect& rect)
             TwipsToPixels(rect.height)};
 }
 
-QFont LabelFont(const layout::LabelDesign& design)
+bool ArialBlackInstalled(int pixels)
+{
+    QFont black(QStringLiteral("Arial Black"));
+    black.setPixelSize(pixels);
+    return QFontInfo(black).family() == QStringLiteral("Arial Black");
+}
+
+// `blackInstalled` is asked once for all the labels: matching a font against
+// the installed ones is a start-up cost.
+QFont LabelFont(const layout::LabelDesign& design, std::optional<bool>& blackInstalled)
 {
     QFont font(QStringLiteral("Arial"));
     if (design.arialBlack) {
-        QFont black(QStringLiteral("Arial Black"));
-        black.setPixelSize(design.fontPixels);
+        if (!blackInstalled) blackInstalled = ArialBlackInstalled(design.fontPixels);
         // No free font is called Arial Black; the Arial family's heaviest
         // weight comes closest.
-        if (QFontInfo(black).family() == QStringLiteral("Arial Black")) {
-            font = black;
+        if (*blackInstalled) {
+            font = QFont(QStringLiteral("Arial Black"));
         } else {
             font.setWeight(QFont::Black);
         }
@@ -107,7 +117,6 @@ SaverWindow::SaverWindow(QWidget* parent)
 {
     setObjectName(QStringLiteral("WendelSaverMain"));
     setWindowTitle(QStringLiteral("WendelSaver"));
-    setWindowIcon(QPixmap::fromImage(LoadArtwork(ArtworkId::WindowIcon)));
     setFixedSize(TwipsToPixels(layout::kClientWidth), TwipsToPixels(layout::kClientHeight));
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
@@ -134,11 +143,12 @@ SaverWindow::~SaverWindow() = default;
 
 void SaverWindow::BuildLabels()
 {
+    std::optional<bool> blackInstalled;
     for (const layout::LabelDesign& design : layout::kLabels) {
         auto* widget = new BoardControl(this);
         widget->setObjectName(QString::fromLatin1(design.name));
         widget->setTextFormat(Qt::PlainText); // texts from the jukebox are never markup
-        widget->setFont(LabelFont(design));
+        widget->setFont(LabelFont(design, blackInstalled));
         widget->setAlignment(QtAlignment(design.align));
         widget->setWordWrap(!design.autoSize);
         QPalette colours = widget->palette();
@@ -173,7 +183,7 @@ void SaverWindow::BuildPictures()
             widget->setScaledContents(true); // the decode already has the box's size
             widget->setVisible(true);
         } else {
-            widget->setPixmap(QPixmap::fromImage(LoadArtwork(ArtworkFor(design.picture))));
+            // Decoded when first shown: most artwork never is.
             widget->setVisible(false);
         }
         pictures_[design.picture] = widget;
@@ -255,7 +265,24 @@ bool SaverWindow::IsVisible(Picture picture) const
 
 void SaverWindow::SetVisible(Picture picture, bool visible)
 {
-    PictureWidget(picture)->setVisible(visible);
+    QLabel* widget = PictureWidget(picture);
+    if (visible && picture != Picture::AlbumCover && widget->pixmap().isNull()) {
+        widget->setPixmap(QPixmap::fromImage(LoadArtwork(ArtworkFor(picture))));
+    }
+    widget->setVisible(visible);
+}
+
+void SaverWindow::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    if (firstPaintDone_) return;
+    firstPaintDone_ = true;
+    // On the loop's next pass, once the first picture is on screen: what the
+    // board does not need to show it waits until then.
+    QTimer::singleShot(0, this, [this] {
+        setWindowIcon(QPixmap::fromImage(LoadArtwork(ArtworkId::WindowIcon)));
+        if (onFirstPainted) onFirstPainted();
+    });
 }
 
 int SaverWindow::LoadCover(const std::string& path, int widthTwips, int heightTwips)

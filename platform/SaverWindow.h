@@ -34,6 +34,8 @@ public:
     std::function<void()> onShowBackdrop;
     // The outcome of a cover decode that LoadCover started.
     std::function<void(int code)> onCoverDecoded;
+    // Once, just after the board's first paint has reached the screen.
+    std::function<void()> onFirstPainted;
 
     std::string Caption(Label label) const override;
     void SetCaption(Label label, const std::string& text) override;
@@ -56,6 +58,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void BuildLabels();
@@ -73,6 +76,7 @@ private:
     };
     std::map<Label, LabelSlot> labels_;
     std::map<Picture, QLabel*> pictures_;
+    bool firstPaintDone_ = false;
     QThreadPool coverThreads_;     // outlives the decoder, which waits for it
     CoverDecoder coverDecoder_{coverThreads_, this};
 };

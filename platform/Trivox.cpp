@@ -15,7 +15,7 @@ bool IsNotification(const std::string& command) { return command.starts_with("no
 
 } // namespace
 
-Trivox::Trivox(QString endpoint, QObject* parent)
+Trivox::Trivox(QString endpoint, QObject* parent, FirstAttempt first)
     : QObject(parent), endpoint_(std::move(endpoint)), socket_(new QLocalSocket(this))
 {
     connect(socket_, &QLocalSocket::connected, this, [this] { OnConnected(); });
@@ -34,6 +34,17 @@ Trivox::Trivox(QString endpoint, QObject* parent)
     pumpTimer_.setInterval(0);
     connect(&pumpTimer_, &QTimer::timeout, this, [this] { Pump(); });
 
+    if (first == FirstAttempt::Now) {
+        Connect();
+    } else {
+        retryTimer_.start();
+    }
+}
+
+void Trivox::Start()
+{
+    if (started_) return;
+    retryTimer_.stop();
     Connect();
 }
 
@@ -45,6 +56,7 @@ Trivox::~Trivox()
 
 void Trivox::Connect()
 {
+    started_ = true;
     connected_ = false;
     socket_->abort();
     socket_->setReadBufferSize(kReadBufferBytes);

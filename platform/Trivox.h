@@ -33,13 +33,19 @@ public:
     // A jukebox that stops reading must not make us hoard commands.
     static constexpr qint64 kWriteBacklogBytes = 1024 * 1024;
 
-    explicit Trivox(QString endpoint = TrivoxEndpoint(), QObject* parent = nullptr);
+    // Later: the first attempt waits for Start, or comes as a retry would.
+    enum class FirstAttempt { Now, Later };
+
+    explicit Trivox(QString endpoint = TrivoxEndpoint(), QObject* parent = nullptr,
+                    FirstAttempt first = FirstAttempt::Now);
     ~Trivox() override;
 
     void OpenDevice(const std::string& device, const std::string& type, int a, int b, int c) override;
     void SendCommand(const std::string& device, const std::string& command) override;
     void SetMessageHandler(MessageHandler handler) override;
     void SetConnectedHandler(ConnectedHandler handler) override;
+    // Makes the first attempt now, unless one was made already.
+    void Start();
 
     // For tests and diagnostics.
     bool IsConnected() const { return connected_; }
@@ -74,6 +80,7 @@ private:
     QLocalSocket* socket_;
     QTimer retryTimer_;
     QTimer pumpTimer_;
+    bool started_ = false;
     bool connected_ = false;
     bool delivering_ = false;
     // A connection the handler has not heard of yet; told in turn with the frames.

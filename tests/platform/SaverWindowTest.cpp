@@ -69,11 +69,32 @@ TEST_F(SaverWindowTest, FixedControlsStartAtTheirPlaceInPixels)
     QWidget* shape = window.findChild<QWidget*>("Shape1");
     EXPECT_EQ(shape->geometry(), QRect(0, 429, 97, 30));
     EXPECT_TRUE(Child("AlbumCover")->pixmap().isNull());
-    // Artwork at its own size, but for the small headers: 90 x 64, stretched.
-    EXPECT_EQ(Child("DefaultHeader")->pixmap().size(), QSize(640, 90));
-    EXPECT_EQ(Child("Stopsign")->pixmap().size(), QSize(34, 31));
-    EXPECT_EQ(Child("Header1")->pixmap().size(), QSize(90, 64));
+}
+
+// Artwork is decoded when a picture is first shown, at its own size but for
+// the small headers: 90 x 64, stretched. Hidden again, it keeps its picture.
+TEST_F(SaverWindowTest, ArtworkArrivesWhenFirstShown)
+{
+    const struct {
+        Picture picture;
+        const char* name;
+        QSize size;
+    } rows[] = {
+        {Picture::DefaultHeader, "DefaultHeader", {640, 90}},
+        {Picture::Stopsign, "Stopsign", {34, 31}},
+        {Picture::Header1, "Header1", {90, 64}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_TRUE(Child(row.name)->pixmap().isNull());
+        window.SetVisible(row.picture, true);
+        window.SetVisible(row.picture, false);
+        EXPECT_EQ(Child(row.name)->pixmap().size(), row.size);
+        EXPECT_TRUE(Child(row.name)->isHidden());
+    }
     EXPECT_TRUE(Child("Header1")->hasScaledContents());
+    window.SetVisible(Picture::AlbumCover, true);
+    EXPECT_TRUE(Child("AlbumCover")->pixmap().isNull()); // the cover is the decoder's
 }
 
 struct LabelRow {

@@ -161,6 +161,36 @@ TEST_F(TrivoxTest, LateJukeboxGetsTheHandshakeThenTheLast64Commands)
     EXPECT_EQ(Received(expected.size(), 100), expected);
 }
 
+// A link told to wait calls the jukebox on Start, or by itself within a
+// retry interval; either way the jukebox hears the handshake once.
+TEST_F(TrivoxTest, ALinkMadeToWaitCallsOnStartOrAsARetry)
+{
+    for (const bool start : {true, false}) {
+        SCOPED_TRACE(start ? "Start" : "no Start");
+        QLocalServer server;
+        const QString path = dir_.filePath(start ? QStringLiteral("a.sock") : QStringLiteral("b.sock"));
+        ASSERT_TRUE(server.listen(path));
+        Trivox link(path, nullptr, Trivox::FirstAttempt::Later);
+        link.OpenDevice("plx", "type=devtx", 1, 1, 0);
+        QTest::qWait(50);
+        EXPECT_FALSE(server.hasPendingConnections());
+        QElapsedTimer clock;
+        clock.start();
+        if (start) {
+            link.Start();
+            link.Start();
+        }
+        ASSERT_TRUE(WaitUntil([&] { return link.IsConnected() && server.hasPendingConnections(); }));
+        EXPECT_LT(clock.elapsed(), start ? 300 : 2000);
+        std::unique_ptr<QLocalSocket> jukebox(server.nextPendingConnection());
+        ASSERT_NE(jukebox, nullptr);
+        ASSERT_TRUE(WaitUntil([&] { return jukebox->bytesAvailable() > 0; }));
+        QTest::qWait(50);
+        EXPECT_EQ(jukebox->readAll().toStdString(), "OPEN\tplx\ttype=devtx\t1\t1\t0\n");
+        EXPECT_FALSE(server.hasPendingConnections());
+    }
+}
+
 TEST_F(TrivoxTest, RestartedJukeboxGetsTheReplayAndNothingElseTwice)
 {
     Listen();
