@@ -2,10 +2,18 @@
 
 #include "PeerCredentials.h"
 
-#include <QLocalSocket>
+#include <QFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <utility>
+
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace wendel {
 
@@ -13,20 +21,13 @@ namespace {
 
 bool IsNotification(const std::string& command) { return command.starts_with("notify_"); }
 
+constexpr std::size_t kChunkBytes = 16 * 1024;
+
 } // namespace
 
 Trivox::Trivox(QString endpoint, QObject* parent, FirstAttempt first)
-    : QObject(parent), endpoint_(std::move(endpoint)), socket_(new QLocalSocket(this))
+    : QObject(parent), endpoint_(std::move(endpoint))
 {
-    connect(socket_, &QLocalSocket::connected, this, [this] { OnConnected(); });
-    connect(socket_, &QLocalSocket::disconnected, this, [this] { OnLost(); });
-    connect(socket_, &QLocalSocket::errorOccurred, this, [this] {
-        // A refused or vanished endpoint; a connected socket reports its end
-        // through disconnected as well, and OnLost copes with both.
-        if (socket_->state() != QLocalSocket::ConnectedState) OnLost();
-    });
-    connect(socket_, &QLocalSocket::readyRead, this, [this] { Pump(); });
-
     retryTimer_.setSingleShot(true);
     retryTimer_.setInterval(kRetryIntervalMs);
     connect(&retryTimer_, &QTimer::timeout, this, [this] { Connect(); });
@@ -50,31 +51,58 @@ void Trivox::Start()
 
 Trivox::~Trivox()
 {
-    // The socket says goodbye while it is destroyed; nobody is left to hear it.
-    QObject::disconnect(socket_, nullptr, this, nullptr);
+    Close();
+}
+
+void Trivox::Close()
+{
+    readable_.reset();
+    writable_.reset();
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    unsent_.clear();
 }
 
 void Trivox::Connect()
 {
     started_ = true;
     connected_ = false;
-    socket_->abort();
-    socket_->setReadBufferSize(kReadBufferBytes);
-    socket_->connectToServer(endpoint_, QIODevice::ReadWrite);
+    Close();
+    const QByteArray path = QFile::encodeName(endpoint_);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.isEmpty() || static_cast<std::size_t>(path.size()) >= sizeof address.sun_path) {
+        OnLost(); // a name no socket can have: nobody is there
+        return;
+    }
+    std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+    fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    // A local connect is done or refused at once; a full backlog (EAGAIN)
+    // counts as refused, and the retry comes.
+    if (fd_ < 0 || ::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        Close();
+        OnLost();
+        return;
+    }
+    OnConnected();
 }
 
 void Trivox::OnConnected()
 {
-    if (connected_) return;
     // Another user's jukebox could put its words on our board: hang up before
     // a byte passes either way, and look again later as if nobody were there.
-    if (!PeerIsTrusted(static_cast<int>(socket_->socketDescriptor()))) {
-        socket_->abort();
+    if (!PeerIsTrusted(fd_)) {
+        Close();
         if (!retryTimer_.isActive()) retryTimer_.start();
         return;
     }
     connected_ = true;
     retryTimer_.stop();
+    readable_ = std::make_unique<QSocketNotifier>(static_cast<qintptr>(fd_), QSocketNotifier::Read);
+    connect(readable_.get(), &QSocketNotifier::activated, this, [this] { Pump(); });
+    writable_ = std::make_unique<QSocketNotifier>(static_cast<qintptr>(fd_), QSocketNotifier::Write);
+    writable_->setEnabled(false);
+    connect(writable_.get(), &QSocketNotifier::activated, this, [this] { Flush(); });
     std::string hello;
     for (const OpenedDevice& d : opened_) hello += wire::EncodeOpen(d.device, d.type, d.a, d.b, d.c);
     for (const Notification& n : notifications_) hello += wire::EncodeSend(n.device, n.command);
@@ -90,12 +118,9 @@ void Trivox::OnLost()
 {
     // Whole frames that came before the end are still the jukebox's word;
     // a half frame is not.
-    if (connected_ && socket_->bytesAvailable() > 0) {
-        const QByteArray rest = socket_->readAll();
-        decoder_.Feed(std::string_view(rest.constData(), static_cast<std::size_t>(rest.size())));
-    }
     decoder_.DropPartialLine();
     connected_ = false;
+    Close();
     if (!retryTimer_.isActive()) retryTimer_.start();
     if (decoder_.HasFrame()) pumpTimer_.start();
 }
@@ -156,9 +181,42 @@ void Trivox::SetConnectedHandler(ConnectedHandler handler)
 
 void Trivox::Write(const std::string& frame)
 {
-    if (frame.empty()) return;
-    if (socket_->bytesToWrite() > kWriteBacklogBytes) return;
-    socket_->write(frame.data(), static_cast<qint64>(frame.size()));
+    if (frame.empty() || !connected_) return;
+    if (unsent_.size() > static_cast<std::size_t>(kWriteBacklogBytes)) return;
+    unsent_ += frame;
+    Flush();
+}
+
+void Trivox::Flush()
+{
+    while (!unsent_.empty()) {
+        const ssize_t sent = ::send(fd_, unsent_.data(), unsent_.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        if (sent <= 0) {
+            // Gone: reading tells the end, with the frames that came before it.
+            unsent_.clear();
+            break;
+        }
+        unsent_.erase(0, static_cast<std::size_t>(sent));
+    }
+    if (writable_) writable_->setEnabled(!unsent_.empty());
+}
+
+bool Trivox::ReadChunk()
+{
+    char chunk[kChunkBytes];
+    ssize_t got;
+    do {
+        got = ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
+    if (got <= 0) {
+        OnLost();
+        return false;
+    }
+    decoder_.Feed(std::string_view(chunk, static_cast<std::size_t>(got)));
+    return got == static_cast<ssize_t>(sizeof chunk);
 }
 
 void Trivox::Pump()
@@ -168,8 +226,8 @@ void Trivox::Pump()
     if (delivering_) return;
     delivering_ = true;
     int budget = kFramesPerTurn;
-    qint64 readBudget = kReadBufferBytes; // an endless line must not hold the loop either
-    char chunk[16 * 1024];
+    std::int64_t readBudget = kReadBufferBytes; // an endless line must not hold the loop either
+    bool moreToRead = connected_;
     while (budget > 0) {
         if (decoder_.HasFrame()) {
             --budget;
@@ -183,23 +241,23 @@ void Trivox::Pump()
             continue;
         }
         // Only a jukebox we have accepted is heard.
-        if (!connected_ || readBudget <= 0 || socket_->bytesAvailable() <= 0) break;
-        const qint64 got = socket_->read(chunk, sizeof chunk);
-        if (got <= 0) break;
-        readBudget -= got;
-        decoder_.Feed(std::string_view(chunk, static_cast<std::size_t>(got)));
+        if (!connected_ || !moreToRead || readBudget <= 0) break;
+        moreToRead = ReadChunk();
+        readBudget -= static_cast<std::int64_t>(kChunkBytes);
     }
     delivering_ = false;
-    // More waiting: come back on the next turn, after input and paints.
-    if (decoder_.HasFrame() || announceConnection_ || (connected_ && socket_->bytesAvailable() > 0)) {
-        pumpTimer_.start();
-    }
+    // More waiting: come back on the next turn, after input and paints. The
+    // socket is not watched meanwhile, so it cannot call us in between.
+    const bool more = decoder_.HasFrame() || announceConnection_ || (connected_ && moreToRead);
+    if (readable_) readable_->setEnabled(!more);
+    if (more) pumpTimer_.start();
 }
 
 std::size_t Trivox::HeldBytes() const
 {
-    return decoder_.BufferedBytes() + decoder_.PendingBytes() +
-           static_cast<std::size_t>(std::max<qint64>(0, socket_->bytesAvailable()));
+    int unread = 0;
+    if (fd_ >= 0 && ::ioctl(fd_, FIONREAD, &unread) != 0) unread = 0;
+    return decoder_.BufferedBytes() + decoder_.PendingBytes() + static_cast<std::size_t>(std::max(0, unread));
 }
 
 } // namespace wendel

@@ -5,15 +5,15 @@
 #include "link/Wire.h"
 
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 
 #include <cstddef>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
-
-class QLocalSocket;
 
 namespace wendel {
 
@@ -22,13 +22,16 @@ namespace wendel {
 // holds what it must send. On every connection it first tells the jukebox
 // which devices are open and which notifications are wanted, so a jukebox
 // started late or restarted picks up where the saver is.
+//
+// The socket is a plain Unix one watched by the event loop: Qt's local socket
+// would bring Qt Network and its libraries into every start of the saver.
 class Trivox final : public QObject, public Link {
 public:
     static constexpr int kRetryIntervalMs = 500;
     static constexpr std::size_t kQueueLimit = 64;
     // Frames delivered per turn of the event loop, so a flood cannot freeze the board.
     static constexpr int kFramesPerTurn = 64;
-    // What Qt may hold unread; beyond it the jukebox waits, not our memory.
+    // Read in one turn at most; beyond it the jukebox waits, not our memory.
     static constexpr qint64 kReadBufferBytes = 256 * 1024;
     // A jukebox that stops reading must not make us hoard commands.
     static constexpr qint64 kWriteBacklogBytes = 1024 * 1024;
@@ -70,14 +73,21 @@ private:
     };
 
     void Connect();
+    void Close();
     void OnConnected();
     void OnLost();
     void Pump();
+    // Reads one chunk into the decoder: false when nothing more is there now.
+    bool ReadChunk();
     void Write(const std::string& frame);
+    void Flush();
     void Remember(const std::string& device, const std::string& command);
 
     QString endpoint_;
-    QLocalSocket* socket_;
+    int fd_ = -1;
+    std::unique_ptr<QSocketNotifier> readable_;
+    std::unique_ptr<QSocketNotifier> writable_;
+    std::string unsent_;
     QTimer retryTimer_;
     QTimer pumpTimer_;
     bool started_ = false;
