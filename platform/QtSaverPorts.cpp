@@ -46,8 +46,10 @@ void QtCursor::Show(bool visible)
     } else if (!wasShown && shown) {
         QGuiApplication::restoreOverrideCursor();
     }
-    // The process may end right after this; the display must see it first.
-    if (wasShown != shown) QGuiApplication::sync();
+    // The process may end right after showing it; the display must see it
+    // first. Hiding needs no wait: the next flush carries it, before the
+    // board's first paint.
+    if (!wasShown && shown) QGuiApplication::sync();
 }
 
 } // namespace wendel

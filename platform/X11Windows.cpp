@@ -19,14 +19,23 @@ xcb_connection_t* Connection()
     return native ? native->connection() : nullptr;
 }
 
-xcb_atom_t Atom(xcb_connection_t* c, const char* name)
+// All the questions go out before the first answer is awaited: one round
+// trip to the server, not one per name.
+std::vector<xcb_atom_t> Atoms(xcb_connection_t* c, const std::vector<const char*>& names)
 {
-    const xcb_intern_atom_cookie_t cookie =
-        xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-    std::free(reply);
-    return atom;
+    std::vector<xcb_intern_atom_cookie_t> cookies;
+    cookies.reserve(names.size());
+    for (const char* name : names) {
+        cookies.push_back(xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name));
+    }
+    std::vector<xcb_atom_t> atoms;
+    atoms.reserve(names.size());
+    for (const xcb_intern_atom_cookie_t& cookie : cookies) {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
+        atoms.push_back(reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE});
+        std::free(reply);
+    }
+    return atoms;
 }
 
 } // namespace
@@ -52,13 +61,13 @@ void MarkSaverWindow(WId window, bool fullScreen)
 {
     xcb_connection_t* c = Connection();
     if (!c) return;
-    std::vector<xcb_atom_t> states{Atom(c, "_NET_WM_STATE_ABOVE"), Atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                   Atom(c, "_NET_WM_STATE_SKIP_PAGER")};
-    if (fullScreen) states.push_back(Atom(c, "_NET_WM_STATE_FULLSCREEN"));
+    std::vector<const char*> names{"_NET_WM_STATE", "_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR",
+                                   "_NET_WM_STATE_SKIP_PAGER"};
+    if (fullScreen) names.push_back("_NET_WM_STATE_FULLSCREEN");
+    const std::vector<xcb_atom_t> atoms = Atoms(c, names);
     // Qt adds its own states to these when it maps the window.
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window),
-                        Atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32,
-                        static_cast<std::uint32_t>(states.size()), states.data());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window), atoms.front(),
+                        XCB_ATOM_ATOM, 32, static_cast<std::uint32_t>(atoms.size() - 1), atoms.data() + 1);
     xcb_flush(c);
 }
 
