@@ -1,5 +1,7 @@
 #include "Artwork.h"
 
+#include <QImageReader>
+
 namespace wendel {
 
 QString SaverTitleText() { return QString::fromLatin1(kSaverTitleText); }
@@ -24,7 +26,11 @@ QImage LoadArtwork(ArtworkId id)
     if (path.isEmpty()) {
         return {};
     }
-    QImage image(path);
+    // PNG is Qt's own: naming it keeps the reader from loading every image
+    // plugin to ask whether one of them reads PNG better.
+    QImageReader reader(path, QByteArrayLiteral("png"));
+    reader.setAutoDetectImageFormat(false);
+    QImage image = reader.read();
     // The PNG reader hands out 24-bit files as RGB32; give the callers the
     // depth the icons were drawn in.
     if (image.format() == QImage::Format_RGB32) {
