@@ -206,7 +206,7 @@ protected:
     {
         SaverTest::SetUp();
         if (HasFatalFailure()) return;
-        ASSERT_TRUE(Install(Path(QStringLiteral("dest"))));
+        ASSERT_TRUE(Install(kPrefix, Path(QStringLiteral("dest"))));
     }
 
     QString Program(const char* name) const { return Path(QStringLiteral("dest/usr/bin/")) + QLatin1String(name); }
