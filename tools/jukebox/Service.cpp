@@ -45,6 +45,14 @@ void Service::TrackStarted(const Track& track)
     server_.Deliver(out);
 }
 
+void Service::Show(const Showing& was, const Showing& now, bool fresh)
+{
+    Outbox out;
+    audience_.Show(out, was, now, fresh);
+    server_.Deliver(out);
+    if (now.state != PlayState::Playing) ticker_.Stop();
+}
+
 bool QuitOnSignals()
 {
     std::signal(SIGPIPE, SIG_IGN);

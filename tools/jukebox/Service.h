@@ -21,6 +21,8 @@ public:
     // The player's events.
     void StateChanged(PlayState state);
     void TrackStarted(const Track& track);
+    // See Audience::Show.
+    void Show(const Showing& was, const Showing& now, bool fresh);
     // The elapsed time the player reported, re-read on each of its events;
     // `announce` sends it at once even when its second was sent already.
     void Elapsed(std::int64_t elapsedMs, bool playing, bool announce) { ticker_.Set(elapsedMs, playing, announce); }
