@@ -138,10 +138,10 @@ void Covers::Finish(const QString& url)
     const auto found = running_.find(url);
     if (found == running_.end()) return;
     Fetch& fetch = *found->second;
+    const QVariant status = fetch.reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && status.toInt() != 200) return Fail(url, "HTTP status " + std::to_string(status.toInt()));
     if (fetch.reply->error() != QNetworkReply::NoError)
         return Fail(url, fetch.reply->errorString().toStdString());
-    const int status = fetch.reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status != 200) return Fail(url, "HTTP status " + std::to_string(status));
     Read(fetch);
     if (!running_.contains(url)) return;
     const std::string path =
