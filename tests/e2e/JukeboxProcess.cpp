@@ -6,7 +6,7 @@
 namespace wendel::e2e {
 
 JukeboxProcess::JukeboxProcess(const QStringList& args, const QProcessEnvironment& env,
-                               const QString& logPath)
+                               const QString& logPath, const QString& program)
     : logPath_(logPath)
 {
     DieWithParent(process_);
@@ -15,7 +15,7 @@ JukeboxProcess::JukeboxProcess(const QStringList& args, const QProcessEnvironmen
     process_.setStandardOutputFile(logPath);
     // End of input does not end it, so it needs no pipe we would have to feed.
     process_.setStandardInputFile(QProcess::nullDevice());
-    process_.start(QStringLiteral(PLX_SIM_BIN), args);
+    process_.start(program, args);
     started_ = process_.waitForStarted(static_cast<int>(Patience(Millis(5000)).count()));
 }
 

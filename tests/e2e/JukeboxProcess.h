@@ -11,18 +11,21 @@
 
 namespace wendel::e2e {
 
-// One run of plx-sim. Its log goes to a file that the test reads while it
+// One run of a jukebox: plx-sim, or a bridge given as `program`. Its log goes to a file that the test reads while it
 // runs; it is stopped when the object goes, so a failed assertion never
 // leaves it listening.
 class JukeboxProcess {
 public:
-    JukeboxProcess(const QStringList& args, const QProcessEnvironment& env, const QString& logPath);
+    JukeboxProcess(const QStringList& args, const QProcessEnvironment& env, const QString& logPath,
+                   const QString& program = QStringLiteral(PLX_SIM_BIN));
     ~JukeboxProcess();
     JukeboxProcess(const JukeboxProcess&) = delete;
     JukeboxProcess& operator=(const JukeboxProcess&) = delete;
 
     bool Started() const { return started_; }
     bool IsRunning();
+    // The process id while it runs, for reading /proc; 0 when not running.
+    qint64 Pid() const { return process_.processId(); }
     // SIGTERM, as a user's Ctrl+C; its exit code, or nothing when it had
     // already ended, did not end in time or crashed.
     std::optional<int> Stop();

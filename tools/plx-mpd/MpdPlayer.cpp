@@ -4,6 +4,7 @@
 
 #include <mpd/client.h>
 
+#include <functional>
 #include <vector>
 
 namespace plxmpd {
@@ -68,12 +69,15 @@ void MpdPlayer::Start(jukebox::Service& service)
     Connect();
 }
 
-void MpdPlayer::Connect()
+bool MpdPlayer::Open(std::string& why)
 {
     const HostOption host = SplitHostOption(options_.host);
     mpd_settings* settings = mpd_settings_new(host.host.empty() ? nullptr : host.host.c_str(), options_.port,
                                               kTimeoutMs, nullptr, host.password.empty() ? nullptr : host.password.c_str());
-    if (!settings) return;
+    if (!settings) {
+        why = "out of memory";
+        return false;
+    }
     const char* settingsHost = mpd_settings_get_host(settings);
     address_ = settingsHost ? settingsHost : "(default)";
     if (settingsHost && settingsHost[0] != '/' && settingsHost[0] != '@')
@@ -82,25 +86,49 @@ void MpdPlayer::Connect()
     connection_.reset(mpd_connection_new(settingsHost, mpd_settings_get_port(settings), kTimeoutMs));
     mpd_settings_free(settings);
 
-    const auto refuse = [this](const std::string& why) {
+    if (!connection_) {
+        why = "out of memory";
+    } else if (mpd_connection_get_error(connection_.get()) != MPD_ERROR_SUCCESS) {
+        why = mpd_connection_get_error_message(connection_.get());
+    } else if (!password.empty() && !mpd_run_password(connection_.get(), password.c_str())) {
+        why = std::string("password refused: ") + mpd_connection_get_error_message(connection_.get());
+    } else if (!mpd_run_binarylimit(connection_.get(), kBinaryChunk) &&
+               !mpd_connection_clear_error(connection_.get())) { // an older MPD refuses it: fine
+        why = mpd_connection_get_error_message(connection_.get());
+    } else {
+        return true;
+    }
+    connection_.reset();
+    return false;
+}
+
+void MpdPlayer::Connect()
+{
+    std::string why;
+    if (!Open(why)) {
         if (!complainedAbsent_) log_.Line("MPD is not reachable at " + address_ + ": " + why + "; retrying every second");
         complainedAbsent_ = true;
-        connection_.reset();
         retry_.start(kRetryMs);
-    };
-    if (!connection_) return refuse("out of memory");
-    if (mpd_connection_get_error(connection_.get()) != MPD_ERROR_SUCCESS)
-        return refuse(mpd_connection_get_error_message(connection_.get()));
-    if (!password.empty() && !mpd_run_password(connection_.get(), password.c_str()))
-        return refuse(std::string("password refused: ") + mpd_connection_get_error_message(connection_.get()));
-    if (!mpd_run_binarylimit(connection_.get(), kBinaryChunk) && !Failed()) return refuse("connection lost");
-
+        return;
+    }
     complainedAbsent_ = false;
     log_.Line("connected to MPD at " + address_);
     queueVersion_ = 0; // read the whole queue again
     noPicture_.clear();
     Resync(true, true);
     if (connection_) Idle();
+}
+
+bool MpdPlayer::Reopen()
+{
+    // libmpdclient gives up on a reply line longer than its buffer (a tag of
+    // 100 KiB), and that connection is spent. A fresh one carries on quietly.
+    notifier_.reset();
+    idling_ = false;
+    std::string why;
+    if (Open(why)) return true;
+    Lost(why);
+    return false;
 }
 
 void MpdPlayer::Idle()
@@ -163,11 +191,11 @@ bool MpdPlayer::Failed()
     return false;
 }
 
-void MpdPlayer::Lost()
+void MpdPlayer::Lost(std::string why)
 {
     lostPending_ = false;
-    if (!connection_) return;
-    const std::string why = mpd_connection_get_error_message(connection_.get());
+    if (connection_ && why.empty()) why = mpd_connection_get_error_message(connection_.get());
+    if (!connection_ && why.empty()) return; // dropped already
     notifier_.reset();
     connection_.reset();
     idling_ = false;
@@ -180,6 +208,31 @@ void MpdPlayer::Lost()
     songPos_ = -1;
     if (!wasStopped) service_->StateChanged(PlayState::Stopped);
     retry_.start(kRetryMs);
+}
+
+std::optional<Song> MpdPlayer::ReadSong(const std::function<mpd_song*(mpd_connection*)>& query)
+{
+    const auto once = [&]() -> std::optional<Song> {
+        mpd_song* song = query(connection_.get());
+        if (!song) return std::nullopt;
+        Song read = SongFrom(song);
+        mpd_song_free(song);
+        return read;
+    };
+    if (std::optional<Song> song = once()) return song;
+    const mpd_error error = mpd_connection_get_error(connection_.get());
+    if (error == MPD_ERROR_SUCCESS) return std::nullopt; // no such song
+    if (error != MPD_ERROR_MALFORMED) {
+        Failed();
+        return std::nullopt;
+    }
+    // A tag too long to read: the song without its tags, named by its file.
+    if (!Reopen()) return std::nullopt;
+    std::optional<Song> bare;
+    if (mpd_run_clear_tag_types(connection_.get())) bare = once();
+    if (mpd_connection_get_error(connection_.get()) != MPD_ERROR_SUCCESS && !Failed()) return bare;
+    if (!mpd_run_all_tag_types(connection_.get())) Failed();
+    return bare;
 }
 
 void MpdPlayer::Resync(bool announce, bool fresh)
@@ -209,12 +262,10 @@ void MpdPlayer::Resync(bool announce, bool fresh)
     if (songChanged) {
         track_.reset();
         if (state != PlayState::Stopped) {
-            mpd_song* song = mpd_run_current_song(connection_.get());
-            if (!song) {
-                if (!Failed()) return;
-            } else {
-                const Song s = SongFrom(song);
-                mpd_song_free(song);
+            const std::optional<Song> current = ReadSong(mpd_run_current_song);
+            if (!connection_ || lostPending_) return;
+            if (current) {
+                const Song& s = *current;
                 std::string number = TrackNumberOf(s.track);
                 if (options_.albums) {
                     if (const std::optional<std::size_t> run = runs_.RunOf(songPos_); run && runs_.At(*run).WholeAlbum())
@@ -245,23 +296,35 @@ void MpdPlayer::Announce(PlayState was, bool songChanged, bool fresh)
         service_->StateChanged(PlayState::Paused);
 }
 
-bool MpdPlayer::RebuildRuns()
+bool MpdPlayer::ListQueue(bool runTagsOnly)
 {
+    // Only the tags that make a run: a long queue costs less to read.
+    static constexpr mpd_tag_type kRunTags[] = {MPD_TAG_ALBUM, MPD_TAG_ALBUM_ARTIST, MPD_TAG_ARTIST};
+    mpd_connection* c = connection_.get();
     runs_ = AlbumRuns();
-    if (!mpd_send_list_queue_meta(connection_.get())) {
-        Lost();
-        return false;
+    if (!mpd_run_clear_tag_types(c) || (runTagsOnly && !mpd_run_enable_tag_types(c, kRunTags, 3))) {
+        if (!mpd_connection_clear_error(c)) return false; // an MPD without tag selection sends them all
     }
+    if (!mpd_send_list_queue_meta(c)) return false;
     // One song at a time: a queue of any length is never held whole.
-    while (mpd_song* song = mpd_recv_song(connection_.get())) {
+    while (mpd_song* song = mpd_recv_song(c)) {
         runs_.Add(SongFrom(song));
         mpd_song_free(song);
     }
-    if (!mpd_response_finish(connection_.get())) {
+    return mpd_response_finish(c) && (mpd_run_all_tag_types(c) || mpd_connection_clear_error(c));
+}
+
+bool MpdPlayer::RebuildRuns()
+{
+    if (ListQueue(true)) return true;
+    if (mpd_connection_get_error(connection_.get()) != MPD_ERROR_MALFORMED) {
         Lost();
         return false;
     }
-    return true;
+    if (!Reopen()) return false;
+    if (ListQueue(false)) return true;
+    Lost();
+    return false;
 }
 
 std::string MpdPlayer::CoverFor(const Song& song)
@@ -321,13 +384,9 @@ int MpdPlayer::Pointer() const
 std::optional<Song> MpdPlayer::SongAt(int queueIndex)
 {
     if (!LeaveIdle()) return std::nullopt;
-    std::optional<Song> found;
-    if (mpd_song* song = mpd_run_get_queue_song_pos(connection_.get(), static_cast<unsigned>(queueIndex))) {
-        found = SongFrom(song);
-        mpd_song_free(song);
-    } else {
-        Failed();
-    }
+    const std::optional<Song> found = ReadSong([queueIndex](mpd_connection* c) {
+        return mpd_run_get_queue_song_pos(c, static_cast<unsigned>(queueIndex));
+    });
     if (connection_ && !lostPending_ && !idling_) Idle();
     return found;
 }

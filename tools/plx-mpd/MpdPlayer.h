@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -49,7 +50,9 @@ private:
         void operator()(mpd_connection* connection) const;
     };
 
+    bool Open(std::string& why);
     void Connect();
+    bool Reopen();
     void Idle();
     void Woken();
     bool LeaveIdle();
@@ -59,13 +62,17 @@ private:
     void Resync(bool announce, bool fresh);
     void Announce(jukebox::PlayState was, bool songChanged, bool fresh);
     bool RebuildRuns();
+    bool ListQueue(bool runTagsOnly);
+    // A song read by `query`, falling back to the song without tags when a
+    // tag is too long for libmpdclient.
+    std::optional<Song> ReadSong(const std::function<mpd_song*(mpd_connection*)>& query);
     std::string CoverFor(const Song& song);
     std::optional<std::string> Fetch(bool embedded, const std::string& uri);
     std::optional<Song> SongAt(int queueIndex);
     // Handles a failed MPD call: a refusal by MPD is cleared and the
     // connection kept; a broken connection is dropped after this turn.
     bool Failed();
-    void Lost();
+    void Lost(std::string why = {});
 
     MpdOptions options_;
     jukebox::CoverCache& covers_;

@@ -1,0 +1,133 @@
+// How MPD's songs and queue become the board's fields.
+
+#include "Mapping.h"
+#include "Printers.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace plxmpd {
+namespace {
+
+TEST(MpdMapping, TagsBecomeTheFieldsOfPlaying)
+{
+    struct Case {
+        const char* name;
+        Song song;
+        jukebox::Track track;
+    };
+    const std::vector<Case> cases = {
+        {"all tags", {"a/b.flac", "Birds", "", "Ravens, The", "Nevermore", "3/12", 200},
+         {"Birds", "Ravens, The", "Nevermore", "3:20", "/c.jpg", "3"}},
+        {"no tags: the file name", {"music/01 - Intro.mp3", "", "", "", "", "", 65}, {"", "", "01 - Intro", "1:05", "/c.jpg", "1"}},
+        {"dotted file name", {"x/a.b.c.ogg", "", "", "", "", "07", 3600}, {"", "", "a.b.c", "1:00:00", "/c.jpg", "7"}},
+        {"no extension", {"top", "", "", "", "", "x", 1}, {"", "", "top", "0:01", "/c.jpg", "1"}},
+        {"stream: no duration", {"http://radio.example/live", "", "", "", "Live", "", std::nullopt},
+         {"", "", "Live", "", "/c.jpg", "1"}},
+        {"zero duration", {"a.flac", "", "", "", "T", "0", 0}, {"", "", "T", "", "/c.jpg", "0"}},
+        {"album artist when no artist", {"a.flac", "Al", "Band", "", "T", "", 10}, {"Al", "Band", "T", "0:10", "/c.jpg", "1"}},
+        {"long track number", {"a.flac", "", "", "", "T", "12345678901234", 10}, {"", "", "T", "0:10", "/c.jpg", "123456789"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(TrackOf(c.song, "/c.jpg", TrackNumberOf(c.song.track)), c.track) << c.name;
+}
+
+TEST(MpdMapping, HostileTagsAreCutAtACharacterBoundary)
+{
+    EXPECT_EQ(ClipTag("short"), "short");
+    EXPECT_EQ(ClipTag(std::string(100 * 1024, 'x')).size(), kMaxTagBytes);
+    // "é" is two bytes; one straddling the limit goes whole.
+    std::string accents(kMaxTagBytes - 1, 'x');
+    accents += "\xC3\xA9tail";
+    EXPECT_EQ(ClipTag(accents), std::string(kMaxTagBytes - 1, 'x'));
+    // Invalid UTF-8 is passed as bytes; only the length is bounded.
+    std::string invalid(kMaxTagBytes + 10, '\x80');
+    EXPECT_LE(ClipTag(invalid).size(), kMaxTagBytes);
+    EXPECT_EQ(ClipTag("\xFF\xFE"), "\xFF\xFE");
+}
+
+TEST(MpdMapping, CoversComeFromTheSongsFolderButNeverForAStream)
+{
+    const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+        {"a/b/c.flac", "a/b"}, {"c.flac", ""}, {"http://x/y.mp3", std::nullopt}, {"", std::nullopt}};
+    for (const auto& [uri, folder] : cases) EXPECT_EQ(FolderOf(Song{uri, "", "", "", "", "", 1}), folder) << uri;
+}
+
+TEST(MpdMapping, AlbumRunsGroupConsecutiveSongsOfOneAlbum)
+{
+    struct Tags {
+        const char* album;
+        const char* albumArtist;
+        const char* artist;
+        int seconds;
+    };
+    const std::vector<Tags> queue = {
+        {"A", "", "X", 60},        // 0: run 0 (A by X)
+        {"A", "", "X", 60},        // 1
+        {"A", "", "Y", 60},        // 2: another artist: run 1
+        {"B", "V", "Y", 30},       // 3: run 2 (B by V, whatever the track artists)
+        {"B", "V", "Z", 30},       // 4
+        {"B", "V", "Z", 30},       // 5
+        {"", "", "X", 10},         // 6: no album: alone
+        {"", "", "X", 10},         // 7: alone again
+        {"A", "", "X", 60},        // 8: A again, but not next to the first run
+    };
+    AlbumRuns runs;
+    for (const Tags& t : queue) runs.Add(Song{"f", t.album, t.albumArtist, t.artist, "t", "", t.seconds});
+    struct Expected {
+        int start, count;
+        std::int64_t seconds;
+        bool album;
+    };
+    const std::vector<Expected> expected = {{0, 2, 120, true}, {2, 1, 60, false}, {3, 3, 90, true},
+                                            {6, 1, 10, false}, {7, 1, 10, false}, {8, 1, 60, false}};
+    ASSERT_EQ(runs.Size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const plxmpd::Run& r = runs.At(i);
+        EXPECT_EQ(r.start, expected[i].start) << i;
+        EXPECT_EQ(r.count, expected[i].count) << i;
+        EXPECT_EQ(r.seconds, expected[i].seconds) << i;
+        EXPECT_EQ(r.WholeAlbum(), expected[i].album) << i;
+    }
+    const std::vector<std::pair<int, std::optional<std::size_t>>> lookups = {
+        {0, 0}, {1, 0}, {2, 1}, {3, 2}, {5, 2}, {6, 3}, {8, 5}, {9, std::nullopt}, {-1, std::nullopt}};
+    for (const auto& [index, run] : lookups) EXPECT_EQ(runs.RunOf(index), run) << index;
+    EXPECT_EQ(AlbumRuns().RunOf(0), std::nullopt);
+
+    const Song first{"d/1.flac", "B", "V", "Y", "Opening", "1", 30};
+    EXPECT_EQ(RunEntry(first, runs.At(2)), (jukebox::Entry{"B", "V", "Opening", "1:30", "", 3, true}));
+    EXPECT_EQ(RunEntry(first, runs.At(1)), (jukebox::Entry{"B", "Y", "Opening", "0:30", "", 1, false}));
+    EXPECT_EQ(SongEntry(Song{"s/x.flac", "", "", "", "", "", std::nullopt}), (jukebox::Entry{"", "", "x", "", "", 1, false}));
+}
+
+TEST(MpdMapping, AQueueOfTenThousandSongsCostsAFewNumbersPerRun)
+{
+    AlbumRuns runs;
+    const std::string bigTag(kMaxTagBytes, 'y');
+    for (int i = 0; i < 10000; ++i) runs.Add(Song{"f", bigTag + std::to_string(i / 10), "", bigTag, bigTag, "", 100});
+    EXPECT_EQ(runs.Size(), 1000u);
+    EXPECT_EQ(runs.RunOf(9999), 999u);
+    EXPECT_EQ(runs.At(999).seconds, 1000);
+}
+
+TEST(MpdMapping, HostOptionsReadAsMpcReadsThem)
+{
+    const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+        {"localhost", "localhost", ""},
+        {"secret@localhost", "localhost", "secret"},
+        {"/run/mpd/socket", "/run/mpd/socket", ""},
+        {"pw@/run/mpd/socket", "/run/mpd/socket", "pw"},
+        {"@mpd", "@mpd", ""},
+        {"pw@@mpd", "@mpd", "pw"},
+        {"", "", ""},
+    };
+    for (const auto& [text, host, password] : cases) {
+        const HostOption option = SplitHostOption(text);
+        EXPECT_EQ(option.host, host) << text;
+        EXPECT_EQ(option.password, password) << text;
+    }
+}
+
+} // namespace
+} // namespace plxmpd
