@@ -13,6 +13,7 @@
 // The settings come from WENDELSAVER_INI; the caller makes that file.
 
 #include "BenchClock.h"
+#include "BenchPorts.h"
 #include "FirstPaint.h"
 
 #include "DesktopPlatform.h"
@@ -20,8 +21,6 @@
 #include "SaverWindow.h"
 #include "app/Startup.h"
 #include "link/Link.h"
-#include "ports/MessageBoxes.h"
-#include "ports/ProcessControl.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -53,24 +52,6 @@ private:
     MessageHandler handler_;
 };
 
-class LoudBoxes final : public MessageBoxes {
-public:
-    MessageAnswer Show(const MessageBoxRequest& request) override
-    {
-        std::fprintf(stderr, "board_bench: message box: %s\n", request.text.c_str());
-        return MessageAnswer::Ok;
-    }
-};
-
-class NoteExit final : public ProcessControl {
-public:
-    void Exit(int status) override
-    {
-        std::fprintf(stderr, "board_bench: the saver asked to end (%d)\n", status);
-        std::exit(1);
-    }
-};
-
 void Settle(int ms)
 {
     QElapsedTimer clock;
@@ -93,8 +74,8 @@ int FirstPaint(QApplication& app)
 
 int Latency(int runs, const std::string& coverA, const std::string& coverB)
 {
-    LoudBoxes boxes;
-    NoteExit process;
+    bench::LoudBoxes boxes("board_bench");
+    bench::NoteExit process("board_bench");
     auto link = std::make_unique<BenchLink>();
     BenchLink& bench = *link;
     SaverSession session(boxes, process, qEnvironmentVariable("WENDELSAVER_INI").toStdString(), std::move(link));

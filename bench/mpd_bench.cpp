@@ -9,12 +9,11 @@
 //
 // MPD plays a queue of at least two songs with repeat on; every song's
 // folder holds its own cover, so each change loads a cover.
+#include "BenchPorts.h"
 #include "SaverSession.h"
 #include "SaverWindow.h"
 #include "Trivox.h"
 #include "link/Link.h"
-#include "ports/MessageBoxes.h"
-#include "ports/ProcessControl.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -62,24 +61,6 @@ private:
     std::function<void()> onPlaying_;
 };
 
-class LoudBoxes final : public MessageBoxes {
-public:
-    MessageAnswer Show(const MessageBoxRequest& request) override
-    {
-        std::fprintf(stderr, "mpd_bench: message box: %s\n", request.text.c_str());
-        return MessageAnswer::Ok;
-    }
-};
-
-class NoteExit final : public ProcessControl {
-public:
-    void Exit(int status) override
-    {
-        std::fprintf(stderr, "mpd_bench: the saver asked to end (%d)\n", status);
-        std::exit(1);
-    }
-};
-
 bool WaitFor(const std::function<bool()>& done, int ms)
 {
     QElapsedTimer clock;
@@ -98,8 +79,8 @@ int Run(int changes)
         std::fprintf(stderr, "mpd_bench: cannot reach MPD\n");
         return 1;
     }
-    LoudBoxes boxes;
-    NoteExit process;
+    bench::LoudBoxes boxes("mpd_bench");
+    bench::NoteExit process("mpd_bench");
     SaverSession* session = nullptr;
     int playings = 0;
     QElapsedTimer clock;

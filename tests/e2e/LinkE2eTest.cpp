@@ -2,6 +2,7 @@
 // frames the jukebox logs, and the board on screen. Beside plx-sim, a jukebox
 // played by the test sends what a broken or hostile one would.
 
+#include "BoardPlaces.h"
 #include "JukeboxProcess.h"
 #include "SaverTest.h"
 #include "ScreenArea.h"
@@ -33,21 +34,7 @@
 namespace wendel::e2e {
 namespace {
 
-const QString kBoardTitle = QStringLiteral("WendelSaver");
-
-// Places on the board, in pixels from its top-left corner. A square cover is
-// fitted to 320 x 320 at (160, 114); its middle shows nothing else once a
-// track plays. The waiting text lies over the cover area, in front of it.
-const QRect kCoverMiddle(300, 254, 40, 40);
-const QRect kWaitingLabel(154, 192, 343, 103);
-constexpr std::uint32_t kLabelOlive = 0xC0C000;
-// Where the title begins.
-const QRect kTrackLabel(34, 28, 306, 26);
-constexpr std::uint32_t kLabelYellow = 0xFFFF00;
-
-// Cover colours: none of them is black or one of the board's text colours.
-constexpr std::uint32_t kRose = 0xC03060;
-constexpr std::uint32_t kSea = 0x3060C0;
+// More cover colours beside kRose and kSea.
 constexpr std::uint32_t kLeaf = 0x30C060;
 constexpr std::uint32_t kClay = 0x806020;
 constexpr std::uint32_t kTeal = 0x20A0A0;

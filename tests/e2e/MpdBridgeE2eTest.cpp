@@ -1,6 +1,7 @@
 // plx-mpd against Debian's real mpd: generated, tagged FLAC files, driven
 // with mpc, watched from a saver's end of the link and on the real board.
 
+#include "BoardPlaces.h"
 #include "JukeboxProcess.h"
 #include "LinkClient.h"
 #include "MpdServer.h"
@@ -19,14 +20,6 @@
 namespace wendel::e2e {
 namespace {
 
-constexpr std::uint32_t kRose = 0xC03060;
-constexpr std::uint32_t kSea = 0x3060C0;
-const QString kBoardTitle = QStringLiteral("WendelSaver");
-const QRect kCoverMiddle(300, 254, 40, 40);
-const QRect kWaitingLabel(154, 192, 343, 103);
-constexpr std::uint32_t kLabelOlive = 0xC0C000;
-const QRect kTrackLabel(34, 28, 306, 26);
-constexpr std::uint32_t kLabelYellow = 0xFFFF00;
 // The running time grows leftwards from x = 613; "[Album]" and "Up Next:".
 const QRect kTimeLabel(420, 30, 193, 22);
 const QRect kAlbumNotice(560, 55, 55, 19);
@@ -200,8 +193,9 @@ TEST_F(MpdBridgeTest, TheConversationFollowsMpd)
         {"next", "", {"playing[\"Birds\",\"Ravens, The\",\"Quoth\",\"0:30\",\"" + cover + "\",\"\",\"2\"]", "time[0:00]"}},
         {"next", "", {embedded}},
         {"pause", "", {"playlist_pause[]"}},
-        {"seek", "0:20", {}},
-        {"play", "", {"playlist_play[]", "time[0:20]"}},
+        {"play", "", {"playlist_play[]"}},
+        // A seek is a player event: the time is read again and sent at once.
+        {"seek", "0:20", {"time[0:20]"}},
         {"next", "", {"playing[\"\",\"\",\"notags\",\"0:30\",\"\",\"\",\"1\"]"}},
         {"next", "", {"playing[\"\",\"Broken Covers\",\"Broken\",\"0:30\",\"\",\"\",\"1\"]"}},
         {"stop", "", {"playlist_stop[]"}},
