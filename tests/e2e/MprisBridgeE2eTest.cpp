@@ -2,6 +2,7 @@
 // bus, driven with playerctl and mpv's own IPC, watched from the real saver:
 // the conversation its connection sees, and the board on screen.
 
+#include "BoardPlaces.h"
 #include "JukeboxProcess.h"
 #include "MpdServer.h"
 #include "SaverTest.h"
@@ -15,12 +16,7 @@
 namespace wendel::e2e {
 namespace {
 
-const QString kBoardTitle = QStringLiteral("WendelSaver");
 const QString kPlugin = QStringLiteral("/etc/mpv/scripts/mpris.so");
-const QRect kWaitingLabel(154, 192, 343, 103);
-constexpr std::uint32_t kLabelOlive = 0xC0C000;
-const QRect kTrackLabel(34, 28, 306, 26);
-constexpr std::uint32_t kLabelYellow = 0xFFFF00;
 const QRect kTimeLabel(420, 30, 193, 22);
 
 QString Msg(const char* message) { return QStringLiteral("MSG\tplxr\t") + QString::fromUtf8(message); }
