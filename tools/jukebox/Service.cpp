@@ -1,6 +1,8 @@
 #include "Service.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QStandardPaths>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -51,6 +53,13 @@ void Service::Show(const Showing& was, const Showing& now, bool fresh)
     audience_.Show(out, was, now, fresh);
     server_.Deliver(out);
     if (now.state != PlayState::Playing) ticker_.Stop();
+}
+
+std::string SharedCoverFolder()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                           QStringLiteral("/wendelsaver/covers");
+    return QFile::encodeName(folder).toStdString();
 }
 
 bool QuitOnSignals()

@@ -10,6 +10,8 @@
 
 #include <QObject>
 
+#include <string>
+
 namespace jukebox {
 
 class Service final : public QObject {
@@ -32,6 +34,10 @@ private:
     Server server_;
     Ticker ticker_;
 };
+
+// The cover cache every bridge shares: $XDG_CACHE_HOME/wendelsaver/covers,
+// by default ~/.cache/wendelsaver/covers, as a path in the file system's bytes.
+std::string SharedCoverFolder();
 
 // Ends the event loop on SIGINT and SIGTERM, so a jukebox takes its socket
 // file away; a saver that vanishes mid-write (SIGPIPE) is no reason to end.

@@ -14,8 +14,6 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QFile>
-#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -25,13 +23,6 @@ int Fail(const QString& message)
 {
     std::fprintf(stderr, "plx-mpris: %s\n", qPrintable(message));
     return 2;
-}
-
-// $XDG_CACHE_HOME/wendelsaver/covers, by default ~/.cache/wendelsaver/covers.
-QString CoverFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-           QStringLiteral("/wendelsaver/covers");
 }
 
 // The players on the bus now, with their state, as `playerctl -l` names them.
@@ -89,7 +80,7 @@ int main(int argc, char** argv)
     if (!jukebox::QuitOnSignals()) return Fail(QStringLiteral("cannot create a pipe"));
 
     const jukebox::Log log;
-    jukebox::CoverCache covers(QFile::encodeName(CoverFolder()).toStdString());
+    jukebox::CoverCache covers(jukebox::SharedCoverFolder());
     plxmpris::MprisPlayer player(pattern, covers, log);
     jukebox::Service service(player, log, parser.isSet(verboseOption));
     QString error;
