@@ -257,7 +257,7 @@ TEST_F(MprisBridge, ATrackListPlayerFromConnectToPause)
     player.Set(QStringLiteral("Position"), qlonglong(3'500'000));
     player.SetAll({{"Metadata", Track("/t/2", "Two")}, {"PlaybackStatus", "Playing"}});
     StartBridge();
-    ASSERT_TRUE(WaitForLog(QStringLiteral("following org.mpris.MediaPlayer2.lists")));
+    ASSERT_TRUE(WaitForLog(QStringLiteral("player org.mpris.MediaPlayer2.lists has a track list of 3 track(s)")));
     LinkPeer saver;
     ConnectSaver(saver);
 

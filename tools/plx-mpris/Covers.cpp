@@ -59,9 +59,17 @@ std::string LocalPicture(const QByteArray& path, jukebox::CoverCache& cache)
 }
 
 struct Covers::Fetch {
+    // The deadline may end its own fetch from its timeout, so it goes later.
+    ~Fetch()
+    {
+        deadline->stop();
+        QObject::disconnect(deadline, nullptr, nullptr, nullptr);
+        deadline->deleteLater();
+    }
+
     QNetworkReply* reply = nullptr;
     QByteArray bytes;
-    QTimer deadline;
+    QTimer* deadline = nullptr;
 };
 
 Covers::Covers(jukebox::CoverCache& cache, const jukebox::Log& log, std::function<void(const QString&)> arrived,
@@ -103,7 +111,6 @@ void Covers::Start(const QString& url)
     auto fetch = std::make_unique<Fetch>();
     Fetch& f = *fetch;
     f.reply = network_.get(request);
-    f.reply->setParent(this);
     f.reply->setReadBufferSize(static_cast<qint64>(kHeaderBytes));
     running_[url] = std::move(fetch);
     log_.Line("fetching cover " + url.toStdString());
@@ -120,9 +127,10 @@ void Covers::Start(const QString& url)
     connect(f.reply, &QNetworkReply::readyRead, this, [this, &f] { Read(f); });
     connect(f.reply, &QNetworkReply::finished, this, [this, url] { Finish(url); });
     // The transfer timeout catches silence; this catches a trickle.
-    f.deadline.setSingleShot(true);
-    connect(&f.deadline, &QTimer::timeout, this, [this, url] { Fail(url, "took longer than 5 s"); });
-    f.deadline.start(kTimeoutMs);
+    f.deadline = new QTimer(this);
+    f.deadline->setSingleShot(true);
+    connect(f.deadline, &QTimer::timeout, this, [this, url] { Fail(url, "took longer than 5 s"); });
+    f.deadline->start(kTimeoutMs);
 }
 
 void Covers::Read(Fetch& fetch)
@@ -130,10 +138,10 @@ void Covers::Read(Fetch& fetch)
     fetch.bytes += fetch.reply->readAll();
     if (static_cast<std::size_t>(fetch.bytes.size()) <= jukebox::CoverCache::kMaxPictureBytes) return;
     for (const auto& [url, running] : running_)
-        if (running.get() == &fetch) return Fail(url, "more than 16 MiB");
+        if (running.get() == &fetch) return Fail(QString(url), "more than 16 MiB");
 }
 
-void Covers::Finish(const QString& url)
+void Covers::Finish(QString url)
 {
     const auto found = running_.find(url);
     if (found == running_.end()) return;
@@ -153,7 +161,7 @@ void Covers::Finish(const QString& url)
     arrived_(url);
 }
 
-void Covers::Fail(const QString& url, const std::string& why)
+void Covers::Fail(QString url, const std::string& why)
 {
     const auto found = running_.find(url);
     if (found == running_.end()) return;

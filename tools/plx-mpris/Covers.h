@@ -47,8 +47,9 @@ private:
 
     void Start(const QString& url);
     void Read(Fetch& fetch);
-    void Finish(const QString& url);
-    void Fail(const QString& url, const std::string& why);
+    // By value: the URL a caller holds may be the key that ending the fetch erases.
+    void Finish(QString url);
+    void Fail(QString url, const std::string& why);
 
     jukebox::CoverCache& cache_;
     const jukebox::Log& log_;

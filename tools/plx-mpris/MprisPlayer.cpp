@@ -361,6 +361,8 @@ void MprisPlayer::ReadTrackInfo(const QString& name, const QStringList& tracks)
                      if (tracks.contains(info.id)) remote.trackInfo[info.id] = std::move(info);
                  }
              }
+             log_.Line("player " + name.toStdString() + " has a track list of " + std::to_string(tracks.size()) +
+                       " track(s)");
              if (remote.trackListStale) ReadTrackList(name);
          });
 }
