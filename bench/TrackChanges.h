@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -67,12 +68,26 @@ inline bool WaitFor(const std::function<bool()>& done, int ms)
     return true;
 }
 
+using Moment = std::chrono::steady_clock::time_point;
+
+// Prints NAME_median_ms and NAME_p95_ms (plain "median_ms" for an empty name).
+inline void PrintSpread(const std::string& name, std::vector<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    const auto p95 = static_cast<std::size_t>(std::max<double>(0, std::ceil(0.95 * static_cast<double>(ms.size())) - 1));
+    const std::string prefix = name.empty() ? std::string() : name + "_";
+    std::printf("%smedian_ms %.3f\n%sp95_ms %.3f\n", prefix.c_str(), ms[ms.size() / 2], prefix.c_str(), ms[p95]);
+}
+
 // Makes `changes` track changes with `next` (false: it failed) and prints the
 // median and p95 ms from each to the new track painted on the board, and to
-// its "playing" reaching the saver's link. 0, or 1 after saying why.
+// its "playing" reaching the saver's link. With `announced` (when the player
+// last told the bus of a new track, as this program saw it) also from that
+// moment to the board. 0, or 1 after saying why.
 inline int TimeTrackChanges(const char* program, int changes, const std::function<bool()>& next,
                             const std::function<bool(const std::string&)>& counts =
-                                [](const std::string&) { return true; })
+                                [](const std::string&) { return true; },
+                            const std::function<Moment()>& announced = {})
 {
     LoudBoxes boxes(program);
     NoteExit process(program);
@@ -81,6 +96,8 @@ inline int TimeTrackChanges(const char* program, int changes, const std::functio
     QElapsedTimer clock;
     std::vector<double> ms;
     std::vector<double> arrivals;
+    std::vector<double> fromAnnounced;
+    Moment asked;
     auto link = std::make_unique<WatchedLink>(std::make_unique<wendel::Trivox>(), counts, [&] {
         if (clock.isValid()) arrivals.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
     }, [&] {
@@ -89,6 +106,10 @@ inline int TimeTrackChanges(const char* program, int changes, const std::functio
         session->Window().repaint(); // synchronous: the cover is on screen when it returns
         ms.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
         clock.invalidate();
+        if (!announced) return;
+        const Moment told = announced();
+        if (told > asked)
+            fromAnnounced.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - told).count());
     });
     wendel::SaverSession saver(boxes, process, qEnvironmentVariable("WENDELSAVER_INI").toStdString(), std::move(link));
     session = &saver;
@@ -100,6 +121,7 @@ inline int TimeTrackChanges(const char* program, int changes, const std::functio
     for (int i = 0; i < changes; ++i) {
         WaitFor([] { return false; }, 300); // let the reveals and the next-entry fetch settle
         const int before = playings;
+        asked = std::chrono::steady_clock::now();
         clock.start();
         if (!next()) return 1;
         if (!WaitFor([&] { return playings > before; }, 5000)) {
@@ -111,11 +133,15 @@ inline int TimeTrackChanges(const char* program, int changes, const std::functio
         std::fprintf(stderr, "%s: a cover did not load (%d)\n", program, saver.Saver().CoverLoadError);
         return 1;
     }
-    std::sort(ms.begin(), ms.end());
-    std::sort(arrivals.begin(), arrivals.end());
-    const auto p95 = static_cast<std::size_t>(std::max<double>(0, std::ceil(0.95 * static_cast<double>(ms.size())) - 1));
-    std::printf("median_ms %.3f\np95_ms %.3f\n", ms[ms.size() / 2], ms[p95]);
-    std::printf("arrival_median_ms %.3f\narrival_p95_ms %.3f\n", arrivals[ms.size() / 2], arrivals[p95]);
+    PrintSpread("", ms);
+    PrintSpread("arrival", arrivals);
+    if (announced) {
+        if (fromAnnounced.size() != ms.size()) {
+            std::fprintf(stderr, "%s: the player's own word came after the board for some changes\n", program);
+            return 1;
+        }
+        PrintSpread("announced", fromAnnounced);
+    }
     return 0;
 }
 
