@@ -4,8 +4,8 @@
 #include "SaverSession.h"
 #include "SetupWindow.h"
 #include "Trivox.h"
+#include "X11Windows.h"
 #include "desktop/SaverDesktop.h"
-#include "X11ScreenSaver.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -85,7 +85,7 @@ bool DesktopPlatform::OpenSaver()
     saver_ = std::make_unique<SaverSession>(boxes_, process_, SettingsFilePathNative(), std::move(link),
                                            ForeignWindowFromEnvironment());
     saver_->Window().onFirstPainted = [&trivox] { trivox.Start(); };
-    ResetX11ScreenSaver();
+    x11::ResetScreenSaver();
     saver_->Open();
     return true;
 }

@@ -1,7 +1,7 @@
 #include "SetupWindow.h"
 
 #include "Artwork.h"
-#include "TaskBar.h"
+#include "X11Windows.h"
 #include "setup/SetupLayout.h"
 
 #include <QApplication>
@@ -98,7 +98,7 @@ SetupWindow::SetupWindow(MessageBoxes& boxes, const Clock& clock, ProcessControl
     BuildDefaultImageFrame();
     SetTabOrder();
     ConnectEvents();
-    KeepOffTaskBar(*this);
+    x11::KeepOffTaskBar(winId()); // makes the native window, before its first map
 }
 
 void SetupWindow::BuildLookFrame()

@@ -71,6 +71,24 @@ void MarkSaverWindow(WId window, bool fullScreen)
     xcb_flush(c);
 }
 
+void KeepOffTaskBar(WId window)
+{
+    xcb_connection_t* c = Connection();
+    if (!c) return;
+    const xcb_atom_t skip = Atom(c, "_NET_WM_STATE_SKIP_TASKBAR");
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, static_cast<xcb_window_t>(window), Atom(c, "_NET_WM_STATE"),
+                        XCB_ATOM_ATOM, 32, 1, &skip);
+    xcb_flush(c);
+}
+
+void ResetScreenSaver()
+{
+    xcb_connection_t* c = Connection();
+    if (!c) return;
+    xcb_force_screen_saver(c, XCB_SCREEN_SAVER_RESET);
+    xcb_flush(c);
+}
+
 GrabResult GrabKeyboard(WId window)
 {
     xcb_connection_t* c = Connection();

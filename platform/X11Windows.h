@@ -10,8 +10,8 @@
 #include <optional>
 
 // The X11 means for what Qt does not offer: the window background pixel,
-// window-manager states set before mapping, the keyboard grab, and asking
-// about a window another program made. Everything here is a no-op (or says
+// window-manager states set before mapping, the keyboard grab, the server's
+// own screen saver, and asking about a window another program made. Everything here is a no-op (or says
 // "unsupported") on any other window system.
 namespace wendel::x11 {
 
@@ -23,6 +23,19 @@ void SetBlackBackground(WId window);
 // Before the first map: above every other window, no task-bar or pager
 // entry, and full screen when asked.
 void MarkSaverWindow(WId window, bool fullScreen);
+// Before the first map: no task-bar entry, beside whatever states Qt sets
+// (a settings dialog of a screen saver keeps off the task bar).
+void KeepOffTaskBar(WId window);
+
+// The X server keeps an idle timer of its own (`xset s SECONDS`) and blanks
+// the screen when it runs out. A launcher starts the saver either because that
+// blank came on (xss-lock) or by its own count, which may end a moment before
+// the server's (xautolock): either way the board would lie under the server's
+// blank screen, at once or a few seconds after it appeared. Resetting the
+// server's screen saver, as input would, takes the blank away and starts its
+// count again from the board's start; its own blank then comes as the user
+// set it, counted from there.
+void ResetScreenSaver();
 
 GrabResult GrabKeyboard(WId window);
 void UngrabKeyboard();

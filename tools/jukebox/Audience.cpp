@@ -105,4 +105,19 @@ void Audience::Time(Outbox& out, std::string_view clock) const
         if (client.listening && client.wantsTime) out.push_back({id, message});
 }
 
+void Audience::Show(Outbox& out, const Showing& was, const Showing& now, bool fresh) const
+{
+    if (now.state == PlayState::Stopped || !now.track) {
+        if (was.state != PlayState::Stopped || fresh) StateChanged(out, PlayState::Stopped);
+        return;
+    }
+    const bool fromStopped = was.state == PlayState::Stopped || !was.track;
+    if (fromStopped && now.state == PlayState::Playing) StateChanged(out, PlayState::Playing);
+    const bool trackChanged = fromStopped || fresh || was.track != now.track;
+    if (trackChanged) TrackStarted(out, *now.track);
+    // A `playing` shows the play icon, so a paused track says so again after it.
+    if (!fromStopped && now.state != was.state) StateChanged(out, now.state);
+    else if (now.state == PlayState::Paused && trackChanged) StateChanged(out, PlayState::Paused);
+}
+
 } // namespace jukebox

@@ -7,6 +7,7 @@
 #include "Player.h"
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,14 @@ struct Outgoing {
     bool operator==(const Outgoing&) const = default;
 };
 using Outbox = std::vector<Outgoing>;
+
+// What the board shows: the play state and, unless stopped, the track.
+struct Showing {
+    PlayState state = PlayState::Stopped;
+    std::optional<Track> track;
+
+    bool operator==(const Showing&) const = default;
+};
 
 class Audience {
 public:
@@ -39,6 +48,10 @@ public:
     void TrackStarted(Outbox& out, const Track& track) const; // to those who asked for items
     // `clock` is the text between the brackets of time[...], e.g. "1:23".
     void Time(Outbox& out, std::string_view clock) const; // to those who asked for the time
+    // What changed from `was` to `now`, in the order the board needs: play
+    // before the track when starting from stopped, pause after it. `fresh`
+    // (a player reached anew) tells even what did not change.
+    void Show(Outbox& out, const Showing& was, const Showing& now, bool fresh) const;
 
     std::size_t Size() const { return clients_.size(); }
 

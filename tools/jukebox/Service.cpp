@@ -1,6 +1,8 @@
 #include "Service.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QStandardPaths>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -43,6 +45,21 @@ void Service::TrackStarted(const Track& track)
     Outbox out;
     audience_.TrackStarted(out, track);
     server_.Deliver(out);
+}
+
+void Service::Show(const Showing& was, const Showing& now, bool fresh)
+{
+    Outbox out;
+    audience_.Show(out, was, now, fresh);
+    server_.Deliver(out);
+    if (now.state != PlayState::Playing) ticker_.Stop();
+}
+
+std::string SharedCoverFolder()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                           QStringLiteral("/wendelsaver/covers");
+    return QFile::encodeName(folder).toStdString();
 }
 
 bool QuitOnSignals()

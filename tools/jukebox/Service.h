@@ -10,6 +10,8 @@
 
 #include <QObject>
 
+#include <string>
+
 namespace jukebox {
 
 class Service final : public QObject {
@@ -21,6 +23,8 @@ public:
     // The player's events.
     void StateChanged(PlayState state);
     void TrackStarted(const Track& track);
+    // See Audience::Show.
+    void Show(const Showing& was, const Showing& now, bool fresh);
     // The elapsed time the player reported, re-read on each of its events;
     // `announce` sends it at once even when its second was sent already.
     void Elapsed(std::int64_t elapsedMs, bool playing, bool announce) { ticker_.Set(elapsedMs, playing, announce); }
@@ -30,6 +34,10 @@ private:
     Server server_;
     Ticker ticker_;
 };
+
+// The cover cache every bridge shares: $XDG_CACHE_HOME/wendelsaver/covers,
+// by default ~/.cache/wendelsaver/covers, as a path in the file system's bytes.
+std::string SharedCoverFolder();
 
 // Ends the event loop on SIGINT and SIGTERM, so a jukebox takes its socket
 // file away; a saver that vanishes mid-write (SIGPIPE) is no reason to end.

@@ -9,8 +9,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
-#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -20,13 +18,6 @@ int Fail(const QString& message)
 {
     std::fprintf(stderr, "plx-mpd: %s\n", qPrintable(message));
     return 2;
-}
-
-// $XDG_CACHE_HOME/wendelsaver/covers, by default ~/.cache/wendelsaver/covers.
-QString CoverFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-           QStringLiteral("/wendelsaver/covers");
 }
 
 } // namespace
@@ -69,7 +60,7 @@ int main(int argc, char** argv)
     if (!jukebox::QuitOnSignals()) return Fail(QStringLiteral("cannot create a pipe"));
 
     const jukebox::Log log;
-    jukebox::CoverCache covers(QFile::encodeName(CoverFolder()).toStdString());
+    jukebox::CoverCache covers(jukebox::SharedCoverFolder());
     plxmpd::MpdPlayer player(options, covers, log);
     jukebox::Service service(player, log, parser.isSet(verboseOption));
     QString error;

@@ -1,0 +1,51 @@
+#pragma once
+
+// A private D-Bus session bus for one test: Debian's dbus-daemon on a socket
+// in the test's folder, ended with the test. It may be started late, so a
+// client can be shown a bus that is not there yet.
+
+#include <QProcess>
+#include <QString>
+
+#include <sys/prctl.h>
+#include <csignal>
+
+namespace wendel::testing {
+
+class SessionBus {
+public:
+    explicit SessionBus(const QString& socketPath) : address_(QStringLiteral("unix:path=") + socketPath) {}
+    ~SessionBus() { Stop(); }
+    SessionBus(const SessionBus&) = delete;
+    SessionBus& operator=(const SessionBus&) = delete;
+
+    // The address clients use, valid before Start.
+    QString Address() const { return address_; }
+
+    bool Start()
+    {
+        // Dies with the test, so a killed test leaves no daemon behind.
+        daemon_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        daemon_.start(QStringLiteral("dbus-daemon"),
+                      {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nosyslog"),
+                       QStringLiteral("--print-address=1"), QStringLiteral("--address=") + address_});
+        // It prints its address once it listens.
+        return daemon_.waitForStarted(5000) && daemon_.waitForReadyRead(10000);
+    }
+
+    void Stop()
+    {
+        if (daemon_.state() == QProcess::NotRunning) return;
+        daemon_.terminate();
+        if (!daemon_.waitForFinished(3000)) {
+            daemon_.kill();
+            daemon_.waitForFinished(3000);
+        }
+    }
+
+private:
+    QString address_;
+    QProcess daemon_;
+};
+
+} // namespace wendel::testing
