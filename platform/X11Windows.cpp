@@ -75,9 +75,9 @@ void KeepOffTaskBar(WId window)
 {
     xcb_connection_t* c = Connection();
     if (!c) return;
-    const xcb_atom_t skip = Atom(c, "_NET_WM_STATE_SKIP_TASKBAR");
-    xcb_change_property(c, XCB_PROP_MODE_APPEND, static_cast<xcb_window_t>(window), Atom(c, "_NET_WM_STATE"),
-                        XCB_ATOM_ATOM, 32, 1, &skip);
+    const std::vector<xcb_atom_t> atoms = Atoms(c, {"_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR"});
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, static_cast<xcb_window_t>(window), atoms[0], XCB_ATOM_ATOM, 32,
+                        1, &atoms[1]);
     xcb_flush(c);
 }
 
