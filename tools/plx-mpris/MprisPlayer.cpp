@@ -22,7 +22,6 @@ const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 // A player that takes longer than this to answer is not waited for.
 constexpr int kCallTimeoutMs = 3000;
 constexpr int kRetryMs = 1000;
-constexpr int kCheckMs = 2000;
 // A track list is read whole, up to this many tracks.
 constexpr qsizetype kMaxTracks = 1000;
 
@@ -64,9 +63,6 @@ MprisPlayer::MprisPlayer(std::string pattern, jukebox::CoverCache& cache, const 
     retry_.setSingleShot(true);
     retry_.setInterval(kRetryMs);
     connect(&retry_, &QTimer::timeout, this, [this] { Connect(); });
-    check_.setObjectName(QStringLiteral("busCheck"));
-    check_.setInterval(kCheckMs);
-    connect(&check_, &QTimer::timeout, this, [this] { CheckBus(); });
 }
 
 MprisPlayer::~MprisPlayer()
@@ -99,7 +95,6 @@ void MprisPlayer::Connect()
     complained_ = false;
     connected_ = true;
     log_.Line("on the session bus as " + bus_.baseService().toStdString());
-    check_.start();
     // A newcomer waiting for the bus learns that nothing plays yet.
     service_->Show(shown_, shown_, true);
     const QStringList names = bus_.interface()->registeredServiceNames().value();
@@ -125,18 +120,22 @@ bool MprisPlayer::Subscribe()
     for (const char* member : {"TrackListReplaced", "TrackAdded", "TrackRemoved", "TrackMetadataChanged"})
         ok = ok && bus_.connect(QString(), kPath, kTrackList, QString::fromLatin1(member), this,
                                 SLOT(OnTrackListChanged(QDBusMessage)));
+    // libdbus tells of a lost bus with a signal of its own, so the bridge
+    // need not wake up to ask.
+    ok = ok && bus_.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                            QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
+                            SLOT(OnBusDisconnected()));
     return ok;
 }
 
-void MprisPlayer::CheckBus()
+void MprisPlayer::OnBusDisconnected()
 {
-    if (connected_ && !bus_.isConnected()) LoseBus();
+    if (connected_) LoseBus();
 }
 
 void MprisPlayer::LoseBus()
 {
     log_.Line("lost the session bus");
-    check_.stop();
     watcher_.reset();
     ++epoch_;
     connected_ = false;

@@ -50,6 +50,7 @@ private Q_SLOTS:
     void OnPropertiesChanged(const QDBusMessage& message);
     void OnSeeked(const QDBusMessage& message);
     void OnTrackListChanged(const QDBusMessage& message);
+    void OnBusDisconnected();
 
 private:
     // One MPRIS player on the bus, known by its well-known name.
@@ -69,7 +70,6 @@ private:
 
     void Connect();
     bool Subscribe();
-    void CheckBus();
     void LoseBus();
     void Appeared(const QString& name, const QString& owner);
     void Vanished(const QString& name);
@@ -101,7 +101,6 @@ private:
     // Replies from an earlier connection are dropped.
     int epoch_ = 0;
     QTimer retry_;
-    QTimer check_;
     std::unique_ptr<QDBusServiceWatcher> watcher_;
 
     std::map<QString, Remote> remotes_;
