@@ -269,6 +269,9 @@ TEST_F(PlxSimProcess, RefusesBadOptionsClearly)
         {{"--pointer-lag", "-5"}, "--pointer-lag must be"},
         {{"--playlist", dir_.filePath("broken.plx")}, "broken.plx: the playlist has no entries"},
         {{"--script", dir_.filePath("missing")}, "missing"},
+        {{"--sped", "2"}, "Unknown option 'sped'"},
+        {{"--endpoint"}, "Missing value after '--endpoint'"},
+        {{"stray"}, "unexpected argument stray"},
     };
     for (const auto& [args, says] : cases) {
         QProcess& process = Start(args);

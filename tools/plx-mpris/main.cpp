@@ -4,9 +4,9 @@
 #include "Choice.h"
 #include "CoverCache.h"
 #include "MprisPlayer.h"
+#include "Options.h"
 #include "Server.h"
 #include "Service.h"
-#include "TrivoxEndpoint.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -18,12 +18,6 @@
 #include <cstdio>
 
 namespace {
-
-int Fail(const QString& message)
-{
-    std::fprintf(stderr, "plx-mpris: %s\n", qPrintable(message));
-    return 2;
-}
 
 // The players on the bus now, with their state, as `playerctl -l` names them.
 int ListPlayers(const std::string& pattern)
@@ -52,40 +46,29 @@ int ListPlayers(const std::string& pattern)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("plx-mpris"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "A jukebox for WendelSaver that shows what a desktop player plays: any MPRIS player on the D-Bus "
-        "session bus. It follows the player that most recently started playing, else the one most recently "
-        "active."));
-    parser.addHelpOption();
+    jukebox::Options cli(QStringLiteral("plx-mpris"),
+                         QStringLiteral("A jukebox for WendelSaver that shows what a desktop player plays: any MPRIS "
+                                        "player on the D-Bus session bus. It follows the player that most recently "
+                                        "started playing, else the one most recently active."));
+    QCommandLineParser& parser = cli.Parser();
     const QCommandLineOption playerOption(
         QStringLiteral("player"),
         QStringLiteral("Follow only this player, as playerctl -p names it: vlc picks vlc and vlc.instance42; "
                        "a comma-separated list picks any of them."),
         QStringLiteral("name"));
     const QCommandLineOption listOption(QStringLiteral("list"), QStringLiteral("Print the players on the bus and end."));
-    const QCommandLineOption endpointOption(QStringLiteral("endpoint"),
-                                            QStringLiteral("Socket to listen on (default: as the saver resolves it)."),
-                                            QStringLiteral("path"));
-    const QCommandLineOption verboseOption(QStringLiteral("verbose"), QStringLiteral("Log every frame."));
-    parser.addOptions({playerOption, listOption, endpointOption, verboseOption});
-    parser.process(app);
-
-    if (!parser.positionalArguments().isEmpty())
-        return Fail(QStringLiteral("unexpected argument ") + parser.positionalArguments().first());
+    parser.addOptions({playerOption, listOption});
+    if (!cli.Process(app)) return 2;
     const std::string pattern = parser.value(playerOption).toStdString();
     if (parser.isSet(listOption)) return ListPlayers(pattern);
-    if (!jukebox::QuitOnSignals()) return Fail(QStringLiteral("cannot create a pipe"));
+    if (!jukebox::QuitOnSignals()) return cli.Fail(QStringLiteral("cannot create a pipe"));
 
     const jukebox::Log log;
     jukebox::CoverCache covers(jukebox::SharedCoverFolder());
     plxmpris::MprisPlayer player(pattern, covers, log);
-    jukebox::Service service(player, log, parser.isSet(verboseOption));
+    jukebox::Service service(player, log, cli.Verbose());
     QString error;
-    const QString endpoint = parser.isSet(endpointOption) ? parser.value(endpointOption) : wendel::TrivoxEndpoint();
-    if (!service.Listen(endpoint, error)) return Fail(error);
+    if (!service.Listen(cli.Endpoint(), error)) return cli.Fail(error);
     player.Start(service);
     return app.exec();
 }

@@ -1,11 +1,11 @@
 // plx-sim: a small jukebox that plays a playlist on a simulated clock and
 // speaks the saver's link protocol. See docs/plx-sim.md.
 
+#include "Options.h"
+#include "Playlist.h"
 #include "PlxServer.h"
 #include "Service.h"
-#include "Playlist.h"
 #include "Simulation.h"
-#include "TrivoxEndpoint.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -15,12 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-int Fail(const QString& message)
-{
-    std::fprintf(stderr, "plx-sim: %s\n", qPrintable(message));
-    return 2;
-}
 
 bool ReadFile(const QString& path, QByteArray& contents, QString& error)
 {
@@ -38,15 +32,10 @@ bool ReadFile(const QString& path, QByteArray& contents, QString& error)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("plx-sim"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "A jukebox simulator for WendelSaver. Control verbs on standard input: play, pause, stop, next, prev, quit."));
-    parser.addHelpOption();
-    const QCommandLineOption endpointOption(QStringLiteral("endpoint"),
-                                            QStringLiteral("Socket to listen on (default: as the saver resolves it)."),
-                                            QStringLiteral("path"));
+    jukebox::Options cli(QStringLiteral("plx-sim"),
+                         QStringLiteral("A jukebox simulator for WendelSaver. Control verbs on standard input: play, "
+                                        "pause, stop, next, prev, quit."));
+    QCommandLineParser& parser = cli.Parser();
     const QCommandLineOption playlistOption(QStringLiteral("playlist"), QStringLiteral("Playlist file to play."),
                                             QStringLiteral("file"));
     const QCommandLineOption speedOption(QStringLiteral("speed"),
@@ -58,33 +47,28 @@ int main(int argc, char** argv)
     const QCommandLineOption scriptOption(QStringLiteral("script"),
                                           QStringLiteral("Timed control verbs: lines of SECONDS VERB."),
                                           QStringLiteral("file"));
-    const QCommandLineOption verboseOption(QStringLiteral("verbose"), QStringLiteral("Log every frame."));
     const QCommandLineOption stoppedOption(QStringLiteral("stopped"), QStringLiteral("Start stopped, not playing."));
     const QCommandLineOption loopOption(QStringLiteral("loop"),
                                         QStringLiteral("Begin again after the last entry instead of stopping."));
-    parser.addOptions({endpointOption, playlistOption, speedOption, lagOption, scriptOption, verboseOption,
-                       stoppedOption, loopOption});
-    parser.process(app);
-
-    if (!parser.positionalArguments().isEmpty())
-        return Fail(QStringLiteral("unexpected argument ") + parser.positionalArguments().first());
-    if (!parser.isSet(playlistOption)) return Fail(QStringLiteral("--playlist FILE is required"));
+    parser.addOptions({playlistOption, speedOption, lagOption, scriptOption, stoppedOption, loopOption});
+    if (!cli.Process(app)) return 2;
+    if (!parser.isSet(playlistOption)) return cli.Fail(QStringLiteral("--playlist FILE is required"));
 
     plxsim::Options options;
     bool ok = false;
     options.speed = parser.value(speedOption).toDouble(&ok);
     if (!ok || !(options.speed > 0) || options.speed > 1000)
-        return Fail(QStringLiteral("--speed must be a number above 0 and at most 1000"));
+        return cli.Fail(QStringLiteral("--speed must be a number above 0 and at most 1000"));
     options.pointerLagMs = parser.value(lagOption).toLongLong(&ok);
     if (!ok || options.pointerLagMs < 0 || options.pointerLagMs > 3600 * 1000)
-        return Fail(QStringLiteral("--pointer-lag must be a whole number of milliseconds, 0 to 3600000"));
+        return cli.Fail(QStringLiteral("--pointer-lag must be a whole number of milliseconds, 0 to 3600000"));
     options.startPlaying = !parser.isSet(stoppedOption);
     options.loop = parser.isSet(loopOption);
 
     QString error;
     const QString playlistPath = parser.value(playlistOption);
     QByteArray playlistText;
-    if (!ReadFile(playlistPath, playlistText, error)) return Fail(error);
+    if (!ReadFile(playlistPath, playlistText, error)) return cli.Fail(error);
     plxsim::Playlist playlist = plxsim::ParsePlaylist(
         std::string_view(playlistText.constData(), static_cast<std::size_t>(playlistText.size())),
         QFile::encodeName(QFileInfo(playlistPath).absolutePath()).toStdString());
@@ -97,7 +81,7 @@ int main(int argc, char** argv)
     std::vector<plxsim::ScriptStep> script;
     if (parser.isSet(scriptOption)) {
         QByteArray scriptText;
-        if (!ReadFile(parser.value(scriptOption), scriptText, error)) return Fail(error);
+        if (!ReadFile(parser.value(scriptOption), scriptText, error)) return cli.Fail(error);
         std::vector<std::string> errors;
         script = plxsim::ParseScript(
             std::string_view(scriptText.constData(), static_cast<std::size_t>(scriptText.size())), errors);
@@ -108,12 +92,11 @@ int main(int argc, char** argv)
         }
     }
 
-    if (!jukebox::QuitOnSignals()) return Fail(QStringLiteral("cannot create a pipe"));
+    if (!jukebox::QuitOnSignals()) return cli.Fail(QStringLiteral("cannot create a pipe"));
 
     plxsim::Simulation simulation(std::move(playlist.entries), options);
-    plxsim::PlxServer server(simulation, parser.isSet(verboseOption));
-    const QString endpoint = parser.isSet(endpointOption) ? parser.value(endpointOption) : wendel::TrivoxEndpoint();
-    if (!server.Listen(endpoint, error)) return Fail(error);
+    plxsim::PlxServer server(simulation, cli.Verbose());
+    if (!server.Listen(cli.Endpoint(), error)) return cli.Fail(error);
     server.ReadControlFrom(STDIN_FILENO);
     server.RunScript(script);
     return app.exec();
