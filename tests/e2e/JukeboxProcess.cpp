@@ -1,35 +1,12 @@
 #include "JukeboxProcess.h"
 
-#include <QFile>
 #include <QRegularExpression>
 
 namespace wendel::e2e {
 
-JukeboxProcess::JukeboxProcess(const QStringList& args, const QProcessEnvironment& env,
-                               const QString& logPath, const QString& program)
-    : logPath_(logPath)
-{
-    DieWithParent(process_);
-    process_.setProcessEnvironment(env);
-    process_.setProcessChannelMode(QProcess::MergedChannels);
-    process_.setStandardOutputFile(logPath);
-    // End of input does not end it, so it needs no pipe we would have to feed.
-    process_.setStandardInputFile(QProcess::nullDevice());
-    process_.start(program, args);
-    started_ = process_.waitForStarted(static_cast<int>(Patience(Millis(5000)).count()));
-}
-
-JukeboxProcess::~JukeboxProcess()
-{
-    if (process_.state() == QProcess::NotRunning) return;
-    // A polite end removes its socket file.
-    process_.terminate();
-    if (!process_.waitForFinished(static_cast<int>(Patience(Millis(2000)).count()))) KillHard();
-}
-
 bool JukeboxProcess::IsRunning()
 {
-    return started_ && process_.state() != QProcess::NotRunning &&
+    return Started() && process_.state() != QProcess::NotRunning &&
            !process_.waitForFinished(0);
 }
 
@@ -50,13 +27,6 @@ void JukeboxProcess::KillHard()
     if (process_.state() == QProcess::NotRunning) return;
     process_.kill();
     process_.waitForFinished(5000);
-}
-
-QString JukeboxProcess::Log() const
-{
-    QFile file(logPath_);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return QString::fromUtf8(file.readAll());
 }
 
 bool JukeboxProcess::WaitForLog(const QString& text, Millis timeout) const
@@ -81,7 +51,7 @@ QStringList JukeboxProcess::Frames(int connection, QChar direction) const
 
 QString JukeboxProcess::Describe()
 {
-    if (!started_) return QStringLiteral("never started: ") + process_.errorString();
+    if (!Started()) return QStringLiteral("never started: ") + process_.errorString();
     if (IsRunning()) return QStringLiteral("running");
     if (process_.exitStatus() != QProcess::NormalExit) return QStringLiteral("killed or crashed");
     return QStringLiteral("exit %1").arg(process_.exitCode());

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "Waiting.h"
+#include "PeerProcess.h"
 
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -14,16 +13,15 @@ namespace wendel::e2e {
 // One run of a jukebox: plx-sim, or a bridge given as `program`. Its log goes to a file that the test reads while it
 // runs; it is stopped when the object goes, so a failed assertion never
 // leaves it listening.
-class JukeboxProcess {
+class JukeboxProcess final : public PeerProcess {
 public:
     // `program` is the build's plx-sim unless a test names another copy.
     JukeboxProcess(const QStringList& args, const QProcessEnvironment& env, const QString& logPath,
-                   const QString& program = QStringLiteral(PLX_SIM_BIN));
-    ~JukeboxProcess();
-    JukeboxProcess(const JukeboxProcess&) = delete;
-    JukeboxProcess& operator=(const JukeboxProcess&) = delete;
+                   const QString& program = QStringLiteral(PLX_SIM_BIN))
+        : PeerProcess(program, args, env, logPath)
+    {
+    }
 
-    bool Started() const { return started_; }
     bool IsRunning();
     // The process id while it runs, for reading /proc; 0 when not running.
     qint64 Pid() const { return process_.processId(); }
@@ -33,7 +31,6 @@ public:
     // SIGKILL: no clean-up runs and the socket file stays behind.
     void KillHard();
 
-    QString Log() const;
     // True once the log holds `text`.
     bool WaitForLog(const QString& text, Millis timeout) const;
     // The frames that --verbose logged for connection `connection` in one
@@ -41,11 +38,6 @@ public:
     // without their LF.
     QStringList Frames(int connection, QChar direction) const;
     QString Describe();
-
-private:
-    QProcess process_;
-    QString logPath_;
-    bool started_ = false;
 };
 
 } // namespace wendel::e2e

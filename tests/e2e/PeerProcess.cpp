@@ -22,7 +22,7 @@ PeerProcess::~PeerProcess()
 {
     if (process_.state() == QProcess::NotRunning) return;
     process_.terminate();
-    if (!process_.waitForFinished(2000)) {
+    if (!process_.waitForFinished(static_cast<int>(Patience(Millis(2000)).count()))) {
         process_.kill();
         process_.waitForFinished(2000);
     }

@@ -9,9 +9,9 @@
 
 namespace wendel::e2e {
 
-// A real program the saver meets on a desktop (a window manager, a panel, a
-// compositor, a chat window), running beside the test and stopped with it.
-// Its output goes to a log file.
+// A real program the saver meets (a jukebox, a window manager, a panel, a
+// compositor, a chat window), running beside the test and stopped with it:
+// politely first, so it can clean up. Its output goes to a log file.
 class PeerProcess {
 public:
     PeerProcess(const QString& program, const QStringList& args, const QProcessEnvironment& env,
@@ -24,8 +24,10 @@ public:
     bool IsRunning() { return process_.state() == QProcess::Running; }
     QString Log() const;
 
-private:
+protected:
     QProcess process_;
+
+private:
     QString logPath_;
     bool started_ = false;
 };
