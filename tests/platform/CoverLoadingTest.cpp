@@ -1,7 +1,10 @@
+// The real board, picture loader and decoder under the cover routine; the
+// rest fake.
+
+#include "CoverDecoder.h"
 #include "QtPictureLoader.h"
 #include "SaverWindow.h"
 #include "app/WendelSaverMain.h"
-#include "display/CoverFit.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeProcess.h"
 #include "fakes/FakeSaverPorts.h"
@@ -13,7 +16,6 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QImage>
 #include <QImageWriter>
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,8 +27,9 @@
 #include <filesystem>
 #include <limits>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace wendel {
 namespace {
@@ -42,18 +45,7 @@ constexpr qint64 kShowBudgetMs = 100;
 // Longest wait for a decode to report; a passing run never waits it out.
 constexpr int kDecodeLimitMs = 60'000;
 
-QByteArray Encode(const QImage& image, const char* format, int quality = -1)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    writer.setQuality(quality);
-    EXPECT_TRUE(writer.write(image)) << writer.errorString().toStdString();
-    return bytes;
-}
-
-QImage Painted(int width, int height)
+QByteArray Encode(int width, int height, const char* format)
 {
     QImage image(width, height, QImage::Format_RGB32);
     QPainter painter(&image);
@@ -63,26 +55,29 @@ QImage Painted(int width, int height)
     painter.fillRect(image.rect(), gradient);
     painter.setPen(QPen(Qt::red, width / 50.0));
     painter.drawEllipse(image.rect().adjusted(width / 8, height / 8, -width / 8, -height / 8));
-    return image;
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(QImageWriter(&buffer, format).write(image));
+    return bytes;
 }
 
-// The real board and picture loader under the cover routine; the rest fake.
+const QByteArray& SmallJpeg()
+{
+    static const QByteArray bytes = Encode(300, 200, "jpeg");
+    return bytes;
+}
+
+// 100 megapixels, the most the saver decodes: over a second of work.
+const QByteArray& HugePng()
+{
+    static const QByteArray bytes = SolidRgbPng(10000, 10000, 0x80, 0x80, 0x80);
+    return bytes;
+}
+
 class CoverLoadingTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        bigJpeg = new QByteArray(Encode(Painted(4000, 4000), "jpeg", 85));
-        smallJpeg = new QByteArray(Encode(Painted(300, 200), "jpeg", 85));
-        // 100 megapixels, the most the saver decodes: over a second of work.
-        hugePng = new QByteArray(SolidRgbPng(10000, 10000, 0x80, 0x80, 0x80));
-    }
-    static void TearDownTestSuite()
-    {
-        delete bigJpeg;
-        delete smallJpeg;
-        delete hugePng;
-    }
-
     CoverLoadingTest()
     {
         window.onCoverDecoded = [this](int code) {
@@ -94,32 +89,21 @@ protected:
 
     std::string Write(const std::string& name, const QByteArray& bytes)
     {
-        const std::string path = dir.File(name);
-        WriteBytes(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-        return path;
+        WriteBytes(dir.File(name), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        return dir.File(name);
     }
-
     bool DecodeReported() { return WaitUntil([this] { return !saver.CoverDecoding; }, kDecodeLimitMs); }
-
-    // The code ShowAlbumCover gave, or the text of the fatal box, once the
-    // decode it started has reported.
+    // The code ShowAlbumCover gave, or the text of the fatal box, once its decode has reported.
     std::string Outcome(const std::string& path)
     {
         const std::int32_t code = saver.ShowAlbumCover(path);
         EXPECT_TRUE(DecodeReported());
-        if (process.exitCalls > 0) {
-            return boxes.shown.empty() ? "ended without a box" : boxes.shown.back().text;
-        }
-        return std::to_string(code);
+        if (process.exitCalls == 0) return std::to_string(code);
+        return boxes.shown.empty() ? "ended without a box" : boxes.shown.back().text;
     }
-
     QLabel* Cover() { return window.PictureWidget(Picture::AlbumCover); }
 
-    static QByteArray* bigJpeg;
-    static QByteArray* smallJpeg;
-    static QByteArray* hugePng;
     int decodesReported = 0;
-
     TempFolder dir;
     SaverWindow window;
     QtPictureLoader pictures;
@@ -133,24 +117,19 @@ protected:
                           "/nonexistent/wendelsaver.ini"};
 };
 
-QByteArray* CoverLoadingTest::bigJpeg = nullptr;
-QByteArray* CoverLoadingTest::smallJpeg = nullptr;
-QByteArray* CoverLoadingTest::hugePng = nullptr;
-
-// Decoded straight at the box's size; the large one well within the budget.
+// Decoded straight at the box's size; a large one well within the budget.
 TEST_F(CoverLoadingTest, PicturesAreDecodedAtTheirBoxSize)
 {
     const std::string folder = dir.File("Bj\xC3\xB6rk \xE2\x80\x93 Homogenic \xE2\x98\x83");
     std::filesystem::create_directory(folder);
-    const std::string nonAscii = folder + "/cover \xC3\xA9t\xC3\xA9.png";
-    WriteBytes(nonAscii, Encode(Painted(200, 300), "png").toStdString());
+    WriteBytes(folder + "/cover \xC3\xA9t\xC3\xA9.png", Encode(200, 300, "png").toStdString());
     const struct {
         std::string path;
         QRect box;
     } rows[] = {
-        {Write("small.jpg", *smallJpeg), {81, 97, 480, 320}},
-        {Write("big.jpg", *bigJpeg), {161, 97, 320, 320}},
-        {nonAscii, {214, 97, 213, 320}},
+        {Write("small.jpg", SmallJpeg()), {81, 97, 480, 320}},
+        {Write("big.jpg", Encode(4000, 4000, "jpeg")), {161, 97, 320, 320}},
+        {folder + "/cover \xC3\xA9t\xC3\xA9.png", {214, 97, 213, 320}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
@@ -171,70 +150,64 @@ TEST_F(CoverLoadingTest, PicturesAreDecodedAtTheirBoxSize)
     }
 }
 
-TEST_F(CoverLoadingTest, DecompressionBombIsRefusedFromItsHeader)
+TEST_F(CoverLoadingTest, HostileCoversGiveAClearResultAtOnce)
 {
-    // 900 MB of pixels in under a megabyte.
-    const std::string path = Write("bomb.png", SolidGreyPng(30000, 30000, 0));
-    ASSERT_LT(std::filesystem::file_size(path), 1'000'000u);
-    const PictureProbe probe = pictures.Probe(path);
-    EXPECT_EQ(probe.width, 30000);
-    EXPECT_EQ(probe.height, 30000);
-
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_EQ(Outcome(path), "Encountered Unknown Error  481!");
-    EXPECT_LT(clock.elapsed(), 100);
-    EXPECT_EQ(DecodePictureScaled(path, {320, 320}).code, kUnreadablePictureCode);
-    EXPECT_LT(clock.elapsed(), 100);
-    EXPECT_TRUE(Cover()->pixmap().isNull());
-}
-
-struct BadInput {
-    const char* what;
-    std::string path;
-    std::string outcome;
-};
-
-TEST_F(CoverLoadingTest, BadInputGivesAClearResult)
-{
-    const std::string folder = dir.File("cover-folder.jpg");
-    std::filesystem::create_directory(folder);
-    const QByteArray text = "This is not a picture, only its name says so.\n";
-    const std::string pipe = dir.File("pipe.jpg");
-    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    const BadInput rows[] = {
+    std::filesystem::create_directory(dir.File("cover-folder.jpg"));
+    ASSERT_EQ(mkfifo(dir.File("pipe.jpg").c_str(), 0600), 0);
+    // 900 MB of pixels in under a megabyte: refused from its header.
+    const std::string bomb = Write("bomb.png", SolidGreyPng(30000, 30000, 0));
+    EXPECT_EQ(pictures.Probe(bomb).width, 30000);
+    const struct {
+        const char* what;
+        std::string path;
+        std::string outcome;
+    } rows[] = {
         {"missing file", dir.File("missing.jpg"), "53"},
         {"missing folder", dir.File("no-such-folder/cover.jpg"), "Encountered Unknown Error  76!"},
+        {"decompression bomb", bomb, "Encountered Unknown Error  481!"},
         {"empty file", Write("empty.jpg", {}), "Encountered Unknown Error  481!"},
-        {"text named .jpg", Write("text.jpg", text), "Encountered Unknown Error  481!"},
-        {"JPEG cut in its header", Write("header.jpg", smallJpeg->left(60)), "Encountered Unknown Error  481!"},
+        {"text named .jpg", Write("text.jpg", "Not a picture, only its name says so.\n"), "Encountered Unknown Error  481!"},
+        {"JPEG cut in its header", Write("header.jpg", SmallJpeg().left(60)), "Encountered Unknown Error  481!"},
         // Cut inside the picture data: the decoder draws the rows it has and
         // greys the rest; ending the saver for a damaged cover would lose more.
-        {"JPEG cut in its data", Write("cut.jpg", smallJpeg->left(smallJpeg->size() / 2)), "0"},
+        {"JPEG cut in its data", Write("cut.jpg", SmallJpeg().left(SmallJpeg().size() / 2)), "0"},
         // Its header is fine, so only the decode, off the GUI thread, finds out.
         {"PNG cut in its data", Write("cut.png", SolidRgbPng(400, 400, 1, 2, 3).left(300)),
          "Encountered Unknown Error  481!"},
-        {"folder named as the cover", folder, "Encountered Unknown Error  75!"},
-        {"pipe named as the cover", pipe, "Encountered Unknown Error  75!"}, // no wait for a writer
-        {"path of 10,000 characters", dir.File(std::string(10000, 'x') + ".jpg"),
-         "Encountered Unknown Error  75!"},
+        {"folder named as the cover", dir.File("cover-folder.jpg"), "Encountered Unknown Error  75!"},
+        {"pipe named as the cover", dir.File("pipe.jpg"), "Encountered Unknown Error  75!"}, // no wait for a writer
+        {"path of 10,000 characters", dir.File(std::string(10000, 'x') + ".jpg"), "Encountered Unknown Error  75!"},
     };
-    for (const BadInput& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         process.exitCalls = 0;
         boxes.shown.clear();
         saver.LastCoverPath.clear();
+        QElapsedTimer clock;
+        clock.start();
         EXPECT_EQ(Outcome(row.path), row.outcome);
+        EXPECT_LT(clock.elapsed(), 1000);
         EXPECT_EQ(Cover()->isHidden(), row.outcome != "0");
     }
+}
+
+TEST_F(CoverLoadingTest, UnreadableFileIsAccessRefused)
+{
+    const std::string path = Write("locked.jpg", SmallJpeg());
+    ASSERT_EQ(chmod(path.c_str(), 0), 0);
+    EXPECT_TRUE(RunUnprivileged([&]() -> ::testing::AssertionResult {
+        const int probed = QtPictureLoader().Probe(path).code;
+        const int decoded = DecodePictureScaled(path, {480, 320}).code;
+        if (probed == 70 && decoded == 70) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "probe " << probed << ", decode " << decoded;
+    }));
 }
 
 // While a picture of 100 megapixels decodes, the event loop runs on: a key
 // ends the saver at once, and the cover still shows when the decode is done.
 TEST_F(CoverLoadingTest, TheBoardAnswersAKeyWhileAHugePictureDecodes)
 {
-    const std::string huge = Write("huge.png", *hugePng);
-    ASSERT_EQ(saver.ShowAlbumCover(huge), 0);
+    ASSERT_EQ(saver.ShowAlbumCover(Write("huge.png", HugePng())), 0);
     // The best of three keys, as a busy machine may stall any one of them.
     qint64 fastest = std::numeric_limits<qint64>::max();
     for (int key = 1; key <= 3; ++key) {
@@ -258,20 +231,16 @@ TEST_F(CoverLoadingTest, TheBoardAnswersAKeyWhileAHugePictureDecodes)
 // reports, neither its picture nor a failure.
 TEST_F(CoverLoadingTest, ANewerCoverWinsOverAnOlderSlowDecode)
 {
-    const std::string huge = Write("huge.png", *hugePng);
-    const std::string small = Write("small.jpg", *smallJpeg);
-    const std::string other = Write("other.png", Encode(Painted(200, 300), "png"));
-    ASSERT_EQ(saver.ShowAlbumCover(huge), 0);
-    ASSERT_EQ(saver.ShowAlbumCover(small), 0);
+    ASSERT_EQ(saver.ShowAlbumCover(Write("huge.png", HugePng())), 0);
+    ASSERT_EQ(saver.ShowAlbumCover(Write("small.jpg", SmallJpeg())), 0);
     ASSERT_TRUE(DecodeReported());
     EXPECT_EQ(Cover()->pixmap().size(), QSize(480, 320));
     // Decodes run one at a time, in order, so once a third has reported the
     // first has ended too, and whatever it sent back has been handled.
-    ASSERT_EQ(saver.ShowAlbumCover(other), 0);
+    ASSERT_EQ(saver.ShowAlbumCover(Write("other.png", Encode(200, 300, "png"))), 0);
     ASSERT_TRUE(DecodeReported());
     EXPECT_EQ(decodesReported, 2);
     EXPECT_EQ(Cover()->pixmap().size(), QSize(213, 320));
-    EXPECT_FALSE(Cover()->isHidden());
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -279,11 +248,10 @@ TEST_F(CoverLoadingTest, ANewerCoverWinsOverAnOlderSlowDecode)
 // next read and waits for it, so nothing outlives the board.
 TEST_F(CoverLoadingTest, ABoardClosedDuringAHugeDecodeStopsItPromptly)
 {
-    const std::string huge = Write("huge.png", *hugePng);
     auto board = std::make_unique<SaverWindow>();
     int reported = 0;
     board->onCoverDecoded = [&reported](int) { ++reported; };
-    ASSERT_EQ(board->LoadCover(huge, 4800, 4800), 0);
+    ASSERT_EQ(board->LoadCover(Write("huge.png", HugePng()), 4800, 4800), 0);
     QElapsedTimer clock;
     clock.start();
     board.reset();
@@ -292,19 +260,26 @@ TEST_F(CoverLoadingTest, ABoardClosedDuringAHugeDecodeStopsItPromptly)
     EXPECT_EQ(reported, 0);
 }
 
-TEST_F(CoverLoadingTest, UnreadableFileIsAccessRefused)
+// An older decode that has finished, its outcome waiting in the event queue
+// when a newer one starts or the cover is dropped: that outcome never comes out.
+TEST_F(CoverLoadingTest, AnOutcomeQueuedBeforeANewerStartOrACancelIsDropped)
 {
-    const std::string path = Write("locked.jpg", *smallJpeg);
-    ASSERT_EQ(chmod(path.c_str(), 0), 0);
-    EXPECT_TRUE(RunUnprivileged([&]() -> ::testing::AssertionResult {
-        QtPictureLoader loader;
-        const int probed = loader.Probe(path).code;
-        const int decoded = DecodePictureScaled(path, {480, 320}).code;
-        if (probed != 70 || decoded != 70) {
-            return ::testing::AssertionFailure() << "probe " << probed << ", decode " << decoded;
-        }
-        return ::testing::AssertionSuccess();
-    }));
+    const std::string older = Write("older.png", SolidRgbPng(300, 300, 10, 20, 30));
+    const std::string newer = Write("newer.png", SolidRgbPng(200, 100, 30, 20, 10));
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "cancelled" : "a newer one started");
+        QThreadPool pool;
+        CoverDecoder decoder(pool);
+        std::vector<QSize> reports;
+        QObject::connect(&decoder, &CoverDecoder::Decoded, [&](int, const QImage& picture) { reports.push_back(picture.size()); });
+        decoder.Start(std::move(OpenPicture(older).file), QSize(60, 60));
+        ASSERT_TRUE(pool.waitForDone(kDecodeLimitMs)); // decoded, its outcome not yet handled
+        if (cancel) decoder.Cancel();
+        else decoder.Start(std::move(OpenPicture(newer).file), QSize(80, 40));
+        ASSERT_TRUE(pool.waitForDone(kDecodeLimitMs));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(reports, cancel ? std::vector<QSize>{} : std::vector<QSize>{QSize(80, 40)});
+    }
 }
 
 } // namespace

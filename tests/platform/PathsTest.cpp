@@ -1,29 +1,29 @@
 #include "Paths.h"
 
+#include "TrivoxEndpoint.h"
 #include "support/TempFolder.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QtGlobal>
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
-#include <optional>
+#include <utility>
+#include <vector>
 
 #include <unistd.h>
 
 namespace wendel {
 namespace {
 
-// Sets or clears an environment variable for one test, restoring it after.
+// Sets (or, given nullptr, clears) an environment variable until destroyed.
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const std::optional<QString>& value)
+    ScopedEnv(const char* name, const char* value)
         : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name))
     {
-        if (value) qputenv(name, value->toUtf8());
+        if (value) qputenv(name, value);
         else qunsetenv(name);
     }
     ~ScopedEnv()
@@ -38,53 +38,48 @@ private:
     QByteArray old_;
 };
 
-TEST(Paths, SettingsFileFollowsTheEnvironment)
+using Env = std::vector<std::pair<const char*, const char*>>;
+
+TEST(Paths, EachFileFollowsTheEnvironment)
 {
-    testing::TempFolder dir;
-    const QString config = QString::fromStdString(dir.File("config"));
-    {
-        ScopedEnv ini("WENDELSAVER_INI", QStringLiteral("/x/my.ini"));
-        ScopedEnv home("XDG_CONFIG_HOME", config);
-        EXPECT_EQ(SettingsFilePath(), "/x/my.ini");
-    }
-    {
-        ScopedEnv ini("WENDELSAVER_INI", std::nullopt);
-        ScopedEnv home("XDG_CONFIG_HOME", config);
-        EXPECT_EQ(SettingsFilePath(), config + "/wendelsaver.ini");
+    const QString uid = QString::number(::getuid());
+    const struct {
+        QString (*path)();
+        Env env;
+        QString expected;
+    } rows[] = {
+        {SettingsFilePath, {{"WENDELSAVER_INI", "/x/my.ini"}, {"XDG_CONFIG_HOME", "/c"}}, "/x/my.ini"},
+        {SettingsFilePath, {{"WENDELSAVER_INI", nullptr}, {"XDG_CONFIG_HOME", "/c"}}, "/c/wendelsaver.ini"},
+        {InstanceLockPath, {{"XDG_RUNTIME_DIR", "/run/user/7"}}, "/run/user/7/wendelsaver.lock"},
+        {InstanceLockPath, {{"XDG_RUNTIME_DIR", nullptr}, {"TMPDIR", "/var/tmp"}}, "/var/tmp/wendelsaver-" + uid + ".lock"},
+        {TrivoxEndpoint, {{"TRIVOX_ENDPOINT", "/x/j.sock"}, {"XDG_RUNTIME_DIR", "/run/user/7"}}, "/x/j.sock"},
+        {TrivoxEndpoint, {{"TRIVOX_ENDPOINT", ""}, {"XDG_RUNTIME_DIR", "/run/user/7"}}, "/run/user/7/trivox.sock"},
+        {TrivoxEndpoint, {{"TRIVOX_ENDPOINT", nullptr}, {"XDG_RUNTIME_DIR", nullptr}, {"TMPDIR", "/var/tmp"}},
+         "/var/tmp/trivox-" + uid + ".sock"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.expected.toStdString());
+        std::deque<ScopedEnv> env;
+        for (const auto& [name, value] : row.env) env.emplace_back(name, value);
+        EXPECT_EQ(row.path(), row.expected);
     }
 }
 
-TEST(Paths, MissingConfigFolderIsCreatedPrivate)
+// A fresh account may lack ~/.config; a folder the override names is the user's own business.
+TEST(Paths, OnlyTheStandardConfigFolderIsCreatedAndPrivate)
 {
     testing::TempFolder dir;
-    const QString config = QString::fromStdString(dir.File("fresh/config"));
-    ScopedEnv ini("WENDELSAVER_INI", std::nullopt);
-    ScopedEnv home("XDG_CONFIG_HOME", config);
+    const std::string config = dir.File("fresh/config");
+    ScopedEnv home("XDG_CONFIG_HOME", config.c_str());
+    {
+        ScopedEnv ini("WENDELSAVER_INI", dir.File("missing/w.ini").c_str());
+        PrepareSettingsFolder();
+        EXPECT_FALSE(std::filesystem::exists(dir.File("fresh")));
+        EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
+    }
+    ScopedEnv ini("WENDELSAVER_INI", nullptr);
     PrepareSettingsFolder();
-    ASSERT_TRUE(QFileInfo(config).isDir());
-    EXPECT_EQ(std::filesystem::status(config.toStdString()).permissions(),
-              std::filesystem::perms::owner_all);
-}
-
-TEST(Paths, FolderNamedByTheOverrideIsNotCreated)
-{
-    testing::TempFolder dir;
-    const QString config = QString::fromStdString(dir.File("config"));
-    ScopedEnv ini("WENDELSAVER_INI", QString::fromStdString(dir.File("missing/w.ini")));
-    ScopedEnv home("XDG_CONFIG_HOME", config);
-    PrepareSettingsFolder();
-    EXPECT_FALSE(QFileInfo::exists(config));
-    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(dir.File("missing"))));
-}
-
-TEST(Paths, LockLivesInTheRuntimeFolderElseAPerUserTempFile)
-{
-    {
-        ScopedEnv runtime("XDG_RUNTIME_DIR", QStringLiteral("/run/user/4242"));
-        EXPECT_EQ(InstanceLockPath(), "/run/user/4242/wendelsaver.lock");
-    }
-    ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
-    EXPECT_EQ(InstanceLockPath(), QDir::tempPath() + QStringLiteral("/wendelsaver-%1.lock").arg(getuid()));
+    EXPECT_EQ(std::filesystem::status(config).permissions(), std::filesystem::perms::owner_all);
 }
 
 } // namespace

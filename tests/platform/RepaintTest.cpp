@@ -50,52 +50,37 @@ private:
     QWidget& board_;
 };
 
-class RepaintTest : public ::testing::Test {
-protected:
-    RepaintTest()
-    {
-        testing::WriteBytes(ini_, "Custom Look = 1\r\nOverlap = 2\r\nBackground = OFF\r\n");
-        auto link = std::make_unique<testing::FakeLink>();
-        link_ = link.get();
-        session_ = std::make_unique<SaverSession>(boxes_, process_, ini_, std::move(link));
-        session_->Open();
-    }
-
-    QLabel* Time() const { return session_->Window().LabelWidget(Label::TrackTime); }
-
-    // Everything that is going to be drawn, drawn.
-    void Settle() { QTest::qWait(100); }
-
-    testing::TempFolder dir_;
-    const std::string ini_ = dir_.File("wendelsaver.ini");
-    testing::FakeMessageBoxes boxes_;
-    testing::FakeProcess process_;
-    testing::FakeLink* link_ = nullptr;
-    std::unique_ptr<SaverSession> session_;
-};
-
-TEST_F(RepaintTest, ATimeMessageRepaintsOnlyTheTimeOnce)
+TEST(Repaint, ATimeMessageRepaintsOnlyTheTimeOnce)
 {
-    SaverWindow& board = session_->Window();
+    testing::TempFolder dir;
+    testing::WriteBytes(dir.File("wendelsaver.ini"), "Custom Look = 1\r\nOverlap = 2\r\nBackground = OFF\r\n");
+    testing::FakeMessageBoxes boxes;
+    testing::FakeProcess process;
+    auto fakeLink = std::make_unique<testing::FakeLink>();
+    testing::FakeLink& link = *fakeLink;
+    SaverSession session(boxes, process, dir.File("wendelsaver.ini"), std::move(fakeLink));
+    session.Open();
+    SaverWindow& board = session.Window();
+    QLabel* time = board.LabelWidget(Label::TrackTime);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&board));
-    link_->Deliver("plxr", "playing[\"Album\",\"Artist\",\"Title\",\"3:12\",\"\",\"\",\"1\"]");
+    link.Deliver("plxr", "playing[\"Album\",\"Artist\",\"Title\",\"3:12\",\"\",\"\",\"1\"]");
     // The reveals of title and artist run their course first.
     ASSERT_TRUE(testing::WaitUntil([&] { return board.Caption(Label::Track) == "Title"; }, 10000));
-    link_->Deliver("plxr", "time[0:01]");
-    Settle();
+    link.Deliver("plxr", "time[0:01]");
+    QTest::qWait(100); // all that is going to be drawn, drawn
 
     // A time of another width, then one of the same width.
     for (const char* message : {"time[10:00]", "time[10:01]"}) {
         SCOPED_TRACE(message);
-        const QRect before = Time()->geometry();
+        const QRect before = time->geometry();
         PaintLog log(board);
-        link_->Deliver("plxr", message);
-        Settle();
+        link.Deliver("plxr", message);
+        QTest::qWait(100); // all that is going to be drawn, drawn
         EXPECT_EQ(log.count["TrackTime"], 1);
         for (const auto& [name, paints] : log.count) EXPECT_LE(paints, 1) << name;
         // The controls behind the time (the header) show through it and are
         // drawn again there; nothing else is.
-        const QRect beyond = log.area.subtracted(QRegion(before) | Time()->geometry()).boundingRect();
+        const QRect beyond = log.area.subtracted(QRegion(before) | time->geometry()).boundingRect();
         EXPECT_TRUE(beyond.isEmpty()) << "painted beyond the time: " << beyond.x() << "," << beyond.y() << " "
                                       << beyond.width() << "x" << beyond.height();
     }
