@@ -1,13 +1,6 @@
-// The real board, picture loader and decoder under the cover routine; the
-// rest fake.
-
 #include "CoverDecoder.h"
 #include "QtPictureLoader.h"
 #include "SaverWindow.h"
-#include "app/WendelSaverMain.h"
-#include "fakes/FakeMessageBoxes.h"
-#include "fakes/FakeProcess.h"
-#include "fakes/FakeSaverPorts.h"
 #include "support/TempFolder.h"
 #include "support/Unprivileged.h"
 #include "EventLoopWait.h"
@@ -76,15 +69,14 @@ const QByteArray& HugePng()
     return bytes;
 }
 
+// The real board and picture loader, which give the codes the saver turns
+// into its messages.
 class CoverLoadingTest : public ::testing::Test {
 protected:
     CoverLoadingTest()
     {
-        window.onCoverDecoded = [this](int code) {
-            ++decodesReported;
-            saver.CoverDecoded(code);
-        };
-        window.onKeyDown = [this] { saver.FormKeyDown(); };
+        window.onCoverDecoded = [this](int code) { reports.push_back(code); };
+        window.onKeyDown = [this] { ++keys; };
     }
 
     std::string Write(const std::string& name, const QByteArray& bytes)
@@ -92,29 +84,23 @@ protected:
         WriteBytes(dir.File(name), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
         return dir.File(name);
     }
-    bool DecodeReported() { return WaitUntil([this] { return !saver.CoverDecoding; }, kDecodeLimitMs); }
-    // The code ShowAlbumCover gave, or the text of the fatal box, once its decode has reported.
-    std::string Outcome(const std::string& path)
+    bool Reported(std::size_t n = 1) { return WaitUntil([&] { return reports.size() >= n; }, kDecodeLimitMs); }
+    // The probe's code, then the board's: that of opening, else that of the decode.
+    std::string Load(const std::string& path, QSize box = {480, 320})
     {
-        const std::int32_t code = saver.ShowAlbumCover(path);
-        EXPECT_TRUE(DecodeReported());
-        if (process.exitCalls == 0) return std::to_string(code);
-        return boxes.shown.empty() ? "ended without a box" : boxes.shown.back().text;
+        const int probed = pictures.Probe(path).code;
+        reports.clear();
+        int loaded = window.LoadCover(path, box.width() * 15, box.height() * 15);
+        if (loaded == 0) loaded = Reported() ? reports.back() : -1;
+        return std::to_string(probed) + "/" + std::to_string(loaded);
     }
     QLabel* Cover() { return window.PictureWidget(Picture::AlbumCover); }
 
-    int decodesReported = 0;
     TempFolder dir;
     SaverWindow window;
     QtPictureLoader pictures;
-    FakeTimer dTimer, playIconTimer, imageErrorTimer;
-    FakeCursor cursor;
-    FakeLink link;
-    FakeMessageBoxes boxes;
-    FakeProcess process;
-    WendelSaverMain saver{SaverPorts{window, dTimer, playIconTimer, imageErrorTimer, cursor, link, pictures,
-                                     boxes, process},
-                          "/nonexistent/wendelsaver.ini"};
+    std::vector<int> reports;
+    int keys = 0;
 };
 
 // Decoded straight at the box's size; a large one well within the budget.
@@ -125,11 +111,11 @@ TEST_F(CoverLoadingTest, PicturesAreDecodedAtTheirBoxSize)
     WriteBytes(folder + "/cover \xC3\xA9t\xC3\xA9.png", Encode(200, 300, "png").toStdString());
     const struct {
         std::string path;
-        QRect box;
+        QSize box;
     } rows[] = {
-        {Write("small.jpg", SmallJpeg()), {81, 97, 480, 320}},
-        {Write("big.jpg", Encode(4000, 4000, "jpeg")), {161, 97, 320, 320}},
-        {folder + "/cover \xC3\xA9t\xC3\xA9.png", {214, 97, 213, 320}},
+        {Write("small.jpg", SmallJpeg()), {480, 320}},
+        {Write("big.jpg", Encode(4000, 4000, "jpeg")), {320, 320}},
+        {folder + "/cover \xC3\xA9t\xC3\xA9.png", {213, 320}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
@@ -137,57 +123,52 @@ TEST_F(CoverLoadingTest, PicturesAreDecodedAtTheirBoxSize)
         // decode at full size is over the budget every time.
         qint64 fastest = std::numeric_limits<qint64>::max();
         for (int attempt = 0; attempt < 3; ++attempt) {
-            saver.LastCoverPath.clear();
             QElapsedTimer clock;
             clock.start();
-            EXPECT_EQ(Outcome(row.path), "0");
+            EXPECT_EQ(Load(row.path, row.box), "0/0");
             fastest = std::min(fastest, clock.elapsed());
         }
         EXPECT_LT(fastest, kShowBudgetMs);
-        EXPECT_FALSE(Cover()->isHidden());
-        EXPECT_EQ(Cover()->geometry(), row.box);
-        EXPECT_EQ(Cover()->pixmap().size(), row.box.size());
+        EXPECT_EQ(Cover()->pixmap().size(), row.box);
     }
+    window.PlaceCover({1215, 1455, 7200, 4800});
+    EXPECT_EQ(Cover()->geometry(), QRect(81, 97, 480, 320));
 }
 
-TEST_F(CoverLoadingTest, HostileCoversGiveAClearResultAtOnce)
+TEST_F(CoverLoadingTest, HostileCoversGiveTheirCodeAtOnce)
 {
     std::filesystem::create_directory(dir.File("cover-folder.jpg"));
     ASSERT_EQ(mkfifo(dir.File("pipe.jpg").c_str(), 0600), 0);
-    // 900 MB of pixels in under a megabyte: refused from its header.
+    // 900 MB of pixels in under a megabyte: the probe tells its size, for the
+    // saver to refuse, and the decode refuses it again without decoding.
     const std::string bomb = Write("bomb.png", SolidGreyPng(30000, 30000, 0));
     EXPECT_EQ(pictures.Probe(bomb).width, 30000);
     const struct {
         const char* what;
         std::string path;
-        std::string outcome;
+        std::string codes;
     } rows[] = {
-        {"missing file", dir.File("missing.jpg"), "53"},
-        {"missing folder", dir.File("no-such-folder/cover.jpg"), "Encountered Unknown Error  76!"},
-        {"decompression bomb", bomb, "Encountered Unknown Error  481!"},
-        {"empty file", Write("empty.jpg", {}), "Encountered Unknown Error  481!"},
-        {"text named .jpg", Write("text.jpg", "Not a picture, only its name says so.\n"), "Encountered Unknown Error  481!"},
-        {"JPEG cut in its header", Write("header.jpg", SmallJpeg().left(60)), "Encountered Unknown Error  481!"},
+        {"missing file", dir.File("missing.jpg"), "53/53"},
+        {"missing folder", dir.File("no-such-folder/cover.jpg"), "76/76"},
+        {"decompression bomb", bomb, "0/481"},
+        {"empty file", Write("empty.jpg", {}), "481/481"},
+        {"text named .jpg", Write("text.jpg", "Not a picture, only its name says so.\n"), "481/481"},
+        {"JPEG cut in its header", Write("header.jpg", SmallJpeg().left(60)), "481/481"},
         // Cut inside the picture data: the decoder draws the rows it has and
         // greys the rest; ending the saver for a damaged cover would lose more.
-        {"JPEG cut in its data", Write("cut.jpg", SmallJpeg().left(SmallJpeg().size() / 2)), "0"},
+        {"JPEG cut in its data", Write("cut.jpg", SmallJpeg().left(SmallJpeg().size() / 2)), "0/0"},
         // Its header is fine, so only the decode, off the GUI thread, finds out.
-        {"PNG cut in its data", Write("cut.png", SolidRgbPng(400, 400, 1, 2, 3).left(300)),
-         "Encountered Unknown Error  481!"},
-        {"folder named as the cover", dir.File("cover-folder.jpg"), "Encountered Unknown Error  75!"},
-        {"pipe named as the cover", dir.File("pipe.jpg"), "Encountered Unknown Error  75!"}, // no wait for a writer
-        {"path of 10,000 characters", dir.File(std::string(10000, 'x') + ".jpg"), "Encountered Unknown Error  75!"},
+        {"PNG cut in its data", Write("cut.png", SolidRgbPng(400, 400, 1, 2, 3).left(300)), "0/481"},
+        {"folder named as the cover", dir.File("cover-folder.jpg"), "75/75"},
+        {"pipe named as the cover", dir.File("pipe.jpg"), "75/75"}, // no wait for a writer
+        {"path of 10,000 characters", dir.File(std::string(10000, 'x') + ".jpg"), "75/75"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        process.exitCalls = 0;
-        boxes.shown.clear();
-        saver.LastCoverPath.clear();
         QElapsedTimer clock;
         clock.start();
-        EXPECT_EQ(Outcome(row.path), row.outcome);
+        EXPECT_EQ(Load(row.path), row.codes);
         EXPECT_LT(clock.elapsed(), 1000);
-        EXPECT_EQ(Cover()->isHidden(), row.outcome != "0");
     }
 }
 
@@ -203,61 +184,49 @@ TEST_F(CoverLoadingTest, UnreadableFileIsAccessRefused)
     }));
 }
 
-// While a picture of 100 megapixels decodes, the event loop runs on: a key
-// ends the saver at once, and the cover still shows when the decode is done.
+// While a picture of 100 megapixels decodes, the board answers keys at once,
+// and the cover still shows when the decode is done.
 TEST_F(CoverLoadingTest, TheBoardAnswersAKeyWhileAHugePictureDecodes)
 {
-    ASSERT_EQ(saver.ShowAlbumCover(Write("huge.png", HugePng())), 0);
+    ASSERT_EQ(window.LoadCover(Write("huge.png", HugePng()), 4800, 4800), 0);
     // The best of three keys, as a busy machine may stall any one of them.
     qint64 fastest = std::numeric_limits<qint64>::max();
     for (int key = 1; key <= 3; ++key) {
         QElapsedTimer clock;
         clock.start();
         QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
-        ASSERT_TRUE(WaitUntil([this, key] { return process.exitCalls == key; }, kDecodeLimitMs));
+        ASSERT_TRUE(WaitUntil([this, key] { return keys == key; }, kDecodeLimitMs));
         fastest = std::min(fastest, clock.elapsed());
     }
     EXPECT_LT(fastest, kShowBudgetMs);
-    EXPECT_TRUE(saver.CoverDecoding) << "the decode was over before the keys: this proves nothing";
-
-    // The fake process does not end, so the decode goes on to show the cover.
-    ASSERT_TRUE(DecodeReported());
-    EXPECT_FALSE(Cover()->isHidden());
-    EXPECT_EQ(Cover()->geometry(), QRect(161, 97, 320, 320));
+    EXPECT_TRUE(reports.empty()) << "the decode was over before the keys: this proves nothing";
+    ASSERT_TRUE(Reported());
+    EXPECT_EQ(reports, std::vector<int>{0});
     EXPECT_EQ(Cover()->pixmap().toImage().pixel(160, 160), qRgb(0x80, 0x80, 0x80));
 }
 
 // A newer cover wins over an older decode still running: the older one never
-// reports, neither its picture nor a failure.
-TEST_F(CoverLoadingTest, ANewerCoverWinsOverAnOlderSlowDecode)
+// reports, neither its picture nor a failure. Closing the board stops such a
+// decode at its next read and waits for it, so nothing outlives the board.
+TEST_F(CoverLoadingTest, ANewerCoverOrClosingTheBoardStopsAHugeDecode)
 {
-    ASSERT_EQ(saver.ShowAlbumCover(Write("huge.png", HugePng())), 0);
-    ASSERT_EQ(saver.ShowAlbumCover(Write("small.jpg", SmallJpeg())), 0);
-    ASSERT_TRUE(DecodeReported());
-    EXPECT_EQ(Cover()->pixmap().size(), QSize(480, 320));
+    ASSERT_EQ(window.LoadCover(Write("huge.png", HugePng()), 4800, 4800), 0);
+    EXPECT_EQ(Load(Write("small.jpg", SmallJpeg())), "0/0");
     // Decodes run one at a time, in order, so once a third has reported the
     // first has ended too, and whatever it sent back has been handled.
-    ASSERT_EQ(saver.ShowAlbumCover(Write("other.png", Encode(200, 300, "png"))), 0);
-    ASSERT_TRUE(DecodeReported());
-    EXPECT_EQ(decodesReported, 2);
+    EXPECT_EQ(Load(Write("other.png", Encode(200, 300, "png")), {213, 320}), "0/0");
+    EXPECT_EQ(reports, std::vector<int>{0});
     EXPECT_EQ(Cover()->pixmap().size(), QSize(213, 320));
-    EXPECT_TRUE(boxes.shown.empty());
-}
 
-// Closing the board while a huge picture decodes stops the decode at its
-// next read and waits for it, so nothing outlives the board.
-TEST_F(CoverLoadingTest, ABoardClosedDuringAHugeDecodeStopsItPromptly)
-{
     auto board = std::make_unique<SaverWindow>();
-    int reported = 0;
-    board->onCoverDecoded = [&reported](int) { ++reported; };
-    ASSERT_EQ(board->LoadCover(Write("huge.png", HugePng()), 4800, 4800), 0);
+    board->onCoverDecoded = [this](int code) { reports.push_back(code); };
+    ASSERT_EQ(board->LoadCover(dir.File("huge.png"), 4800, 4800), 0);
     QElapsedTimer clock;
     clock.start();
     board.reset();
     EXPECT_LT(clock.elapsed(), 500);
     QCoreApplication::processEvents();
-    EXPECT_EQ(reported, 0);
+    EXPECT_EQ(reports, std::vector<int>{0});
 }
 
 // An older decode that has finished, its outcome waiting in the event queue
