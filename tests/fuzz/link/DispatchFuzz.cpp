@@ -1,19 +1,11 @@
 // The saver's side of the conversation over the test fakes: whatever a
 // jukebox says and whenever the timers tick, every call on the link is one of
 // the documented commands, and each encodes to a frame that parses back.
-//
-// Input: lines, one event each; the first character says which.
-//   M<message>  a message on plxr        X<message>  a message on another device
-//   D P I       the fetch timer, the play-icon timer, the cover-retry timer ticks
-//               (only while enabled, as a real timer would)
-// Anything else is a message on plxr too, so plain jukebox lines work as seeds.
 
 #include "link/PlxRig.h"
 #include "link/Wire.h"
-#include "support/FuzzCheck.h"
+#include "support/Fuzz.h"
 
-#include <cstddef>
-#include <cstdint>
 #include <regex>
 #include <string>
 #include <string_view>
@@ -109,12 +101,9 @@ void Play(std::string_view event, FakeSaver& fake)
     }
 }
 
-// One settings file for every run: writing one per run would cost more
-// than the run.
 const PlxRig::SettingsFile& SharedSettings()
 {
-    static const wendel::testing::TempFolder folder;
-    static const PlxRig::SettingsFile file{PlxRig::WriteSettingsFile(folder, "2")};
+    static const PlxRig::SettingsFile file{PlxRig::WriteSettingsFile(wendel::fuzzing::ScratchFolder(), "2")};
     return file;
 }
 

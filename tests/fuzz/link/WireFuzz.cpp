@@ -1,20 +1,11 @@
-// The frame decoder against itself and against a plain line-by-line reading.
-//
-// Input: 8 control bytes, then the byte stream.
-//   bytes 0-3  seed of the chunk sizes (little endian)
-//   byte  4    largest chunk: 2^(byte % 18) bytes
-//   bytes 5-6  where a run of 'x' goes into the stream (modulo its length + 1)
-//   byte  7    the run's length: 0, or around the frame limit (see RunLength)
-// The run lets a short input reach lines past the 65,536-byte limit.
+// The frame decoder against itself, fed in random chunks, and against a
+// plain line-by-line reading. A run of 'x' lets a short input reach lines
+// past the 65,536-byte limit.
 
 #include "link/Wire.h"
 
-#include "support/FuzzCheck.h"
+#include "support/Fuzz.h"
 
-#include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
 #include <random>
 #include <string>
 #include <string_view>
@@ -27,8 +18,6 @@ using wendel::wire::Frame;
 using wendel::wire::FrameDecoder;
 using wendel::wire::kMaxFrameBytes;
 
-constexpr std::size_t kControlBytes = 8;
-
 // Lengths that matter lie within a few bytes of the limit, where the LF, a CR
 // before it and the one byte of slack decide.
 std::size_t RunLength(std::uint8_t code)
@@ -36,26 +25,6 @@ std::size_t RunLength(std::uint8_t code)
     if (code == 0) return 0;
     if (code < 128) return code; // short runs stay cheap
     return kMaxFrameBytes - 32 + (code - 128) % 64;
-}
-
-struct Input {
-    std::uint32_t seed = 0;
-    std::size_t maxChunk = 1;
-    std::string stream;
-};
-
-Input ReadInput(const std::uint8_t* data, std::size_t size)
-{
-    Input input;
-    std::uint8_t control[kControlBytes] = {};
-    std::memcpy(control, data, std::min(size, kControlBytes));
-    input.seed = static_cast<std::uint32_t>(control[0] | control[1] << 8 | control[2] << 16 |
-                                            static_cast<std::uint32_t>(control[3]) << 24);
-    input.maxChunk = std::size_t{1} << (control[4] % 18);
-    if (size > kControlBytes) input.stream.assign(reinterpret_cast<const char*>(data) + kControlBytes, size - kControlBytes);
-    const std::size_t at = (control[5] | control[6] << 8) % (input.stream.size() + 1);
-    input.stream.insert(at, RunLength(control[7]), 'x');
-    return input;
 }
 
 // The reading the decoder must agree with: every complete line, less one
@@ -112,22 +81,25 @@ void CheckReencoding(const Frame& frame)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const Input input = ReadInput(data, size);
-    std::string_view stream = input.stream;
+    wendel::fuzzing::Input<8> input(data, size);
+    const std::size_t at = (input.control[5] | input.control[6] << 8) % (input.rest.size() + 1);
+    input.rest.insert(at, RunLength(input.control[7]), 'x');
+    const std::size_t maxChunk = std::size_t{1} << (input.control[4] % 18);
+    std::string_view stream = input.rest;
 
     FrameDecoder whole;
     whole.Feed(stream);
 
     FrameDecoder chunked;
-    std::minstd_rand chunks(input.seed);
+    std::minstd_rand chunks(input.Seed(0));
     while (!stream.empty()) {
-        const std::size_t take = std::min<std::size_t>(chunks() % (input.maxChunk + 1), stream.size());
+        const std::size_t take = std::min<std::size_t>(chunks() % (maxChunk + 1), stream.size());
         chunked.Feed(stream.substr(0, take));
         stream.remove_prefix(take);
         Check(chunked.BufferedBytes() <= kMaxFrameBytes + 1, "buffer past the frame limit");
     }
 
-    const Reference ref = ReadLines(input.stream);
+    const Reference ref = ReadLines(input.rest);
     Check(whole.IgnoredLines() == ref.ignored && chunked.IgnoredLines() == ref.ignored, "ignored lines differ");
     Check(whole.BufferedBytes() == ref.buffered && chunked.BufferedBytes() == ref.buffered,
           "buffered bytes differ");

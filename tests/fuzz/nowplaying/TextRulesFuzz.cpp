@@ -1,20 +1,11 @@
 // The text rules: character cuts rebuild the text they came from, the quoted
 // fields of any text rebuild it with the characters between them, and fields
 // put in quotes come back out as they went in.
-//
-// Input: 6 control bytes, then the text.
-//   byte  0    how many fields the splitter looks for: 1 + byte % 7
-//   byte  1    the separator and closing character of built messages
-//   bytes 2-5  seed of the cut lengths and field boundaries
 
 #include "nowplaying/TextRules.h"
 
-#include "support/FuzzCheck.h"
+#include "support/Fuzz.h"
 
-#include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
 #include <optional>
 #include <random>
 #include <string>
@@ -27,32 +18,24 @@ using wendel::CharLength;
 using wendel::CutChars;
 using wendel::fuzzing::Check;
 
-constexpr std::size_t kControlBytes = 6;
-
+// The fields to look for, the separator and closing character of built
+// messages (one character each, of one to three bytes; a lone continuation
+// byte is a character too), and the random cuts.
 struct Input {
-    int count = 1;
+    explicit Input(const wendel::fuzzing::Input<6>& raw)
+        : count(1 + raw.control[0] % 7), separator(kSeparators[raw.control[1] % std::size(kSeparators)]),
+          closing(kClosings[raw.control[1] / std::size(kSeparators) % std::size(kClosings)]), random(raw.Seed(2)),
+          text(raw.rest)
+    {
+    }
+    static constexpr const char* kSeparators[] = {",", ";", " ", "\xC3\xA9", "\x80", "\xE2\x82\xAC"};
+    static constexpr const char* kClosings[] = {"]", ")", "\xC3\xA9", "\x80"};
+    int count;
     std::string separator;
     std::string closing;
     std::minstd_rand random;
     std::string text;
 };
-
-Input ReadInput(const std::uint8_t* data, std::size_t size)
-{
-    // One character each, of one to three bytes; a lone continuation byte is
-    // a character too.
-    static const char* const kSeparators[] = {",", ";", " ", "\xC3\xA9", "\x80", "\xE2\x82\xAC"};
-    static const char* const kClosings[] = {"]", ")", "\xC3\xA9", "\x80"};
-    std::uint8_t control[kControlBytes] = {};
-    std::memcpy(control, data, std::min(size, kControlBytes));
-    Input input;
-    input.count = 1 + control[0] % 7;
-    input.separator = kSeparators[control[1] % std::size(kSeparators)];
-    input.closing = kClosings[control[1] / std::size(kSeparators) % std::size(kClosings)];
-    input.random.seed(control[2] | control[3] << 8 | control[4] << 16 | static_cast<std::uint32_t>(control[5]) << 24);
-    if (size > kControlBytes) input.text.assign(reinterpret_cast<const char*>(data) + kControlBytes, size - kControlBytes);
-    return input;
-}
 
 std::string Cut(std::string_view text, std::int64_t start, std::int64_t length)
 {
@@ -156,7 +139,7 @@ void CheckArticle(std::string_view text)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    Input input = ReadInput(data, size);
+    Input input{wendel::fuzzing::Input<6>(data, size)};
     CheckCuts(input.text, input.random);
     CheckFieldsOfAnyText(input.text, input.count);
     CheckQuotedFields(input, input.random);

@@ -1,15 +1,10 @@
 // The settings reader: reading a file gives what parsing its text gives, and
 // the three line ends (CR LF, LF, CR alone) read alike.
-//
-// Input: the file's bytes.
 
 #include "settings/SaverSettings.h"
 
-#include "support/FuzzCheck.h"
-#include "support/TempFolder.h"
+#include "support/Fuzz.h"
 
-#include <cstddef>
-#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -46,24 +41,18 @@ std::string WithLfEnds(std::string_view text)
     return lf;
 }
 
-const std::string& SettingsFile()
-{
-    static const wendel::testing::TempFolder folder;
-    static const std::string file = folder.File("wendelsaver.ini");
-    return file;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     // A new file each run: truncating one makes ext4 flush it at every close.
-    std::filesystem::remove(SettingsFile());
-    wendel::testing::WriteBytes(SettingsFile(), text);
+    const std::string file = wendel::fuzzing::ScratchFolder().File("wendelsaver.ini");
+    std::filesystem::remove(file);
+    wendel::testing::WriteBytes(file, text);
 
     const SettingsLoad parsed = wendel::ParseSettings(text);
-    Check(SameLoad(wendel::LoadSettingsFile(SettingsFile()), parsed), "reading the file differs from parsing it");
+    Check(SameLoad(wendel::LoadSettingsFile(file), parsed), "reading the file differs from parsing it");
     Check(SameLoad(wendel::ParseSettings(WithLfEnds(text)), parsed), "line ends change the settings");
     return 0;
 }

@@ -1,23 +1,14 @@
-// The number rules against the C library: rounding against nearbyint (which
-// rounds half to even in the default rounding mode), the signed text form
-// against printf's %G, and the reading of decimal texts against strtod.
-//
-// Input: the whole input is a text to read; its first 8 bytes are also a
-// double, the first 4 a float and the first 8 a 64-bit integer.
+// The number rules against the C library: rounding against nearbyint (half
+// to even in the default rounding mode), the signed text form against
+// printf's %G, and the reading of decimal texts against strtod.
 
 #include "nowplaying/TextRules.h"
 #include "text/Numbers.h"
 
-#include "support/FuzzCheck.h"
+#include "support/Fuzz.h"
 
-#include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <cstddef>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
@@ -129,14 +120,13 @@ void CheckReading(std::string_view text)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    unsigned char bytes[8] = {};
-    std::memcpy(bytes, data, std::min<std::size_t>(size, sizeof bytes));
+    const wendel::fuzzing::Input<8> input(data, size);
     double value = 0;
     float single = 0;
     std::int64_t integer = 0;
-    std::memcpy(&value, bytes, sizeof value);
-    std::memcpy(&single, bytes, sizeof single);
-    std::memcpy(&integer, bytes, sizeof integer);
+    std::memcpy(&value, input.control, sizeof value);
+    std::memcpy(&single, input.control, sizeof single);
+    std::memcpy(&integer, input.control, sizeof integer);
 
     CheckRounding(value, single);
     CheckSignedText(value, 15);

@@ -1,0 +1,52 @@
+#pragma once
+
+// What the harnesses share. Their inputs are described in docs/fuzzing.md.
+
+#include "support/TempFolder.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace wendel::fuzzing {
+
+// A broken property: libFuzzer keeps the input that reached the abort as a
+// crash artifact, and the message says which property broke.
+inline void Check(bool ok, const char* what)
+{
+    if (ok) return;
+    std::fprintf(stderr, "broken: %s\n", what);
+    std::abort();
+}
+
+// An input read as N control bytes (zero where it is shorter) and the rest.
+template <std::size_t N>
+struct Input {
+    Input(const std::uint8_t* data, std::size_t size)
+    {
+        std::memcpy(control, data, std::min(size, N));
+        if (size > N) rest.assign(reinterpret_cast<const char*>(data) + N, size - N);
+    }
+    // The four control bytes from `at`, little endian.
+    std::uint32_t Seed(std::size_t at) const
+    {
+        return control[at] | control[at + 1] << 8 | control[at + 2] << 16 |
+               static_cast<std::uint32_t>(control[at + 3]) << 24;
+    }
+
+    std::uint8_t control[N] = {};
+    std::string rest;
+};
+
+// One folder for the whole run: making one per input would cost more than the input.
+inline const testing::TempFolder& ScratchFolder()
+{
+    static const testing::TempFolder folder;
+    return folder;
+}
+
+} // namespace wendel::fuzzing
