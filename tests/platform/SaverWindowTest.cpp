@@ -5,16 +5,23 @@
 #include "SaverSession.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeProcess.h"
+#include "fakes/FakeSaverPorts.h"
 #include "support/TempFolder.h"
+#include "EventLoopWait.h"
 
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QProcess>
 #include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
 
 namespace wendel {
 namespace {
@@ -27,6 +34,48 @@ double AnchorOf(layout::Align align, double left, double width)
 {
     return align == layout::Align::Left ? left : align == layout::Align::Right ? left + width : left + width / 2;
 }
+
+// Every paint of the board or one of its controls, as the area it covered
+// in the board's coordinates.
+class PaintLog final : public QObject {
+public:
+    explicit PaintLog(QWidget& board) : board_(board)
+    {
+        board.installEventFilter(this);
+        for (QWidget* child : board.findChildren<QWidget*>()) child->installEventFilter(this);
+    }
+
+    std::map<std::string, int> count;
+    QRegion area;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Paint) return false;
+        auto* widget = static_cast<QWidget*>(watched);
+        ++count[widget->objectName().toStdString()];
+        const QRegion painted = static_cast<QPaintEvent*>(event)->region();
+        area += widget == &board_ ? painted : painted.translated(widget->pos());
+        return false;
+    }
+
+private:
+    QWidget& board_;
+};
+
+// A whole saver over its settings file, with fake boxes and process.
+struct SessionRig {
+    SessionRig(const std::string& settings, std::unique_ptr<Link> link = std::make_unique<SilentLink>())
+    {
+        testing::WriteBytes(dir.File("wendelsaver.ini"), settings);
+        session = std::make_unique<SaverSession>(boxes, process, dir.File("wendelsaver.ini"), std::move(link));
+        session->Open();
+    }
+    testing::TempFolder dir;
+    testing::FakeMessageBoxes boxes;
+    testing::FakeProcess process;
+    std::unique_ptr<SaverSession> session;
+};
 
 class SaverWindowTest : public ::testing::Test {
 protected:
@@ -151,20 +200,44 @@ TEST_F(SaverWindowTest, ArtworkArrivesWhenFirstShown)
 TEST_F(SaverWindowTest, RepaintNowDrawsTheLabelBeforeReturning)
 {
     Show();
-    struct PaintCounter : QObject {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* event) override
-        {
-            paints += event->type() == QEvent::Paint;
-            return false;
-        }
-    } counter;
     window.SetVisible(Label::AlbumNotice, true);
     QCoreApplication::processEvents();
-    window.LabelWidget(Label::AlbumNotice)->installEventFilter(&counter);
+    PaintLog log(window);
     window.SetCaption(Label::AlbumNotice, "[Al");
     window.RepaintNow(Label::AlbumNotice);
-    EXPECT_EQ(counter.paints, 1);
+    EXPECT_EQ(log.count["AlbumNotice"], 1);
+}
+
+// What a message costs the screen: the board repaints only what it changed.
+TEST(Repaint, ATimeMessageRepaintsOnlyTheTimeOnce)
+{
+    auto fakeLink = std::make_unique<testing::FakeLink>();
+    testing::FakeLink& link = *fakeLink;
+    SessionRig rig("Custom Look = 1\r\nOverlap = 2\r\nBackground = OFF\r\n", std::move(fakeLink));
+    SaverWindow& board = rig.session->Window();
+    QLabel* time = board.LabelWidget(Label::TrackTime);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&board));
+    link.Deliver("plxr", "playing[\"Album\",\"Artist\",\"Title\",\"3:12\",\"\",\"\",\"1\"]");
+    // The reveals of title and artist run their course first.
+    ASSERT_TRUE(testing::WaitUntil([&] { return board.Caption(Label::Track) == "Title"; }, 10000));
+    link.Deliver("plxr", "time[0:01]");
+    QTest::qWait(100); // all that is going to be drawn, drawn
+
+    // A time of another width, then one of the same width.
+    for (const char* message : {"time[10:00]", "time[10:01]"}) {
+        SCOPED_TRACE(message);
+        const QRect before = time->geometry();
+        PaintLog log(board);
+        link.Deliver("plxr", message);
+        QTest::qWait(100); // all that is going to be drawn, drawn
+        EXPECT_EQ(log.count["TrackTime"], 1);
+        for (const auto& [name, paints] : log.count) EXPECT_LE(paints, 1) << name;
+        // The controls behind the time (the header) show through it and are
+        // drawn again there; nothing else is.
+        const QRect beyond = log.area.subtracted(QRegion(before) | time->geometry()).boundingRect();
+        EXPECT_TRUE(beyond.isEmpty()) << "painted beyond the time: " << beyond.x() << "," << beyond.y() << " "
+                                      << beyond.width() << "x" << beyond.height();
+    }
 }
 
 // Runs in a child whose offscreen platform has two screens side by side.
@@ -172,12 +245,9 @@ TEST(SaverWindowScreens, DISABLED_BackdropOnEachOfTwoScreens)
 {
     ASSERT_EQ(QGuiApplication::screens().size(), 2);
     QScreen* primary = QGuiApplication::primaryScreen();
-    testing::TempFolder dir;
-    testing::WriteBytes(dir.File("wendelsaver.ini"), "Background = ON\r\n");
-    testing::FakeMessageBoxes boxes;
-    testing::FakeProcess process;
-    SaverSession session(boxes, process, dir.File("wendelsaver.ini"));
-    session.Open();
+    SessionRig rig("Background = ON\r\n");
+    SaverSession& session = *rig.session;
+    testing::FakeProcess& process = rig.process;
 
     ASSERT_EQ(session.Desktop().Backdrops().size(), 2u);
     int ends = 0;
