@@ -7,8 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -17,28 +18,19 @@
 namespace wendel {
 namespace {
 
-// Sets (or, given nullptr, clears) an environment variable until destroyed.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value)
-        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name))
-    {
-        if (value) qputenv(name, value);
-        else qunsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        if (had_) qputenv(name_, old_);
-        else qunsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    bool had_;
-    QByteArray old_;
-};
-
 using Env = std::vector<std::pair<const char*, const char*>>;
+
+// Runs `body` with the environment changed as given (nullptr: unset), then puts it back.
+void WithEnv(const Env& env, const std::function<void()>& body)
+{
+    std::vector<std::pair<const char*, std::optional<QByteArray>>> old;
+    for (const auto& [name, value] : env) {
+        old.emplace_back(name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+        value ? qputenv(name, value) : qunsetenv(name);
+    }
+    body();
+    for (const auto& [name, value] : old) value ? qputenv(name, *value) : qunsetenv(name);
+}
 
 TEST(Paths, EachFileFollowsTheEnvironment)
 {
@@ -57,12 +49,7 @@ TEST(Paths, EachFileFollowsTheEnvironment)
         {TrivoxEndpoint, {{"TRIVOX_ENDPOINT", nullptr}, {"XDG_RUNTIME_DIR", nullptr}, {"TMPDIR", "/var/tmp"}},
          "/var/tmp/trivox-" + uid + ".sock"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.expected.toStdString());
-        std::deque<ScopedEnv> env;
-        for (const auto& [name, value] : row.env) env.emplace_back(name, value);
-        EXPECT_EQ(row.path(), row.expected);
-    }
+    for (const auto& row : rows) WithEnv(row.env, [&] { EXPECT_EQ(row.path(), row.expected); });
 }
 
 // A fresh account may lack ~/.config; a folder the override names is the user's own business.
@@ -70,15 +57,11 @@ TEST(Paths, OnlyTheStandardConfigFolderIsCreatedAndPrivate)
 {
     testing::TempFolder dir;
     const std::string config = dir.File("fresh/config");
-    ScopedEnv home("XDG_CONFIG_HOME", config.c_str());
-    {
-        ScopedEnv ini("WENDELSAVER_INI", dir.File("missing/w.ini").c_str());
-        PrepareSettingsFolder();
-        EXPECT_FALSE(std::filesystem::exists(dir.File("fresh")));
-        EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
-    }
-    ScopedEnv ini("WENDELSAVER_INI", nullptr);
-    PrepareSettingsFolder();
+    WithEnv({{"XDG_CONFIG_HOME", config.c_str()}, {"WENDELSAVER_INI", dir.File("missing/w.ini").c_str()}},
+            PrepareSettingsFolder);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("fresh")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
+    WithEnv({{"XDG_CONFIG_HOME", config.c_str()}, {"WENDELSAVER_INI", nullptr}}, PrepareSettingsFolder);
     EXPECT_EQ(std::filesystem::status(config).permissions(), std::filesystem::perms::owner_all);
 }
 

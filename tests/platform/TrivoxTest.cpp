@@ -62,16 +62,13 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return server_->hasPendingConnections(); }));
         jukebox_.reset(server_->nextPendingConnection());
         lines_.clear();
-        partial_.clear();
     }
     // What the jukebox heard, once `atLeast` lines came and a moment more
     // passed for anything that should not come.
     const Lines& Heard(std::size_t atLeast, int settleMs = 50)
     {
         const auto read = [&] {
-            partial_ += jukebox_->readAll().toStdString();
-            for (std::size_t lf; (lf = partial_.find('\n')) != std::string::npos; partial_.erase(0, lf + 1))
-                lines_.push_back(partial_.substr(0, lf));
+            while (jukebox_->canReadLine()) lines_.push_back(jukebox_->readLine().chopped(1).toStdString());
             return lines_.size() >= atLeast;
         };
         WaitUntil(read);
@@ -102,7 +99,6 @@ protected:
     std::unique_ptr<QLocalServer> server_;
     std::unique_ptr<QLocalSocket> jukebox_;
     Lines lines_;
-    std::string partial_;
     std::unique_ptr<Trivox> link_;
     Lines got_;
     std::function<void()> onMessage_;
