@@ -132,11 +132,14 @@ TEST_F(SaverWindowTest, LabelsWearTheirDesignAndKeepTheirEdge)
     }
 }
 
-// Every control lies within the board, and where two overlap the one drawn
-// first in the design is on top.
+// Only the cover's box shows at first. Every control lies within the board,
+// and where two overlap the one drawn first in the design is on top.
 TEST_F(SaverWindowTest, ControlsStayOnTheBoardAndOverlapInTheDrawingOrder)
 {
-    for (const layout::PictureDesign& design : layout::kPictures) window.SetVisible(design.picture, true);
+    for (const layout::PictureDesign& design : layout::kPictures) {
+        EXPECT_EQ(window.IsVisible(design.picture), design.picture == Picture::AlbumCover) << design.name;
+        window.SetVisible(design.picture, true);
+    }
     const QObjectList stack = window.children(); // back to front
     for (std::size_t front = 0; front < layout::kFrontToBack.size(); ++front) {
         auto* top = window.findChild<QWidget*>(layout::kFrontToBack[front]);
