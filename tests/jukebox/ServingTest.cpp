@@ -133,7 +133,8 @@ TEST(JukeboxAudience, EventsReachOnlyThoseWhoAskedAndAnswersOnlyWhoAsked)
     EXPECT_EQ(For(2, audience.Command(2, "plx", "playlist_getitem[ 2]")), Texts{ItemMessage(2, *player.EntryAt(2))});
     EXPECT_EQ(For(2, audience.Command(2, "plx", "playlist_getitem[-4]")), Texts{EmptyItemMessage(-4)});
     for (const char* bad : {"playlist_getitem[ x]", "playlist_getitem[]", "playlist_getitem[ 2 ]",
-                            "playlist_getitem[ 99999999999]", "playlist_getpointer[now]", "", "dance"})
+                            "playlist_getitem[ 99999999999]", "playlist_getpointer[now]", "", "dance",
+                            "notify_playing_item[maybe]"})
         EXPECT_EQ(audience.Command(2, "plx", bad), Outbox{}) << bad;
     EXPECT_EQ(audience.Command(2, "plxr", "playlist_getpointer"), Outbox{}); // wrong device
     EXPECT_EQ(audience.Command(3, "plx", "playlist_getpointer"), Outbox{}); // not listening
@@ -225,7 +226,7 @@ protected:
         QFile file(dir_.filePath("log"));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
-    bool WaitUntil(const std::function<bool()>& done) { return wendel::testing::WaitUntil(done, 10000); }
+    static bool WaitUntil(const std::function<bool()>& done) { return wendel::testing::WaitUntil(done, 10000); }
 
     QTemporaryDir dir_;
     const QString endpoint_ = dir_.filePath("trivox.sock");
@@ -257,12 +258,7 @@ protected:
 TEST_F(JukeboxServer, ReplacesAStaleSocketButNeverALiveOneOrAFile)
 {
     // A socket file that nobody serves, as a crashed jukebox leaves behind.
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path_.constData(), static_cast<std::size_t>(path_.size()));
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
+    ASSERT_EQ(::mknod(path_.constData(), S_IFSOCK | 0600, 0), 0);
     ASSERT_TRUE(server_.Listen(endpoint_, error_)) << error_.toStdString();
     EXPECT_TRUE(Logged().contains("replaced a stale socket"));
     struct stat info {};

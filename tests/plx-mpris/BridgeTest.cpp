@@ -298,6 +298,10 @@ TEST_F(MprisBridge, WrongTypesAndShapesLeaveTheBridgeAndTheBoard)
     const qsizetype fine = saver_.WaitFor(Playing("Fine"), mark);
     ASSERT_GE(fine, 0) << saver_.Describe();
     for (qsizetype i = mark; i < fine; ++i) EXPECT_TRUE(saver_.Line(i).startsWith(Msg("time["))) << saver_.Line(i).left(200).toStdString();
+    // Without a track list, the track that plays is entry 1.
+    saver_.Send("SEND\tplx\tplaylist_getpointer\nSEND\tplx\tplaylist_getitem[ 1]\n");
+    EXPECT_GE(saver_.WaitFor(Msg("playlist_pointer[1]"), fine), 0) << saver_.Describe();
+    EXPECT_GE(saver_.WaitFor(Msg(R"(playlist_item["1","Al","Ar","Fine","1:01","","1","1"])"), fine), 0) << saver_.Describe();
     EXPECT_TRUE(Running());
 }
 
