@@ -306,6 +306,17 @@ TEST_F(JukeboxServer, StrangersJunkAndFloodsNeverStopIt)
     flood.Send(many);
     EXPECT_TRUE(WaitUntil([&] { return (answers += flood.socket.readAll()).count('\n') >= 10000; }));
 
+    // One that asks and asks but reads nothing is cut off, not hoarded for
+    // (by a quiet server: logging its every frame would take a while).
+    Audience listeners(player_);
+    Server quiet(listeners, log_, false);
+    ASSERT_TRUE(quiet.Listen(dir_.filePath("quiet.sock"), error_));
+    LinkPeer hog;
+    ASSERT_TRUE(hog.Connect(dir_.filePath("quiet.sock")));
+    hog.socket.setReadBufferSize(1);
+    hog.Send("OPEN\tplxr\ttype=devrx\t1\t1\t0\n" + QByteArray("SEND\tplx\tplaylist_getitem[ 2]\n").repeated(100000));
+    EXPECT_TRUE(WaitUntil([&] { return Logged().contains("reads nothing; cut off"); }));
+
     LinkPeer good;
     ASSERT_TRUE(good.Connect(endpoint_));
     good.Handshake();
@@ -314,6 +325,7 @@ TEST_F(JukeboxServer, StrangersJunkAndFloodsNeverStopIt)
     // Verbose, it logs every frame as on the wire, and what it threw away.
     const QString log = Logged();
     EXPECT_TRUE(log.contains("bad line(s)"));
+    EXPECT_EQ(log.count("reads nothing; cut off"), 1) << "cut off once, and gone";
     EXPECT_TRUE(log.contains("< SEND\tplx\tplaylist_getpointer\n") && log.contains("> MSG\tplxr\tplaylist_pointer[7]\n"));
 }
 
