@@ -263,6 +263,7 @@ TEST_F(MprisBridge, ATrackListGivesThePointerAndTheEntriesAndPositionTheTime)
     ASSERT_GE(time, 0) << saver_.Describe();
     const QByteArray seconds = saver_.Line(time);
     EXPECT_GE(seconds.at(seconds.size() - 2), '3') << seconds.toStdString();
+    ASSERT_TRUE(WaitForLog(QStringLiteral("player org.mpris.MediaPlayer2.lists has a track list of 3 track(s)")));
     saver_.Send("SEND\tplx\tplaylist_getpointer\nSEND\tplx\tplaylist_getitem[ 3]\nSEND\tplx\tplaylist_getitem[ 4]\n");
     EXPECT_GE(saver_.WaitFor(Msg("playlist_pointer[2]")), 0) << saver_.Describe();
     EXPECT_GE(saver_.WaitFor(Msg(R"(playlist_item["3","Al","Ar","Three","1:01","","1","1"])")), 0) << saver_.Describe();
