@@ -1,18 +1,35 @@
-// The serving layer's plain part: message texts, who gets what, the running clock.
+// The serving layer every jukebox stands on: message texts, who gets what and
+// in which order, the running clock, and the socket side with hostile clients.
 
 #include "Audience.h"
+#include "LinkPeer.h"
 #include "RunningClock.h"
+#include "Server.h"
+#include "support/Unprivileged.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace jukebox {
 namespace {
 
 using Texts = std::vector<std::string>;
+using testing::LinkPeer;
+using testing::Msg;
 
 Texts For(int client, const Outbox& out)
 {
@@ -27,7 +44,7 @@ struct StubPlayer final : Player {
     bool Present() const override { return present; }
     PlayState State() const override { return state; }
     std::optional<Track> Current() const override { return current; }
-    int Pointer() const override { return pointer; }
+    int Pointer() const override { return 7; }
     std::optional<Entry> EntryAt(int position) override
     {
         asked.push_back(position);
@@ -37,14 +54,23 @@ struct StubPlayer final : Player {
     bool present = true;
     PlayState state = PlayState::Playing;
     std::optional<Track> current = Track{"Al\"bum", "Art\tist", "Ti\r\ntle", "4:05", "/c.jpg", "3"};
-    int pointer = 7;
     std::vector<int> asked;
 };
+
+// Client 1 has done the saver's whole handshake.
+void Handshake(Audience& audience, int client = 1)
+{
+    audience.Connect(client);
+    audience.Open(client, kMessageDevice, "type=devrx");
+    audience.Command(client, kCommandDevice, "notify_playing_item[on]");
+}
+
+const std::string kPlaying = R"(playing["Al''bum","Art ist","Ti  tle","4:05","/c.jpg","","3"])";
 
 TEST(JukeboxMessages, FieldsAreCleanedAndDurationsFormatted)
 {
     StubPlayer player;
-    EXPECT_EQ(PlayingMessage(*player.current), R"(playing["Al''bum","Art ist","Ti  tle","4:05","/c.jpg","","3"])");
+    EXPECT_EQ(PlayingMessage(*player.current), kPlaying);
     EXPECT_EQ(ItemMessage(2, *player.EntryAt(2)), R"(playlist_item["2","A","B","C","1:00:00","","3","0"])");
     EXPECT_EQ(EmptyItemMessage(-1), R"(playlist_item["-1","","","","","","0","1"])");
     const std::vector<std::pair<int, std::string>> durations = {
@@ -56,22 +82,20 @@ TEST(JukeboxMessages, FieldsAreCleanedAndDurationsFormatted)
 
 TEST(JukeboxAudience, ANewcomerLearnsThePresentOrNothingWhileThePlayerIsAway)
 {
-    struct Case {
+    const struct {
         const char* name;
         bool present;
         PlayState state;
         bool hasTrack;
         Texts told;
-    };
-    const std::string playing = R"(playing["Al''bum","Art ist","Ti  tle","4:05","/c.jpg","","3"])";
-    const std::vector<Case> cases = {
-        {"playing", true, PlayState::Playing, true, {playing}},
-        {"paused", true, PlayState::Paused, true, {playing, "playlist_pause[]"}},
+    } cases[] = {
+        {"playing", true, PlayState::Playing, true, {kPlaying}},
+        {"paused", true, PlayState::Paused, true, {kPlaying, "playlist_pause[]"}},
         {"stopped", true, PlayState::Stopped, true, {"playlist_stop[]"}},
         {"no track", true, PlayState::Playing, false, {"playlist_stop[]"}},
         {"player away", false, PlayState::Playing, true, {}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         StubPlayer player;
         player.present = c.present;
         player.state = c.state;
@@ -88,9 +112,7 @@ TEST(JukeboxAudience, EventsReachOnlyThoseWhoAskedAndAnswersOnlyWhoAsked)
 {
     StubPlayer player;
     Audience audience(player);
-    audience.Connect(1); // the whole handshake
-    audience.Open(1, "plxr", "type=devrx");
-    audience.Command(1, "plx", "notify_playing_item[on]");
+    Handshake(audience, 1);
     audience.Command(1, "plx", "notify_playing_timecode[on]");
     audience.Connect(2); // listens only
     audience.Open(2, "plxr", "type=devrx");
@@ -108,41 +130,206 @@ TEST(JukeboxAudience, EventsReachOnlyThoseWhoAskedAndAnswersOnlyWhoAsked)
     EXPECT_EQ(For(3, out), Texts{});
 
     EXPECT_EQ(audience.Command(2, "plx", "playlist_getpointer"), (Outbox{{2, "playlist_pointer[7]"}}));
-    EXPECT_EQ(For(2, audience.Command(2, "plx", "playlist_getitem[ 2]")),
-              Texts{R"(playlist_item["2","A","B","C","1:00:00","","3","0"])"});
+    EXPECT_EQ(For(2, audience.Command(2, "plx", "playlist_getitem[ 2]")), Texts{ItemMessage(2, *player.EntryAt(2))});
     EXPECT_EQ(For(2, audience.Command(2, "plx", "playlist_getitem[-4]")), Texts{EmptyItemMessage(-4)});
     for (const char* bad : {"playlist_getitem[ x]", "playlist_getitem[]", "playlist_getitem[ 2 ]",
-                            "playlist_getitem[ 99999999999]", "playlist_getpointer[now]", "", "dance"})
+                            "playlist_getitem[ 99999999999]", "playlist_getpointer[now]", "", "dance",
+                            "notify_playing_item[maybe]"})
         EXPECT_EQ(audience.Command(2, "plx", bad), Outbox{}) << bad;
     EXPECT_EQ(audience.Command(2, "plxr", "playlist_getpointer"), Outbox{}); // wrong device
     EXPECT_EQ(audience.Command(3, "plx", "playlist_getpointer"), Outbox{}); // not listening
-    EXPECT_EQ(player.asked, (std::vector<int>{2, -4}));
+    EXPECT_EQ(player.asked, (std::vector<int>{2, 2, -4}));
 
-    audience.Disconnect(1);
+    audience.Disconnect(1); // gone, and what it asked for with it
+    audience.Connect(1);
     Outbox after;
     audience.Time(after, "1:24");
     EXPECT_EQ(after, Outbox{});
-    EXPECT_EQ(audience.Command(1, "plx", "playlist_getpointer"), Outbox{});
+}
+
+TEST(JukeboxAudience, ChangesOfWhatTheBoardShowsGoOutInTheOrderItNeeds)
+{
+    const Track one{"Al", "Ar", "One", "1:00", "", "1"}, two{"Al", "Ar", "Two", "2:00", "", "2"};
+    const std::string p1 = PlayingMessage(one), p2 = PlayingMessage(two);
+    const Showing stopped, playingOne{PlayState::Playing, one}, pausedOne{PlayState::Paused, one};
+    const Showing playingTwo{PlayState::Playing, two}, pausedTwo{PlayState::Paused, two};
+    const struct {
+        const char* what;
+        Showing was, now;
+        bool fresh;
+        Texts expected;
+    } cases[] = {
+        {"nothing changes", playingOne, playingOne, false, {}},
+        {"start from stopped", stopped, playingOne, false, {"playlist_play[]", p1}},
+        {"start paused", stopped, pausedOne, false, {p1, "playlist_pause[]"}},
+        {"pause", playingOne, pausedOne, false, {"playlist_pause[]"}},
+        {"resume", pausedOne, playingOne, false, {"playlist_play[]"}},
+        {"next track", playingOne, playingTwo, false, {p2}},
+        {"next track while paused", pausedOne, pausedTwo, false, {p2, "playlist_pause[]"}},
+        {"next track and resume", pausedOne, playingTwo, false, {p2, "playlist_play[]"}},
+        {"stop", playingOne, stopped, false, {"playlist_stop[]"}},
+        {"still stopped", stopped, stopped, false, {}},
+        {"a player reached anew, stopped", stopped, stopped, true, {"playlist_stop[]"}},
+        {"a player reached anew, same track", playingOne, playingOne, true, {p1}},
+        {"a player reached anew, paused", pausedOne, pausedOne, true, {p1, "playlist_pause[]"}},
+        {"a track without a state is stopped", playingOne, {PlayState::Playing, std::nullopt}, false, {"playlist_stop[]"}},
+    };
+    StubPlayer player;
+    Audience audience(player);
+    Handshake(audience);
+    for (const auto& c : cases) {
+        Outbox out;
+        audience.Show(out, c.was, c.now, c.fresh);
+        EXPECT_EQ(For(1, out), c.expected) << c.what;
+    }
 }
 
 TEST(JukeboxRunningClock, CarriesThePlayersTimeOnWhilePlaying)
 {
-    struct Step {
+    RunningClock clock;
+    clock.Set(61'400, 10'000, true); // the player said 1:01.4 at 10 s
+    const struct {
         std::int64_t now;
         int seconds;
         std::int64_t untilNext;
-    };
-    RunningClock clock;
-    clock.Set(61'400, 10'000, true); // the player said 1:01.4 at 10 s
-    for (const Step& s : {Step{10'000, 61, 600}, Step{10'599, 61, 1}, Step{10'600, 62, 1000}, Step{9'000, 61, 600},
-                          Step{13'700, 65, 900}})
+    } steps[] = {{10'000, 61, 600}, {10'599, 61, 1}, {10'600, 62, 1000}, {9'000, 61, 600}, {13'700, 65, 900}};
+    for (const auto& s : steps)
         EXPECT_EQ(std::make_pair(clock.SecondsAt(s.now), clock.MsUntilNextSecond(s.now)),
-                  std::make_pair(s.seconds, s.untilNext))
-            << s.now;
+                  std::make_pair(s.seconds, s.untilNext)) << s.now;
     clock.Set(5'000, 20'000, false); // paused: time stands
     EXPECT_EQ(clock.SecondsAt(99'000), 5);
     clock.Set(-300, 0, true); // a player's odd report never runs backwards
     EXPECT_EQ(clock.SecondsAt(0), 0);
+}
+
+// The server in this process; its log, on standard output, goes to a file.
+class JukeboxServer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir_.isValid());
+        std::fflush(stdout);
+        stdout_ = ::dup(STDOUT_FILENO);
+        const int log = ::open(QFile::encodeName(dir_.filePath("log")).constData(), O_WRONLY | O_CREAT, 0600);
+        ::dup2(log, STDOUT_FILENO);
+        ::close(log);
+    }
+    void TearDown() override
+    {
+        std::fflush(stdout);
+        ::dup2(stdout_, STDOUT_FILENO);
+        ::close(stdout_);
+        if (HasFailure()) std::cerr << "log:\n" << Logged().toStdString();
+    }
+    QString Logged() const
+    {
+        QFile file(dir_.filePath("log"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    static bool WaitUntil(const std::function<bool()>& done) { return wendel::testing::WaitUntil(done, 10000); }
+
+    QTemporaryDir dir_;
+    const QString endpoint_ = dir_.filePath("trivox.sock");
+    const QByteArray path_ = QFile::encodeName(endpoint_);
+    int stdout_ = -1;
+    StubPlayer player_;
+    Audience audience_{player_};
+    Log log_;
+    Server server_{audience_, log_, true};
+    QString error_;
+};
+
+// What a saver of user `nobody` does: connect and ask. Raw system calls
+// only, as it runs in a forked child.
+::testing::AssertionResult Knock(const QByteArray& path)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        return ::testing::AssertionFailure() << "could not connect: errno " << errno;
+    const char handshake[] = "OPEN\tplxr\ttype=devrx\t1\t1\t0\nSEND\tplx\tnotify_playing_item[on]\n";
+    const bool sent = ::send(fd, handshake, sizeof handshake - 1, MSG_NOSIGNAL) > 0;
+    ::close(fd);
+    return sent ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << "could not send";
+}
+
+TEST_F(JukeboxServer, ReplacesAStaleSocketButNeverALiveOneOrAFile)
+{
+    // A socket file that nobody serves, as a crashed jukebox leaves behind.
+    ASSERT_EQ(::mknod(path_.constData(), S_IFSOCK | 0600, 0), 0);
+    ASSERT_TRUE(server_.Listen(endpoint_, error_)) << error_.toStdString();
+    EXPECT_TRUE(Logged().contains("replaced a stale socket"));
+    struct stat info {};
+    ASSERT_EQ(::lstat(path_.constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << "the owner's only";
+
+    const QString notes = dir_.filePath("notes.txt");
+    QFile(notes).open(QIODevice::WriteOnly);
+    for (const auto& [where, says] : {std::pair{endpoint_, "already listening"}, std::pair{notes, "not a socket"}}) {
+        Server other(audience_, log_, false);
+        EXPECT_FALSE(other.Listen(where, error_));
+        EXPECT_TRUE(error_.contains(QLatin1String(says))) << error_.toStdString();
+    }
+    EXPECT_TRUE(QFile::exists(notes));
+    LinkPeer saver; // the first one still serves
+    ASSERT_TRUE(saver.Connect(endpoint_));
+    saver.Handshake();
+    EXPECT_GE(saver.WaitFor(Msg(QByteArray::fromStdString(kPlaying))), 0) << saver.Describe();
+}
+
+TEST_F(JukeboxServer, StrangersJunkAndFloodsNeverStopIt)
+{
+    ASSERT_TRUE(server_.Listen(endpoint_, error_)) << error_.toStdString();
+    if (wendel::testing::RunningAsRoot()) {
+        // A folder and a socket anyone may reach, so only the peer's credentials keep others out.
+        ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0755), 0);
+        ASSERT_EQ(::chmod(path_.constData(), 0666), 0);
+        EXPECT_TRUE(wendel::testing::RunUnprivileged([&] { return Knock(path_); }));
+        EXPECT_TRUE(WaitUntil([&] { return Logged().contains("ignored a connection from another user"); }));
+        EXPECT_FALSE(Logged().contains("connected")) << "the stranger was counted as a saver";
+    }
+    {
+        LinkPeer rude;
+        ASSERT_TRUE(rude.Connect(endpoint_));
+        rude.Send("SEND\tplx\t" + QByteArray(1 << 20, 'x') + "\n" + QByteArray("SEND\tplx\tplaylist_get\0pointer\n", 29) +
+                  "SEND\tplx\tplaylist_getitem[ \xff\xfe]\nHELLO\nSEND\tplx\nOPEN\tplxr\tx\n\nSEND\tplx\tplaylist_getp");
+        ASSERT_TRUE(WaitUntil([&] { return rude.socket.bytesToWrite() == 0; }));
+    } // gone half-way through a line
+    for (int i = 0; i < 5; ++i) LinkPeer().Connect(endpoint_); // connect and go at once
+
+    LinkPeer flood;
+    ASSERT_TRUE(flood.Connect(endpoint_));
+    QByteArray many = "OPEN\tplxr\ttype=devrx\t1\t1\t0\n", answers;
+    for (int i = 0; i < 10000; ++i) many += "SEND\tplx\tplaylist_getpointer\n";
+    flood.Send(many);
+    EXPECT_TRUE(WaitUntil([&] { return (answers += flood.socket.readAll()).count('\n') >= 10000; }));
+
+    // One that asks and asks but reads nothing is cut off, not hoarded for
+    // (by a quiet server: logging its every frame would take a while).
+    StubPlayer wordy;
+    wordy.current->title = std::string(8000, 'x');
+    Audience listeners(wordy);
+    Server quiet(listeners, log_, false);
+    ASSERT_TRUE(quiet.Listen(dir_.filePath("quiet.sock"), error_));
+    LinkPeer hog;
+    ASSERT_TRUE(hog.Connect(dir_.filePath("quiet.sock")));
+    hog.socket.setReadBufferSize(1);
+    hog.Send("OPEN\tplxr\ttype=devrx\t1\t1\t0\n" +
+             QByteArray("SEND\tplx\tnotify_playing_item[on]\nSEND\tplx\tnotify_playing_item[off]\n").repeated(1000));
+    EXPECT_TRUE(WaitUntil([&] { return hog.socket.state() == QLocalSocket::UnconnectedState; }));
+
+    LinkPeer good;
+    ASSERT_TRUE(good.Connect(endpoint_));
+    good.Handshake();
+    good.Send("SEND\tplx\tplaylist_getpointer\n");
+    EXPECT_GE(good.WaitFor(Msg("playlist_pointer[7]")), 0) << good.Describe();
+    // Verbose, it logs every frame as on the wire, and what it threw away.
+    const QString log = Logged();
+    EXPECT_TRUE(log.contains("bad line(s)"));
+    EXPECT_EQ(log.count("reads nothing; cut off"), 1) << "cut off once, and gone";
+    EXPECT_TRUE(log.contains("< SEND\tplx\tplaylist_getpointer\n") && log.contains("> MSG\tplxr\tplaylist_pointer[7]\n"));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace plxmpd {
@@ -76,21 +77,13 @@ TEST(MpdMapping, AlbumRunsGroupConsecutiveSongsOfOneAlbum)
     };
     AlbumRuns runs;
     for (const Tags& t : queue) runs.Add(Song{"f", t.album, t.albumArtist, t.artist, "t", "", t.seconds});
-    struct Expected {
-        int start, count;
-        std::int64_t seconds;
-        bool album;
-    };
-    const std::vector<Expected> expected = {{0, 2, 120, true}, {2, 1, 60, false}, {3, 3, 90, true},
-                                            {6, 1, 10, false}, {7, 1, 10, false}, {8, 1, 60, false}};
-    ASSERT_EQ(runs.Size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        const plxmpd::Run& r = runs.At(i);
-        EXPECT_EQ(r.start, expected[i].start) << i;
-        EXPECT_EQ(r.count, expected[i].count) << i;
-        EXPECT_EQ(r.seconds, expected[i].seconds) << i;
-        EXPECT_EQ(r.WholeAlbum(), expected[i].album) << i;
-    }
+    // Each run as start, count, seconds and whether it is a whole album.
+    using Run = std::tuple<int, int, std::int64_t, bool>;
+    std::vector<Run> got;
+    for (std::size_t i = 0; i < runs.Size(); ++i)
+        got.emplace_back(runs.At(i).start, runs.At(i).count, runs.At(i).seconds, runs.At(i).WholeAlbum());
+    EXPECT_EQ(got, (std::vector<Run>{{0, 2, 120, true}, {2, 1, 60, false}, {3, 3, 90, true},
+                                     {6, 1, 10, false}, {7, 1, 10, false}, {8, 1, 60, false}}));
     const std::vector<std::pair<int, std::optional<std::size_t>>> lookups = {
         {0, 0}, {1, 0}, {2, 1}, {3, 2}, {5, 2}, {6, 3}, {8, 5}, {9, std::nullopt}, {-1, std::nullopt}};
     for (const auto& [index, run] : lookups) EXPECT_EQ(runs.RunOf(index), run) << index;

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <sstream>
 #include <vector>
 
 namespace plxmpris {
@@ -14,70 +14,49 @@ using jukebox::PlayState;
 
 const std::string kA = "org.mpris.MediaPlayer2.a";
 const std::string kB = "org.mpris.MediaPlayer2.b";
-const std::string kC = "org.mpris.MediaPlayer2.c.instance7";
 
-TEST(MprisChoice, FollowsTheLatestToStartPlayingElseTheLatestActive)
+// Plays `steps` such as "seen:a play:a pause:b active:b gone:b" for players a and b.
+void Play(Choice& choice, const std::string& steps)
 {
-    using Step = std::function<void(Choice&)>;
-    const struct {
-        const char* what;
-        std::vector<Step> steps;
-        std::optional<std::string> expected;
-    } cases[] = {
-        {"nobody", {}, std::nullopt},
-        {"one idle player", {[](Choice& c) { c.Seen(kA); }}, kA},
-        {"the later of two idle ones", {[](Choice& c) { c.Seen(kA); }, [](Choice& c) { c.Seen(kB); }}, kB},
-        {"a player that plays beats a later idle one",
-         {[](Choice& c) { c.Seen(kA); }, [](Choice& c) { c.Status(kA, PlayState::Playing); },
-          [](Choice& c) { c.Seen(kB); }, [](Choice& c) { c.Active(kB); }},
-         kA},
-        {"the later to start playing",
-         {[](Choice& c) { c.Seen(kA); }, [](Choice& c) { c.Seen(kB); },
-          [](Choice& c) { c.Status(kB, PlayState::Playing); }, [](Choice& c) { c.Status(kA, PlayState::Playing); }},
-         kA},
-        {"playing on does not count as starting again",
-         {[](Choice& c) { c.Seen(kA); }, [](Choice& c) { c.Seen(kB); },
-          [](Choice& c) { c.Status(kA, PlayState::Playing); }, [](Choice& c) { c.Status(kB, PlayState::Playing); },
-          [](Choice& c) { c.Status(kA, PlayState::Playing); }},
-         kB},
-        {"back to the one still playing when the latest pauses",
-         {[](Choice& c) { c.Seen(kA); }, [](Choice& c) { c.Seen(kB); },
-          [](Choice& c) { c.Status(kA, PlayState::Playing); }, [](Choice& c) { c.Status(kB, PlayState::Playing); },
-          [](Choice& c) { c.Status(kB, PlayState::Paused); }},
-         kA},
-        {"turns: A pauses, B plays",
-         {[](Choice& c) { c.Seen(kA); }, [](Choice& c) { c.Seen(kB); },
-          [](Choice& c) { c.Status(kA, PlayState::Playing); }, [](Choice& c) { c.Status(kA, PlayState::Paused); },
-          [](Choice& c) { c.Status(kB, PlayState::Playing); }},
-         kB},
-        {"none plays: the one paused last",
-         {[](Choice& c) { c.Seen(kA); }, [](Choice& c) { c.Seen(kB); },
-          [](Choice& c) { c.Status(kB, PlayState::Playing); }, [](Choice& c) { c.Status(kA, PlayState::Playing); },
-          [](Choice& c) { c.Status(kA, PlayState::Paused); }, [](Choice& c) { c.Status(kB, PlayState::Paused); }},
-         kB},
-        {"the player that left is not followed",
-         {[](Choice& c) { c.Seen(kA); }, [](Choice& c) { c.Seen(kB); },
-          [](Choice& c) { c.Status(kB, PlayState::Playing); }, [](Choice& c) { c.Gone(kB); }},
-         kA},
-        {"events of an unseen player change nothing",
-         {[](Choice& c) { c.Seen(kA); }, [](Choice& c) { c.Status(kB, PlayState::Playing); }}, kA},
-    };
-    for (const auto& c : cases) {
-        Choice choice;
-        for (const Step& step : c.steps) step(choice);
-        EXPECT_EQ(choice.Followed(), c.expected) << c.what;
+    std::istringstream words(steps);
+    for (std::string word; words >> word;) {
+        const std::string verb = word.substr(0, word.find(':')), name = word.back() == 'a' ? kA : kB;
+        if (verb == "seen") choice.Seen(name);
+        else if (verb == "active") choice.Active(name);
+        else if (verb == "gone") choice.Gone(name);
+        else choice.Status(name, verb == "play" ? PlayState::Playing : PlayState::Paused);
     }
 }
 
-TEST(MprisChoice, APinnedChoiceSeesOnlyItsPlayers)
+TEST(MprisChoice, FollowsTheLatestToStartPlayingElseTheLatestActive)
 {
-    Choice choice("b");
-    choice.Seen(kA);
-    choice.Status(kA, PlayState::Playing);
-    EXPECT_EQ(choice.Followed(), std::nullopt);
-    choice.Seen(kB);
-    EXPECT_EQ(choice.Followed(), kB);
-    EXPECT_EQ(choice.Names(), std::vector<std::string>{kB});
+    const struct {
+        const char* what;
+        const char* pattern;
+        const char* steps;
+        std::optional<std::string> followed;
+    } cases[] = {
+        {"nobody", "", "", std::nullopt},
+        {"one idle player", "", "seen:a", kA},
+        {"the later of two idle ones", "", "seen:a seen:b", kB},
+        {"a player that plays beats a later idle one", "", "seen:a play:a seen:b active:b", kA},
+        {"the later to start playing", "", "seen:a seen:b play:b play:a", kA},
+        {"playing on does not count as starting again", "", "seen:a seen:b play:a play:b play:a", kB},
+        {"back to the one still playing when the latest pauses", "", "seen:a seen:b play:a play:b pause:b", kA},
+        {"turns: A pauses, B plays", "", "seen:a seen:b play:a pause:a play:b", kB},
+        {"none plays: the one paused last", "", "seen:a seen:b play:b play:a pause:a pause:b", kB},
+        {"the player that left is not followed", "", "seen:a seen:b play:b gone:b", kA},
+        {"events of an unseen player change nothing", "", "seen:a play:b", kA},
+        {"pinned: another player is not seen", "b", "seen:a play:a", std::nullopt},
+        {"pinned: its own player is", "b", "seen:a play:a seen:b", kB},
+    };
+    for (const auto& c : cases) {
+        Choice choice(c.pattern);
+        Play(choice, c.steps);
+        EXPECT_EQ(choice.Followed(), c.followed) << c.what;
+        // Pinned, it keeps no other player's name.
+        EXPECT_TRUE(!*c.pattern || choice.Names().size() == (choice.Followed() ? 1u : 0u)) << c.what;
+    }
 }
 
 TEST(MprisChoice, NamesMatchAsPlayerctlMatchesThem)
