@@ -33,25 +33,6 @@ protected:
         }, Millis(50));
         return at;
     }
-    // Debian's mpd on a private socket: its own database and music folder, the
-    // null output, no state file (a restart begins with an empty queue).
-    Process& StartMpd()
-    {
-        const QByteArray folder = QFile::encodeName(Path(QStringLiteral("mpd")));
-        EXPECT_TRUE(WriteFile(Path(QStringLiteral("mpd/mpd.conf")),
-                              "music_directory \"" + folder + "/music\"\ndb_file \"" + folder + "/mpd.db\"\nlog_file \"" +
-                                  folder + "/mpd.log\"\nbind_to_address \"" + folder + "/mpd.socket\"\n" +
-                                  "zeroconf_enabled \"no\"\naudio_output {\n  type \"null\"\n  name \"null\"\n}\n"));
-        Process& mpd = Start(QStringLiteral("mpd"), {QStringLiteral("--no-daemon"), Path(QStringLiteral("mpd/mpd.conf"))},
-                             MpdEnvironment());
-        EXPECT_TRUE(PollUntil(Patience(Millis(10000)), [&] {
-            QLocalSocket probe;
-            probe.connectToServer(Path(QStringLiteral("mpd/mpd.socket")));
-            return probe.waitForConnected(100);
-        })) << ReadFile(Path(QStringLiteral("mpd/mpd.log"))).value_or("no log").toStdString();
-        EXPECT_TRUE(Mpc({QStringLiteral("update"), QStringLiteral("--wait")}));
-        return mpd;
-    }
     QProcessEnvironment MpdEnvironment() const
     {
         QProcessEnvironment env = SaverEnvironment();
@@ -89,7 +70,15 @@ TEST_F(BridgeTest, PlxMpdBringsWhatMpdPlaysToTheBoard)
 
     // MPD comes: the saver learns it is stopped, then what plays. The embedded
     // cover, the title, the running time, and one overlap in, the album up next.
-    Process& mpd = StartMpd();
+    // Debian's mpd on a private socket: its own database and music folder, the null output.
+    const QByteArray folder = QFile::encodeName(Path(QStringLiteral("mpd")));
+    ASSERT_TRUE(WriteFile(folder + "/mpd.conf", "music_directory \"" + folder + "/music\"\ndb_file \"" + folder +
+                                                  "/mpd.db\"\nlog_file \"" + folder + "/mpd.log\"\nbind_to_address \"" +
+                                                  folder + "/mpd.socket\"\nzeroconf_enabled \"no\"\n" +
+                                                  "audio_output {\n  type \"null\"\n  name \"null\"\n}\n"));
+    Process& mpd = Start(QStringLiteral("mpd"), {QStringLiteral("--no-daemon"), folder + "/mpd.conf"}, MpdEnvironment());
+    ASSERT_TRUE(PollUntil(Patience(Millis(10000)), [&] { return Mpc({QStringLiteral("update"), QStringLiteral("--wait")}); }, Millis(100)))
+        << ReadFile(folder + "/mpd.log").value_or("no log").toStdString();
     ASSERT_GE(WaitForSent(bridge, Msg("playlist_stop[]")), 0) << bridge.Log();
     ASSERT_TRUE(Mpc({QStringLiteral("add"), QStringLiteral("inside/03.flac"), QStringLiteral("birds/01.flac"),
                      QStringLiteral("birds/02.flac")}) && Mpc({QStringLiteral("play")}));

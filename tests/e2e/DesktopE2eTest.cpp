@@ -121,7 +121,7 @@ TEST_F(DesktopTest, UnderOpenboxWithAPanelTheSaverStaysOnTopAndKeepsTheKeys)
     Process& floating = StartSaver("OFF", SaverEnvironment());
     const std::optional<WindowId> window = X().WaitForWindow(kBoardTitle);
     ASSERT_TRUE(window) << floating.Describe();
-    EXPECT_EQ(X().Inspect(*window).value_or(WindowGeometry()).rect, board);
+    EXPECT_EQ(X().Geometry(*window), board);
     EXPECT_TRUE(HasStates(*window, {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}));
     EXPECT_TRUE(CursorShownAt(board.center(), true));
     EXPECT_TRUE(ScreenShows([&](const QImage& s) {
@@ -172,7 +172,7 @@ TEST_F(DesktopTest, DrawsIntoXscreensaversWindowOnly)
 {
     const QRect host(100, 50, 800, 600);
     const WindowId window = X().CreateWindow(host);
-    const std::size_t mark = X().TopLevelEvents().size();
+    const std::size_t mark = X().Mapped().size();
     QProcessEnvironment env = SaverEnvironment();
     env.insert(QStringLiteral("XSCREENSAVER_WINDOW"), QStringLiteral("0x%1").arg(window, 0, 16));
     Process& saver = StartSaver("ON", env);

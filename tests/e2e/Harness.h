@@ -23,9 +23,13 @@ inline std::ostream& operator<<(std::ostream& out, const QString& text)
 {
     return out << text.toStdString();
 }
+inline std::ostream& operator<<(std::ostream& out, const QByteArray& bytes)
+{
+    return out << bytes.toStdString();
+}
 inline void PrintTo(const QByteArray& bytes, std::ostream* out)
 {
-    *out << bytes.toStdString();
+    *out << bytes;
 }
 
 namespace wendel::e2e {
@@ -96,18 +100,6 @@ private:
 
 using WindowId = unsigned long;
 
-struct WindowGeometry {
-    QString title;
-    QRect rect;
-    bool viewable = false;
-};
-
-struct TopLevelEvent {
-    enum class Kind { Mapped, Unmapped, Destroyed };
-    Kind kind;
-    WindowId window;
-};
-
 // A private Xvfb at 96 dpi with no window manager, started for one test and
 // stopped with it; it picks a free display number itself, so tests running
 // side by side never meet. Windows are found, measured and driven with the
@@ -132,11 +124,12 @@ public:
     // Runs an X tool (xrandr, xsetroot, xdotool...) against this server, as RunTool.
     std::optional<QByteArray> Run(const QString& program, const QStringList& args) const;
 
-    // Viewable top-level windows whose title is exactly `title`.
+    // Viewable top-level windows titled `title`.
     std::vector<WindowId> VisibleWindows(const QString& title) const;
     std::optional<WindowId> WaitForWindow(const QString& title, Millis timeout = AppearLimit()) const;
     bool WaitUntilGone(WindowId window, Millis timeout = AppearLimit()) const;
-    std::optional<WindowGeometry> Inspect(WindowId window) const;
+    // Where the window is on the screen while it is viewable.
+    std::optional<QRect> Geometry(WindowId window) const;
     // Focuses the window, then types `keys` (xdotool key names) there: Qt
     // ignores synthetic key events, real ones go to the focused window.
     bool PressKeys(WindowId window, const QStringList& keys) const;
@@ -145,10 +138,8 @@ public:
     bool MovePointer(WindowId window, int x, int y) const;
     bool Click(WindowId window, int x, int y) const;
 
-    // Every map, unmap and destroy of a top-level window since the server
-    // started, in the server's order.
-    const std::vector<TopLevelEvent>& TopLevelEvents();
-    // Top-level windows mapped after the first `skip` events, in order.
+    // Top-level windows mapped since the server started, in the server's order,
+    // but for the first `skip`: Mapped().size() marks "from now on".
     std::vector<WindowId> Mapped(std::size_t skip = 0);
     // The names in an ATOM-typed property of the window, such as _NET_WM_STATE.
     std::vector<QString> AtomNames(WindowId window, const char* property);
@@ -164,7 +155,7 @@ private:
     QString display_;
     QString startFailure_;
     _XDisplay* connection_ = nullptr;
-    std::vector<TopLevelEvent> events_;
+    std::vector<WindowId> mapped_;
 };
 
 // How many pixels of `area` are exactly `colour` (0xRRGGBB), or are not it,

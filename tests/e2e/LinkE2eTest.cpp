@@ -86,72 +86,47 @@ TEST_F(LinkTest, AJukeboxRestartedInsideTheOverlapStillFillsUpNext)
 }
 
 // A jukebox played by the test, sending what a broken or hostile one would.
-class RudeJukebox {
-public:
-    bool Listen(const QString& path) { return server_.listen(path); }
-    bool Accept(Millis timeout)
-    {
-        if (!server_.waitForNewConnection(static_cast<int>(timeout.count()))) return false;
-        socket_.reset(server_.nextPendingConnection());
-        return socket_ != nullptr;
-    }
-    // Hands `bytes` to the kernel while the saver reads; false when it stopped reading.
-    bool Write(const QByteArray& bytes)
-    {
-        socket_->write(bytes);
-        return PollUntil(Patience(Millis(10000)), [&] {
-            socket_->waitForBytesWritten(20);
-            Read();
-            return socket_->bytesToWrite() == 0;
-        }, Millis(0));
-    }
-    // How many times the saver sent exactly `line`.
-    qsizetype Count(const QByteArray& line)
-    {
-        Read();
-        return received_.split('\n').count(line);
-    }
-
-private:
-    void Read()
-    {
-        // Without an event loop only a wait moves bytes from the kernel into the socket.
-        if (socket_->bytesAvailable() == 0) socket_->waitForReadyRead(10);
-        received_ += socket_->readAll();
-    }
-
-    QLocalServer server_;
-    std::unique_ptr<QLocalSocket> socket_;
-    QByteArray received_;
-};
-
 TEST_F(LinkTest, AHostileJukeboxNeitherBreaksNorHoldsOffTheSaver)
 {
-    RudeJukebox jukebox;
-    ASSERT_TRUE(jukebox.Listen(Endpoint()));
+    QLocalServer server;
+    ASSERT_TRUE(server.listen(Endpoint()));
     // The longest overlap: the saver then asks for the pointer exactly once per
     // track it takes, which counts the tracks it took.
     Process& saver = StartBoard("Custom Look = 2\r\nOverlap = 12\r\nBackground = ON\r\nDefault Image =\r\n");
     ASSERT_TRUE(board) << saver.Describe();
-    ASSERT_TRUE(jukebox.Accept(AppearLimit())) << saver.Describe();
+    ASSERT_TRUE(server.waitForNewConnection(static_cast<int>(AppearLimit().count()))) << saver.Describe();
+    const std::unique_ptr<QLocalSocket> socket(server.nextPendingConnection());
+    QByteArray heard;
+    // Without an event loop only a wait moves bytes between the kernel and the socket.
+    const auto hear = [&] {
+        socket->waitForBytesWritten(20);
+        if (socket->bytesAvailable() == 0) socket->waitForReadyRead(10);
+        heard += socket->readAll();
+        return socket->bytesToWrite() == 0;
+    };
+    // False when the saver stopped reading.
+    const auto write = [&](const QByteArray& bytes) {
+        socket->write(bytes);
+        return PollUntil(Patience(Millis(10000)), hear, Millis(0));
+    };
     const auto tookTracks = [&](std::uint32_t lastCover, qsizetype tracks) -> ::testing::AssertionResult {
+        const auto taken = [&] { return heard.count("SEND\tplx\tplaylist_getpointer\n"); };
         if (!BoardShows([&] { return CoverShows(lastCover); }))
             return ::testing::AssertionFailure() << "the last track's cover is not shown";
-        const QByteArray ask = "SEND\tplx\tplaylist_getpointer";
-        PollUntil(Patience(Millis(1000)), [&] { return jukebox.Count(ask) >= tracks; });
-        if (jukebox.Count(ask) == tracks) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << jukebox.Count(ask) << " tracks taken, not " << tracks;
+        PollUntil(Patience(Millis(1000)), [&] { return hear() && taken() >= tracks; });
+        if (taken() == tracks) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << taken() << " tracks taken, not " << tracks;
     };
 
     // 10,000 frames at once; the track after them comes only once all are read.
     QByteArray flood;
     for (int i = 0; i < 10000; ++i) flood += "MSG\tplxr\ttime[" + QByteArray::number(i % 60) + "]\n";
-    ASSERT_TRUE(jukebox.Write(Playing("Flood", Cover(kRose), 1) + flood + Playing("Calm", Cover(kSea), 2)));
+    ASSERT_TRUE(write(Playing("Flood", Cover(kRose), 1) + flood + Playing("Calm", Cover(kSea), 2)));
     EXPECT_TRUE(tookTracks(kSea, 2)) << "after the flood";
     // A 64 MB line, a playing message but for the blanks after it, is dropped
     // whole; the next frame, with a NUL byte and bytes that are not UTF-8, is taken.
-    ASSERT_TRUE(jukebox.Write(Playing("Long", Cover(kRose), 3).chopped(1) + QByteArray(64 << 20, ' ') + '\n'));
-    ASSERT_TRUE(jukebox.Write(Playing(QByteArray("Nul\0Byte \xC3\x28 \xFF\xFE", 14), Cover(kLeaf), 4)));
+    ASSERT_TRUE(write(Playing("Long", Cover(kRose), 3).chopped(1) + QByteArray(64 << 20, ' ') + '\n'));
+    ASSERT_TRUE(write(Playing(QByteArray("Nul\0Byte \xC3\x28 \xFF\xFE", 14), Cover(kLeaf), 4)));
     EXPECT_TRUE(tookTracks(kLeaf, 3)) << "after the long line and the odd bytes";
 
     // A cover of 100 megapixels takes a second or more to decode, off the GUI
@@ -159,7 +134,7 @@ TEST_F(LinkTest, AHostileJukeboxNeitherBreaksNorHoldsOffTheSaver)
     const QString huge = Path(QStringLiteral("huge.png"));
     ASSERT_TRUE(WriteFile(huge, wendel::testing::SolidRgbPng(10000, 10000, 0x80, 0x80, 0x80)));
     const int title = BoardPixels(kTrackLabel, kYellow);
-    ASSERT_TRUE(jukebox.Write(Playing("Huge Cover", huge, 5)));
+    ASSERT_TRUE(write(Playing("Huge Cover", huge, 5)));
     ASSERT_TRUE(BoardShows([&] { return BoardPixels(kTrackLabel, kYellow) != title; }));
     ASSERT_FALSE(CoverShows(0x808080)) << "decoded before the key: this proves nothing";
     QElapsedTimer clock;

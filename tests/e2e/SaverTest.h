@@ -100,10 +100,6 @@ bool WriteFile(const QString& path, const QByteArray& bytes);
 std::optional<QByteArray> ReadFile(const QString& path);
 // Names in a folder, sorted; for checking that nothing was left beside a file.
 QStringList FolderEntries(const QString& folder);
-// True when `file` is six CRLF-ended lines: the stamp line, the four
-// `settingsLines`, then the closing remark.
-::testing::AssertionResult IsSettingsFile(const std::optional<QByteArray>& file,
-                                          const std::vector<QByteArray>& settingsLines);
 // Writes `seconds` of silence as a FLAC file with `tags` ("KEY=value"), and
 // a picture embedded from `picture` when given.
 bool MakeFlac(const QString& path, int seconds, const QList<QByteArray>& tags, const QString& picture = {});

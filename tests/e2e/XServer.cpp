@@ -1,7 +1,6 @@
 #include "Harness.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QtEndian>
 
 // After Qt: Xlib's macros would clash with its names.
@@ -23,25 +22,6 @@ const Millis kToolTimeout = Millis(5000);
 int IgnoreXErrors(Display*, XErrorEvent*)
 {
     return 0;
-}
-
-QString AnchoredPattern(const QString& title)
-{
-    // xdotool matches an extended regular expression, ignoring case; the
-    // exact comparison follows in VisibleWindows.
-    QString pattern = QStringLiteral("^");
-    for (const QChar c : title) {
-        if (QStringLiteral("[]\\^$.|?*+(){}").contains(c)) pattern += QLatin1Char('\\');
-        pattern += c;
-    }
-    return pattern + QLatin1Char('$');
-}
-
-int IntField(const QString& text, const QString& label)
-{
-    const QRegularExpression pattern(QRegularExpression::escape(label) + QStringLiteral(R"(:\s*(-?\d+))"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
 } // namespace
@@ -111,15 +91,14 @@ std::optional<QByteArray> XServer::Run(const QString& program, const QStringList
 
 std::vector<WindowId> XServer::VisibleWindows(const QString& title) const
 {
+    // An extended regular expression, matched ignoring case: the titles here
+    // hold no special characters and differ in more than case.
     const QByteArray found = Run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                             QStringLiteral("--name"), AnchoredPattern(title)})
+                                                             QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')})
                                  .value_or(QByteArray());
     std::vector<WindowId> windows;
     for (const QByteArray& line : found.split('\n')) {
-        bool ok = false;
-        const WindowId id = line.trimmed().toULong(&ok);
-        const std::optional<WindowGeometry> geometry = ok ? Inspect(id) : std::nullopt;
-        if (geometry && geometry->viewable && geometry->title == title) windows.push_back(id);
+        if (!line.isEmpty()) windows.push_back(line.toULong());
     }
     return windows;
 }
@@ -137,25 +116,19 @@ std::optional<WindowId> XServer::WaitForWindow(const QString& title, Millis time
 
 bool XServer::WaitUntilGone(WindowId window, Millis timeout) const
 {
-    return PollUntil(timeout, [&] {
-        const std::optional<WindowGeometry> geometry = Inspect(window);
-        return !geometry || !geometry->viewable;
-    });
+    return PollUntil(timeout, [&] { return !Geometry(window); });
 }
 
-std::optional<WindowGeometry> XServer::Inspect(WindowId window) const
+std::optional<QRect> XServer::Geometry(WindowId window) const
 {
-    const std::optional<QByteArray> out = Run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
-    if (!out) return std::nullopt;
-    const QString text = QString::fromUtf8(*out);
-    // xwininfo: Window id: 0x400010 "WendelSaver Screensaver Setup"
-    static const QRegularExpression titleLine(QStringLiteral(R"re(Window id: \S+ "(.*)"\s*$)re"),
-                                              QRegularExpression::MultilineOption);
-    return WindowGeometry{titleLine.match(text).captured(1),
-                          QRect(IntField(text, QStringLiteral("Absolute upper-left X")),
-                                IntField(text, QStringLiteral("Absolute upper-left Y")),
-                                IntField(text, QStringLiteral("Width")), IntField(text, QStringLiteral("Height"))),
-                          text.contains(QStringLiteral("Map State: IsViewable"))};
+    XWindowAttributes attributes{};
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    if (XGetWindowAttributes(connection_, window, &attributes) == 0 || attributes.map_state != IsViewable ||
+        !XTranslateCoordinates(connection_, window, DefaultRootWindow(connection_), 0, 0, &x, &y, &child))
+        return std::nullopt;
+    return QRect(x, y, attributes.width, attributes.height);
 }
 
 bool XServer::PressKeys(WindowId window, const QStringList& keys) const
@@ -178,29 +151,17 @@ bool XServer::Click(WindowId window, int x, int y) const
     return MovePointer(window, x, y) && Run(QStringLiteral("xdotool"), {QStringLiteral("click"), QStringLiteral("1")});
 }
 
-const std::vector<TopLevelEvent>& XServer::TopLevelEvents()
+std::vector<WindowId> XServer::Mapped(std::size_t skip)
 {
     // The round trip makes the server hand over every event it produced before.
     XSync(connection_, False);
     while (XPending(connection_) > 0) {
         XEvent event;
         XNextEvent(connection_, &event);
-        if (event.type == MapNotify) events_.push_back({TopLevelEvent::Kind::Mapped, event.xmap.window});
-        if (event.type == UnmapNotify) events_.push_back({TopLevelEvent::Kind::Unmapped, event.xunmap.window});
-        if (event.type == DestroyNotify)
-            events_.push_back({TopLevelEvent::Kind::Destroyed, event.xdestroywindow.window});
+        if (event.type == MapNotify) mapped_.push_back(event.xmap.window);
     }
-    return events_;
-}
-
-std::vector<WindowId> XServer::Mapped(std::size_t skip)
-{
-    const std::vector<TopLevelEvent>& events = TopLevelEvents();
-    std::vector<WindowId> mapped;
-    for (std::size_t i = skip; i < events.size(); ++i) {
-        if (events[i].kind == TopLevelEvent::Kind::Mapped) mapped.push_back(events[i].window);
-    }
-    return mapped;
+    return std::vector<WindowId>(mapped_.begin() + static_cast<std::ptrdiff_t>(std::min(skip, mapped_.size())),
+                                 mapped_.end());
 }
 
 std::vector<QString> XServer::AtomNames(WindowId window, const char* property)
