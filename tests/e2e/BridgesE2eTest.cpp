@@ -16,38 +16,32 @@ namespace {
 
 QString Msg(const QByteArray& message) { return QStringLiteral("MSG\tplxr\t") + QString::fromUtf8(message); }
 
-class BridgeTest : public SaverTest {
-protected:
-    // Waits until the saver was sent a frame beginning with `frame` after its
-    // first `from` frames; the frame's index, or -1.
-    qsizetype WaitForSent(Process& bridge, const QString& frame, qsizetype from = 0)
-    {
-        qsizetype at = -1;
-        PollUntil(Patience(Millis(8000)), [&] {
-            const QStringList sent = bridge.Frames(1, QLatin1Char('>'));
-            for (at = from; at < sent.size(); ++at) {
-                if (sent[at].startsWith(frame)) return true;
-            }
-            at = -1;
-            return false;
-        }, Millis(50));
-        return at;
-    }
-    QProcessEnvironment MpdEnvironment() const
-    {
-        QProcessEnvironment env = SaverEnvironment();
-        env.insert(QStringLiteral("MPD_HOST"), Path(QStringLiteral("mpd/mpd.socket")));
-        env.remove(QStringLiteral("MPD_PORT"));
-        return env;
-    }
-    bool Mpc(const QStringList& args)
-    {
-        return RunTool(QStringLiteral("mpc"), args, MpdEnvironment(), Patience(Millis(20000))).has_value();
-    }
-};
+// Waits until the saver was sent a frame beginning with `frame` after its
+// first `from` frames; the frame's index, or -1.
+qsizetype WaitForSent(Process& bridge, const QString& frame, qsizetype from = 0)
+{
+    qsizetype at = -1;
+    PollUntil(Patience(Millis(8000)), [&] {
+        const QStringList sent = bridge.Frames(1, QLatin1Char('>'));
+        for (at = from; at < sent.size(); ++at) {
+            if (sent[at].startsWith(frame)) return true;
+        }
+        at = -1;
+        return false;
+    }, Millis(50));
+    return at;
+}
+
+using BridgeTest = SaverTest;
 
 TEST_F(BridgeTest, PlxMpdBringsWhatMpdPlaysToTheBoard)
 {
+    QProcessEnvironment env = SaverEnvironment();
+    env.insert(QStringLiteral("MPD_HOST"), Path(QStringLiteral("mpd/mpd.socket")));
+    env.remove(QStringLiteral("MPD_PORT"));
+    const auto mpc = [&](const QStringList& args) {
+        return RunTool(QStringLiteral("mpc"), args, env, Patience(Millis(20000))).has_value();
+    };
     const QString music = Path(QStringLiteral("mpd/music"));
     for (const char* folder : {"birds", "inside", "hostile"}) ASSERT_TRUE(QDir().mkpath(music + '/' + folder));
     QImage rose(1000, 1000, QImage::Format_RGB32);
@@ -61,27 +55,25 @@ TEST_F(BridgeTest, PlxMpdBringsWhatMpdPlaysToTheBoard)
     // MPD is not there yet: the saver hears nothing, and its board waits.
     Process& bridge = Start(QStringLiteral(PLX_MPD_BIN),
                             {QStringLiteral("--endpoint"), Endpoint(), QStringLiteral("--verbose"), QStringLiteral("--albums")},
-                            MpdEnvironment());
+                            env);
     ASSERT_TRUE(bridge.WaitForLog(QStringLiteral("MPD is not reachable"))) << bridge.Log();
     Process& saver = StartBoard();
     ASSERT_TRUE(board) << saver.Describe();
     ASSERT_TRUE(bridge.WaitForLog(QStringLiteral("#1 < SEND\tplx\tnotify_playing_timecode[on]")));
     EXPECT_TRUE(bridge.Frames(1, QLatin1Char('>')).isEmpty());
 
-    // MPD comes: the saver learns it is stopped, then what plays. The embedded
-    // cover, the title, the running time, and one overlap in, the album up next.
-    // Debian's mpd on a private socket: its own database and music folder, the null output.
+    // Debian's mpd comes, on a private socket with its own database and music folder, the null output.
     const QByteArray folder = QFile::encodeName(Path(QStringLiteral("mpd")));
     ASSERT_TRUE(WriteFile(folder + "/mpd.conf", "music_directory \"" + folder + "/music\"\ndb_file \"" + folder +
                                                   "/mpd.db\"\nlog_file \"" + folder + "/mpd.log\"\nbind_to_address \"" +
                                                   folder + "/mpd.socket\"\nzeroconf_enabled \"no\"\n" +
                                                   "audio_output {\n  type \"null\"\n  name \"null\"\n}\n"));
-    Process& mpd = Start(QStringLiteral("mpd"), {QStringLiteral("--no-daemon"), folder + "/mpd.conf"}, MpdEnvironment());
-    ASSERT_TRUE(PollUntil(Patience(Millis(10000)), [&] { return Mpc({QStringLiteral("update"), QStringLiteral("--wait")}); }, Millis(100)))
+    Process& mpd = Start(QStringLiteral("mpd"), {QStringLiteral("--no-daemon"), folder + "/mpd.conf"}, env);
+    ASSERT_TRUE(PollUntil(Patience(Millis(10000)), [&] { return mpc({QStringLiteral("update"), QStringLiteral("--wait")}); }, Millis(100)))
         << ReadFile(folder + "/mpd.log").value_or("no log").toStdString();
     ASSERT_GE(WaitForSent(bridge, Msg("playlist_stop[]")), 0) << bridge.Log();
-    ASSERT_TRUE(Mpc({QStringLiteral("add"), QStringLiteral("inside/03.flac"), QStringLiteral("birds/01.flac"),
-                     QStringLiteral("birds/02.flac")}) && Mpc({QStringLiteral("play")}));
+    ASSERT_TRUE(mpc({QStringLiteral("add"), QStringLiteral("inside/03.flac"), QStringLiteral("birds/01.flac"),
+                     QStringLiteral("birds/02.flac")}) && mpc({QStringLiteral("play")}));
     EXPECT_TRUE(BoardShows([&] {
         return CoverShows(kSea) && BoardPixels(kTrackLabel, kYellow) > 50 && BoardPixels(kTimeLabel, kOlive) > 20 &&
                BoardPixels(kUpNextCaption, kCyan) > 20;
@@ -91,7 +83,7 @@ TEST_F(BridgeTest, PlxMpdBringsWhatMpdPlaysToTheBoard)
     EXPECT_EQ(BoardPixels(kAlbumNotice, kOlive), 0);
 
     // Into the album: its first track shows "[Album]" and the folder's cover, and clears "Up Next:".
-    ASSERT_TRUE(Mpc({QStringLiteral("next")}));
+    ASSERT_TRUE(mpc({QStringLiteral("next")}));
     EXPECT_TRUE(BoardShows([&] {
         return BoardPixels(kAlbumNotice, kOlive) > 20 && BoardPixels(kUpNextCaption, kCyan) == 0 &&
                BoardPixels(kCoverMiddle, kSea) == 0 && BoardPixels(kCoverMiddle, 0) == 0;
@@ -99,9 +91,9 @@ TEST_F(BridgeTest, PlxMpdBringsWhatMpdPlaysToTheBoard)
 
     // A 100 KiB title is more than libmpdclient reads: the song shows by its file name.
     const qsizetype before = bridge.Frames(1, QLatin1Char('>')).size();
-    ASSERT_TRUE(Mpc({QStringLiteral("-q"), QStringLiteral("clear")}) &&
-                Mpc({QStringLiteral("-q"), QStringLiteral("add"), QStringLiteral("hostile/05.flac")}) &&
-                Mpc({QStringLiteral("-q"), QStringLiteral("play")}));
+    ASSERT_TRUE(mpc({QStringLiteral("-q"), QStringLiteral("clear")}) &&
+                mpc({QStringLiteral("-q"), QStringLiteral("add"), QStringLiteral("hostile/05.flac")}) &&
+                mpc({QStringLiteral("-q"), QStringLiteral("play")}));
     EXPECT_GE(WaitForSent(bridge, Msg("playing[\"\",\"\",\"05\",\"0:30\",\"\",\"\",\"1\"]"), before), 0) << bridge.Log();
 
     // MPD goes: the saver hears the stop, and the bridge lives on; SIGTERM

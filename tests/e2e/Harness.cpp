@@ -1,7 +1,6 @@
 #include "Harness.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QSet>
 #include <QThread>
 
@@ -96,7 +95,6 @@ void Process::Signal(int signal)
 
 void Process::KillHard()
 {
-    if (process_.state() == QProcess::NotRunning) return;
     process_.kill();
     process_.waitForFinished(5000);
 }
@@ -115,12 +113,11 @@ bool Process::WaitForLog(const QString& text, Millis timeout) const
 QStringList Process::Frames(int connection, QChar direction) const
 {
     // "[    0.413] #1 < OPEN<TAB>plx<TAB>type=devtx<TAB>1<TAB>1<TAB>0"
-    static const QRegularExpression line(QStringLiteral(R"(^\[\s*\d+\.\d+\] #(\d+) ([<>]) (.*)$)"));
+    const QString marker = QStringLiteral("] #%1 %2 ").arg(connection).arg(direction);
     QStringList frames;
     for (const QString& entry : Log().split(QLatin1Char('\n'))) {
-        const QRegularExpressionMatch match = line.match(entry);
-        if (match.hasMatch() && match.captured(1).toInt() == connection && match.captured(2) == QString(direction))
-            frames << match.captured(3);
+        const qsizetype at = entry.indexOf(marker);
+        if (entry.startsWith(QLatin1Char('[')) && at >= 0) frames << entry.mid(at + marker.size());
     }
     return frames;
 }

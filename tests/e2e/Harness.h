@@ -36,17 +36,15 @@ namespace wendel::e2e {
 
 using Millis = std::chrono::milliseconds;
 
-// A sanitizer build starts, draws and ends several times more slowly. Every
-// wait goes through here, so a limit given for a normal build stretches with
-// it; a passing run never waits a limit out.
+// A sanitizer build runs several times more slowly: every limit given for a
+// normal build stretches here. A passing run never waits a limit out.
 Millis Patience(Millis normalBuild);
 // Longest time a window may take to appear; it usually takes a tenth of a second.
 inline Millis AppearLimit() { return Patience(Millis(5000)); }
 // "Ends at once" and "ends when its last window closes".
 inline Millis ExitLimit() { return Patience(Millis(2000)); }
 
-// Makes a child die with the test binary, so one killed by ctest's timeout
-// leaves no server or program behind.
+// A test binary killed by ctest's timeout leaves no child behind.
 void DieWithParent(QProcess& process);
 
 // Polls `done` until it holds or the time is up; true when it held.
@@ -59,9 +57,8 @@ std::optional<QByteArray> RunTool(const QString& program, const QStringList& arg
                                   Millis timeout, const QByteArray& input = {});
 
 // One run of a program under test or of a real peer (a jukebox, mpd, a window
-// manager, a panel, a compositor). Its output goes to a log file, never to a
-// pipe that could fill up and stall it. It dies with the test binary, and is
-// asked to end (SIGTERM, then SIGKILL) when the object goes.
+// manager...). Its output goes to a log file, never to a pipe that could fill
+// up and stall it. It is asked to end (SIGTERM, then SIGKILL) when the object goes.
 class Process {
 public:
     Process(const QString& program, const QStringList& args, const QProcessEnvironment& env, const QString& logPath);
@@ -71,8 +68,6 @@ public:
 
     bool Started() const { return started_; }
     QString Program() const { return process_.program(); }
-    // The process id while it runs, for reading /proc; 0 when not running.
-    qint64 Pid() const { return process_.processId(); }
     bool IsRunning() { return StaysRunningFor(Millis(0)); }
     bool StaysRunningFor(Millis duration);
     // The exit status once it has ended by itself; nothing when it still runs
@@ -100,14 +95,11 @@ private:
 
 using WindowId = unsigned long;
 
-// A private Xvfb at 96 dpi with no window manager, started for one test and
-// stopped with it; it picks a free display number itself, so tests running
-// side by side never meet. Windows are found, measured and driven with the
-// tools a person would use (xdotool, xwininfo). The harness's own connection
-// watches the root window from the start, so it sees even a window that
-// flashes up for a millisecond, and reads the cursor image. The screen is
-// read from Xvfb's framebuffer file, which shows the true pixels under a
-// window manager where a screenshot can show black.
+// A private Xvfb at 96 dpi with no window manager, on a free display number it
+// picks itself. Windows are found and driven with xdotool, as a person would.
+// The harness's own connection watches the root window from the start, so it
+// sees even a window that flashes up for a millisecond. The screen is read from
+// Xvfb's framebuffer file: under a window manager a screenshot can show black.
 class XServer {
 public:
     XServer(const QString& folder, QSize size);
@@ -141,8 +133,8 @@ public:
     // Top-level windows mapped since the server started, in the server's order,
     // but for the first `skip`: Mapped().size() marks "from now on".
     std::vector<WindowId> Mapped(std::size_t skip = 0);
-    // The names in an ATOM-typed property of the window, such as _NET_WM_STATE.
-    std::vector<QString> AtomNames(WindowId window, const char* property);
+    // A property of the window as xprop shows it.
+    QString Property(WindowId window, const QString& name) const;
     // A plain window placed exactly, as the one xscreensaver hands over.
     WindowId CreateWindow(const QRect& area);
     // How many pixels of the cursor now on screen can be seen; a hidden cursor has none.

@@ -11,7 +11,6 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
-#include <iostream>
 #include <unistd.h>
 
 namespace wendel::e2e {
@@ -34,7 +33,7 @@ using LinkTest = SaverTest;
 TEST_F(LinkTest, TheBoardShowsWhatPlxSimPlaysUntilAKey)
 {
     // An album first: its cover, its title, "[Album]", and the track after it up next.
-    Process& jukebox = StartJukebox("[album]\nartist = The Band\nalbum = Live\ncover = " +
+    StartJukebox("[album]\nartist = The Band\nalbum = Live\ncover = " +
                                     QFile::encodeName(Cover(kSea)) + "\ntrack = 0:30 Opening\ntrack = 0:30 Encore\n\n" +
                                     Track("Coming Up", Cover(kRose)));
     Process& saver = StartBoard();
@@ -46,9 +45,6 @@ TEST_F(LinkTest, TheBoardShowsWhatPlxSimPlaysUntilAKey)
     })) << "cover " << BoardPixels(kCoverMiddle, kSea) << ", title " << BoardPixels(kTrackLabel, kYellow) << ", [Album] "
         << BoardPixels(kAlbumNotice, kOlive) << ", Up Next " << BoardPixels(kNextInfoLabel, kYellow);
     EXPECT_TRUE(BoardShows([&] { return BoardPixels(kTimeLabel, kOlive) > 20; })) << "no running time";
-    const QStringList received = jukebox.Frames(1, QLatin1Char('<'));
-    EXPECT_EQ(received.mid(0, 2), QStringList({QStringLiteral("OPEN\tplx\ttype=devtx\t1\t1\t0"),
-                                               QStringLiteral("OPEN\tplxr\ttype=devrx\t1\t1\t0")}));
     ASSERT_TRUE(X().PressKeys(*board, {QStringLiteral("a")}));
     EXPECT_EQ(saver.WaitForExit(ExitLimit()), 0) << saver.Describe();
 }
@@ -137,12 +133,9 @@ TEST_F(LinkTest, AHostileJukeboxNeitherBreaksNorHoldsOffTheSaver)
     ASSERT_TRUE(write(Playing("Huge Cover", huge, 5)));
     ASSERT_TRUE(BoardShows([&] { return BoardPixels(kTrackLabel, kYellow) != title; }));
     ASSERT_FALSE(CoverShows(0x808080)) << "decoded before the key: this proves nothing";
-    QElapsedTimer clock;
-    clock.start();
     ASSERT_TRUE(X().PressKeys(*board, {QStringLiteral("a")}));
     // It ends in well under 100 ms; the bound leaves room for a loaded machine.
     EXPECT_EQ(saver.WaitForExit(Patience(Millis(400))), 0) << saver.Describe();
-    std::cout << "[ info ] key to exit under a decoding cover: " << clock.elapsed() << " ms\n";
 }
 
 TEST_F(LinkTest, AJukeboxOfAnotherUserIsNotHeard)

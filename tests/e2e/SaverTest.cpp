@@ -67,12 +67,12 @@ Process& SaverTest::StartBoard(const QByteArray& settings, std::optional<QProces
     return saver;
 }
 
-Process& SaverTest::StartJukebox(const QByteArray& playlist, const QStringList& options, const QString& program)
+Process& SaverTest::StartJukebox(const QByteArray& playlist, const QString& program)
 {
     const QString path = Path(QStringLiteral("list-%1.plx").arg(processes_.size()));
     EXPECT_TRUE(WriteFile(path, playlist));
     Process& jukebox = Start(program, QStringList{QStringLiteral("--endpoint"), Endpoint(), QStringLiteral("--playlist"),
-                                                  path, QStringLiteral("--verbose")} + options,
+                                                  path, QStringLiteral("--verbose")},
                              SaverEnvironment());
     EXPECT_TRUE(jukebox.WaitForLog(QStringLiteral("listening on"))) << jukebox.Describe();
     return jukebox;
@@ -99,13 +99,6 @@ bool SaverTest::BoardShows(const std::function<bool()>& check, Millis timeout)
     return PollUntil(timeout, check, Millis(50));
 }
 
-std::optional<WindowId> SaverTest::PressReturnIn(const QString& title)
-{
-    const std::optional<WindowId> window = X().WaitForWindow(title);
-    if (!window || !X().PressKeys(*window, {QStringLiteral("Return")})) return std::nullopt;
-    return window;
-}
-
 bool WriteFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
@@ -117,11 +110,6 @@ std::optional<QByteArray> ReadFile(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     return file.readAll();
-}
-
-QStringList FolderEntries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 bool MakeFlac(const QString& path, int seconds, const QList<QByteArray>& tags, const QString& picture)

@@ -40,10 +40,9 @@ inline constexpr std::uint32_t kLeaf = 0x30C060;
 inline const QByteArray kBoardSettings = "Custom Look = 2\r\nOverlap = 1\r\nBackground = ON\r\nDefault Image =\r\n";
 
 // Each test gets a private X server, a private 0700 runtime folder (so its
-// instance lock and jukebox socket are its own) and a settings file path in
-// a private folder, all removed afterwards. Every process started here ends
-// when the test ends, last started first, before the X server goes; a
-// failed test prints their logs.
+// instance lock and jukebox socket are its own) and a private settings path.
+// Every process started here ends with the test, last started first, before
+// the X server goes; a failed test prints their logs.
 class SaverTest : public ::testing::Test {
 protected:
     SaverTest();
@@ -72,8 +71,7 @@ protected:
     Process& StartBoard(const QByteArray& settings = kBoardSettings, std::optional<QProcessEnvironment> env = {},
                         const QString& program = QStringLiteral(WENDELSAVER_BIN));
     // plx-sim on the saver's endpoint, playing `playlist` (the file's text).
-    Process& StartJukebox(const QByteArray& playlist, const QStringList& options = {},
-                          const QString& program = QStringLiteral(PLX_SIM_BIN));
+    Process& StartJukebox(const QByteArray& playlist, const QString& program = QStringLiteral(PLX_SIM_BIN));
     // A 400 x 400 cover in one colour; the board fits it to 320 x 320.
     QString Cover(std::uint32_t colour);
 
@@ -82,9 +80,6 @@ protected:
     bool CoverShows(std::uint32_t colour) { return BoardPixels(kCoverMiddle, colour) == 40 * 40; }
     // Polls the board until `check` holds.
     bool BoardShows(const std::function<bool()>& check, Millis timeout = AppearLimit());
-
-    // Waits for the window, then presses Return in it.
-    std::optional<WindowId> PressReturnIn(const QString& title);
 
     std::optional<WindowId> board;
     QRect boardAt;
@@ -98,8 +93,6 @@ private:
 
 bool WriteFile(const QString& path, const QByteArray& bytes);
 std::optional<QByteArray> ReadFile(const QString& path);
-// Names in a folder, sorted; for checking that nothing was left beside a file.
-QStringList FolderEntries(const QString& folder);
 // Writes `seconds` of silence as a FLAC file with `tags` ("KEY=value"), and
 // a picture embedded from `picture` when given.
 bool MakeFlac(const QString& path, int seconds, const QList<QByteArray>& tags, const QString& picture = {});

@@ -4,7 +4,6 @@
 #include <QtEndian>
 
 // After Qt: Xlib's macros would clash with its names.
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
@@ -66,13 +65,10 @@ XServer::~XServer()
     // Our own client goes first: Xlib ends the whole process when its server
     // disappears under an open connection.
     if (connection_) XCloseDisplay(connection_);
-    if (xvfb_.state() == QProcess::NotRunning) return;
     // A polite end lets Xvfb remove its lock and socket from /tmp.
     xvfb_.terminate();
-    if (!xvfb_.waitForFinished(2000)) {
-        xvfb_.kill();
-        xvfb_.waitForFinished(2000);
-    }
+    if (!xvfb_.waitForFinished(2000)) xvfb_.kill();
+    xvfb_.waitForFinished(2000);
 }
 
 QProcessEnvironment XServer::ClientEnvironment() const
@@ -164,27 +160,10 @@ std::vector<WindowId> XServer::Mapped(std::size_t skip)
                                  mapped_.end());
 }
 
-std::vector<QString> XServer::AtomNames(WindowId window, const char* property)
+QString XServer::Property(WindowId window, const QString& name) const
 {
-    std::vector<QString> names;
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(connection_, window, XInternAtom(connection_, property, False), 0, 1024, False, XA_ATOM,
-                           &type, &format, &count, &after, &data) != Success || !data)
-        return names;
-    // Format 32 comes as longs, whatever their size.
-    const auto* atoms = reinterpret_cast<const Atom*>(data);
-    for (unsigned long i = 0; format == 32 && i < count; ++i) {
-        if (char* text = XGetAtomName(connection_, atoms[i])) {
-            names.push_back(QString::fromLatin1(text));
-            XFree(text);
-        }
-    }
-    XFree(data);
-    return names;
+    // "_NET_WM_STATE(ATOM) = _NET_WM_STATE_ABOVE, _NET_WM_STATE_SKIP_TASKBAR"
+    return QString::fromUtf8(Run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), name}).value_or(""));
 }
 
 WindowId XServer::CreateWindow(const QRect& area)
