@@ -89,6 +89,15 @@ TEST_F(BridgeTest, PlxMpdBringsWhatMpdPlaysToTheBoard)
                BoardPixels(kCoverMiddle, kSea) == 0 && BoardPixels(kCoverMiddle, 0) == 0;
     })) << "[Album] " << BoardPixels(kAlbumNotice, kOlive) << ", Up Next " << BoardPixels(kUpNextCaption, kCyan);
 
+    // Player events reach the saver as they happen; a seek sends the time at once.
+    const std::pair<QStringList, QByteArray> events[] = {{{"pause"}, "playlist_pause[]"}, {{"play"}, "playlist_play[]"},
+                                                         {{"seek", "0:20"}, "time[0:20]"}, {{"stop"}, "playlist_stop[]"}};
+    for (const auto& [command, heard] : events) {
+        const qsizetype from = bridge.Frames(1, QLatin1Char('>')).size();
+        ASSERT_TRUE(mpc(command)) << command.join(' ');
+        EXPECT_GE(WaitForSent(bridge, Msg(heard), from), 0) << heard << "\n" << bridge.Log();
+    }
+
     // A 100 KiB title is more than libmpdclient reads: the song shows by its file name.
     const qsizetype before = bridge.Frames(1, QLatin1Char('>')).size();
     ASSERT_TRUE(mpc({QStringLiteral("-q"), QStringLiteral("clear")}) &&

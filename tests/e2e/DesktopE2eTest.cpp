@@ -71,10 +71,8 @@ protected:
     ::testing::AssertionResult HasStates(WindowId window, const QStringList& wanted)
     {
         const QString states = X().Property(window, QStringLiteral("_NET_WM_STATE"));
-        for (const QString& state : wanted) {
-            if (!states.contains(QStringLiteral("_NET_WM_STATE_") + state)) return ::testing::AssertionFailure() << states;
-        }
-        return ::testing::AssertionSuccess();
+        const bool all = std::all_of(wanted.begin(), wanted.end(), [&](const QString& state) { return states.contains(state); });
+        return all ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << states;
     }
 };
 
@@ -102,9 +100,8 @@ TEST_F(DesktopTest, UnderOpenboxWithAPanelTheSaverStaysOnTopAndKeepsTheKeys)
     EXPECT_TRUE(ScreenShows([&](const QImage& s) { return BlackAroundBoard(s, kBothMonitors, board); })) << saver.Describe();
     const std::vector<WindowId> backdrops = X().VisibleWindows(kBackdropTitle);
     EXPECT_EQ(backdrops.size(), 2u);
-    for (const WindowId backdrop : backdrops) {
-        EXPECT_TRUE(HasStates(backdrop, {"FULLSCREEN", "ABOVE", "SKIP_TASKBAR", "SKIP_PAGER"}));
-    }
+    for (const WindowId backdrop : backdrops)
+        EXPECT_TRUE(HasStates(backdrop, {"_FULLSCREEN", "_ABOVE", "_SKIP_TASKBAR", "_SKIP_PAGER"}));
     for (const QPoint p : {QPoint(5, 5), QPoint(1279, 1023), QPoint(640, 512), QPoint(2555, 1020)})
         EXPECT_TRUE(CursorShownAt(p, false)) << "the cursor shows at " << p.x() << "," << p.y();
     // The chat window is neither shown nor given the keys: the keyboard is grabbed.
@@ -120,7 +117,7 @@ TEST_F(DesktopTest, UnderOpenboxWithAPanelTheSaverStaysOnTopAndKeepsTheKeys)
     const std::optional<WindowId> window = X().WaitForWindow(kBoardTitle);
     ASSERT_TRUE(window) << floating.Describe();
     EXPECT_EQ(X().Geometry(*window), board);
-    EXPECT_TRUE(HasStates(*window, {"ABOVE", "SKIP_TASKBAR", "SKIP_PAGER"}));
+    EXPECT_TRUE(HasStates(*window, {"_ABOVE", "_SKIP_TASKBAR", "_SKIP_PAGER"}));
     EXPECT_TRUE(CursorShownAt(board.center(), true));
     EXPECT_TRUE(ScreenShows([&](const QImage& s) {
         return ColourCount(s, board) > 20 && PixelsOtherThan(s, QRect(0, 0, 2560, 200), kRoot) == 0;

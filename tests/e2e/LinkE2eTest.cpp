@@ -16,10 +16,10 @@
 namespace wendel::e2e {
 namespace {
 
-QByteArray Track(const QByteArray& title, const QString& cover, const QByteArray& length = "0:30")
+QByteArray Track(const QByteArray& title, const QString& cover)
 {
-    return "[track]\nartist = Artist\nalbum = Album\ntitle = " + title + "\nlength = " + length +
-           "\ncover = " + QFile::encodeName(cover) + "\n\n";
+    return "[track]\nartist = Artist\nalbum = Album\ntitle = " + title + "\nlength = 0:30\ncover = " +
+           QFile::encodeName(cover) + "\n\n";
 }
 
 QByteArray Playing(const QByteArray& title, const QString& cover, int number)
@@ -33,17 +33,15 @@ using LinkTest = SaverTest;
 TEST_F(LinkTest, TheBoardShowsWhatPlxSimPlaysUntilAKey)
 {
     // An album first: its cover, its title, "[Album]", and the track after it up next.
-    StartJukebox("[album]\nartist = The Band\nalbum = Live\ncover = " +
-                                    QFile::encodeName(Cover(kSea)) + "\ntrack = 0:30 Opening\ntrack = 0:30 Encore\n\n" +
-                                    Track("Coming Up", Cover(kRose)));
+    StartJukebox("[album]\nartist = The Band\nalbum = Live\ncover = " + QFile::encodeName(Cover(kSea)) +
+                 "\ntrack = 0:30 Opening\ntrack = 0:30 Encore\n\n" + Track("Coming Up", Cover(kRose)));
     Process& saver = StartBoard();
     ASSERT_TRUE(board) << saver.Describe();
     EXPECT_TRUE(BoardShows([&] {
         return CoverShows(kSea) && BoardPixels(kWaitingLabel, kOlive) == 0 && BoardPixels(kTrackLabel, kYellow) > 50 &&
                BoardPixels(kAlbumNotice, kOlive) > 20 && BoardPixels(kUpNextCaption, kCyan) > 20 &&
                BoardPixels(kNextInfoLabel, kYellow) > 20;
-    })) << "cover " << BoardPixels(kCoverMiddle, kSea) << ", title " << BoardPixels(kTrackLabel, kYellow) << ", [Album] "
-        << BoardPixels(kAlbumNotice, kOlive) << ", Up Next " << BoardPixels(kNextInfoLabel, kYellow);
+    })) << "cover " << BoardPixels(kCoverMiddle, kSea) << ", [Album] " << BoardPixels(kAlbumNotice, kOlive);
     EXPECT_TRUE(BoardShows([&] { return BoardPixels(kTimeLabel, kOlive) > 20; })) << "no running time";
     ASSERT_TRUE(X().PressKeys(*board, {QStringLiteral("a")}));
     EXPECT_EQ(saver.WaitForExit(ExitLimit()), 0) << saver.Describe();

@@ -198,29 +198,23 @@ std::optional<int> XServer::VisibleCursorPixels()
 
 std::optional<QImage> XServer::Screen() const
 {
-    // An XWD file: 25 big-endian 32-bit header fields, a colour map, then the pixels.
+    // An XWD file: 25 big-endian 32-bit header fields, a colour map, then the
+    // pixels; at 32 bits in the server's byte order, least significant first,
+    // they are QImage's own RGB32.
     enum Field { kHeaderSize = 0, kWidth = 4, kHeight = 5, kByteOrder = 7, kBitsPerPixel = 11, kBytesPerLine = 12,
                  kColourCount = 19, kFieldCount = 25 };
     QFile file(folder_ + QStringLiteral("/Xvfb_screen0"));
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     if (bytes.size() < kFieldCount * 4) return std::nullopt;
     quint32 field[kFieldCount];
     for (int i = 0; i < kFieldCount; ++i) field[i] = qFromBigEndian<quint32>(bytes.constData() + 4 * i);
     const qint64 offset = qint64(field[kHeaderSize]) + qint64(field[kColourCount]) * 12;
-    const qint64 bytesPerLine = field[kBytesPerLine];
-    if (field[kBitsPerPixel] != 32 || offset + bytesPerLine * field[kHeight] > bytes.size()) return std::nullopt;
-    QImage image(static_cast<int>(field[kWidth]), static_cast<int>(field[kHeight]), QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        const char* line = bytes.constData() + offset + bytesPerLine * y;
-        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const quint32 pixel = field[kByteOrder] == 0 ? qFromLittleEndian<quint32>(line + 4 * x)
-                                                         : qFromBigEndian<quint32>(line + 4 * x);
-            out[x] = 0xFF000000u | (pixel & 0xFFFFFFu);
-        }
-    }
-    return image;
+    if (field[kBitsPerPixel] != 32 || field[kByteOrder] != 0 ||
+        offset + qint64(field[kBytesPerLine]) * field[kHeight] > bytes.size())
+        return std::nullopt;
+    return QImage(reinterpret_cast<const uchar*>(bytes.constData() + offset), static_cast<int>(field[kWidth]),
+                  static_cast<int>(field[kHeight]), field[kBytesPerLine], QImage::Format_RGB32)
+        .copy();
 }
 
 } // namespace wendel::e2e
