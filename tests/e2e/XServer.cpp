@@ -1,126 +1,100 @@
-#include "XServer.h"
+#include "Harness.h"
 
-#include <QRegularExpression>
+#include <QFile>
+#include <QtEndian>
+
+// After Qt: Xlib's macros would clash with its names.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 
 namespace wendel::e2e {
 
 namespace {
 
-// One xdotool or xwininfo call; they answer in milliseconds, so a hang
-// shows as a failure long before ctest's own timeout.
+// One xdotool or xwininfo call answers in milliseconds, so a hang shows as a
+// failure long before ctest's own timeout.
 const Millis kToolTimeout = Millis(5000);
 
-QString AnchoredPattern(const QString& title)
+// Windows of the programs under test come and go on their own; asking about
+// one that just vanished is normal here and must not end the test binary.
+int IgnoreXErrors(Display*, XErrorEvent*)
 {
-    // xdotool matches an extended regular expression, ignoring case; the
-    // exact, case-sensitive comparison follows in VisibleWindows.
-    const QString special = QStringLiteral("[]\\^$.|?*+(){}");
-    QString pattern = QStringLiteral("^");
-    for (const QChar c : title) {
-        if (special.contains(c)) pattern += QLatin1Char('\\');
-        pattern += c;
-    }
-    return pattern + QLatin1Char('$');
-}
-
-int IntField(const QString& text, const QString& label)
-{
-    const QRegularExpression pattern(QRegularExpression::escape(label) +
-                                     QStringLiteral(R"(:\s*(-?\d+))"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    return match.hasMatch() ? match.captured(1).toInt() : -1;
+    return 0;
 }
 
 } // namespace
 
-XServer::XServer(const QString& logPath, const XServerOptions& options)
+XServer::XServer(const QString& folder, QSize size) : folder_(folder)
 {
     DieWithParent(xvfb_);
-    xvfb_.setStandardErrorFile(logPath);
-    // -displayfd 1: the server chooses a free display and writes its number to
-    // our end of the pipe once it accepts clients. -noreset: without it the
-    // server resets whenever its last client leaves, between two runs of the
-    // program under test.
-    QStringList args{QStringLiteral("-noreset"), QStringLiteral("-dpi"), QStringLiteral("96"),
-                     QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                     QStringLiteral("0"),
-                     QStringLiteral("%1x%2x24").arg(options.width).arg(options.height),
-                     QStringLiteral("-displayfd"), QStringLiteral("1")};
-    if (!options.framebufferDir.isEmpty()) args << QStringLiteral("-fbdir") << options.framebufferDir;
-    xvfb_.start(QStringLiteral("Xvfb"), args);
-    const int startMs = static_cast<int>(Patience(Millis(10000)).count());
-    if (!xvfb_.waitForStarted(startMs)) {
-        startFailure_ = QStringLiteral("Xvfb did not start: ") + xvfb_.errorString();
-        return;
-    }
+    xvfb_.setStandardErrorFile(folder + QStringLiteral("/xvfb.log"));
+    // -displayfd 1: the server chooses a free display and writes its number
+    // once it accepts clients. -noreset: without it the server resets whenever
+    // its last client leaves, between two runs of a program.
+    xvfb_.start(QStringLiteral("Xvfb"),
+                {QStringLiteral("-noreset"), QStringLiteral("-dpi"), QStringLiteral("96"), QStringLiteral("-nolisten"),
+                 QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                 QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()), QStringLiteral("-displayfd"),
+                 QStringLiteral("1"), QStringLiteral("-fbdir"), folder});
     QByteArray announced;
-    const bool gotNumber = PollUntil(Patience(Millis(10000)), [&] {
+    PollUntil(Patience(Millis(10000)), [&] {
         xvfb_.waitForReadyRead(50);
         announced += xvfb_.readAllStandardOutput();
-        return announced.contains('\n') || xvfb_.state() != QProcess::Running;
+        return announced.contains('\n') || xvfb_.state() == QProcess::NotRunning;
     });
     bool isNumber = false;
     const int number = announced.trimmed().toInt(&isNumber);
-    if (!gotNumber || !isNumber) {
-        startFailure_ = QStringLiteral("Xvfb gave no display number; see ") + logPath;
+    if (!isNumber) {
+        startFailure_ = QStringLiteral("Xvfb gave no display number; see ") + folder + QStringLiteral("/xvfb.log");
         return;
     }
     display_ = QStringLiteral(":%1").arg(number);
-    connection_ = std::make_unique<XConnection>(display_);
-    if (!connection_->IsOpen()) startFailure_ = QStringLiteral("cannot connect to ") + display_;
+    XSetErrorHandler(IgnoreXErrors);
+    connection_ = XOpenDisplay(display_.toLocal8Bit().constData());
+    if (!connection_) {
+        startFailure_ = QStringLiteral("cannot connect to ") + display_;
+        return;
+    }
+    XSelectInput(connection_, DefaultRootWindow(connection_), SubstructureNotifyMask);
+    XSync(connection_, False);
 }
 
 XServer::~XServer()
 {
     // Our own client goes first: Xlib ends the whole process when its server
     // disappears under an open connection.
-    connection_.reset();
-    if (xvfb_.state() == QProcess::NotRunning) return;
+    if (connection_) XCloseDisplay(connection_);
     // A polite end lets Xvfb remove its lock and socket from /tmp.
     xvfb_.terminate();
-    if (!xvfb_.waitForFinished(2000)) {
-        xvfb_.kill();
-        xvfb_.waitForFinished(2000);
-    }
+    if (!xvfb_.waitForFinished(2000)) xvfb_.kill();
+    xvfb_.waitForFinished(2000);
 }
 
 QProcessEnvironment XServer::ClientEnvironment() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name :
-         {"DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS"}) {
+    for (const char* name : {"WAYLAND_DISPLAY", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS"})
         env.remove(QString::fromLatin1(name));
-    }
     env.insert(QStringLiteral("DISPLAY"), display_);
     return env;
 }
 
-ToolResult XServer::Tool(const QString& program, const QStringList& args) const
+std::optional<QByteArray> XServer::Run(const QString& program, const QStringList& args) const
 {
     return RunTool(program, args, ClientEnvironment(), kToolTimeout);
 }
 
-bool XServer::Run(const QString& program, const QStringList& args, QByteArray* out) const
-{
-    const ToolResult result = Tool(program, args);
-    if (out) *out = result.out;
-    return result.Succeeded();
-}
-
 std::vector<WindowId> XServer::VisibleWindows(const QString& title) const
 {
-    const ToolResult found =
-        Tool(QStringLiteral("xdotool"),
-             {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-              AnchoredPattern(title)});
+    // An extended regular expression, matched ignoring case: the titles here
+    // hold no special characters and differ in more than case.
+    const QByteArray found = Run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                             QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')})
+                                 .value_or(QByteArray());
     std::vector<WindowId> windows;
-    if (!found.finished) return windows;
-    for (const QByteArray& line : found.out.split('\n')) {
-        bool ok = false;
-        const WindowId id = line.trimmed().toULong(&ok);
-        if (!ok) continue;
-        const std::optional<WindowGeometry> geometry = Inspect(id);
-        if (geometry && geometry->viewable && geometry->title == title) windows.push_back(id);
+    for (const QByteArray& line : found.split('\n')) {
+        if (!line.isEmpty()) windows.push_back(line.toULong());
     }
     return windows;
 }
@@ -138,55 +112,109 @@ std::optional<WindowId> XServer::WaitForWindow(const QString& title, Millis time
 
 bool XServer::WaitUntilGone(WindowId window, Millis timeout) const
 {
-    return PollUntil(timeout, [&] {
-        const std::optional<WindowGeometry> geometry = Inspect(window);
-        return !geometry || !geometry->viewable;
-    });
+    return PollUntil(timeout, [&] { return !Geometry(window); });
 }
 
-std::optional<WindowGeometry> XServer::Inspect(WindowId window) const
+std::optional<QRect> XServer::Geometry(WindowId window) const
 {
-    const ToolResult info =
-        Tool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
-    if (!info.Succeeded()) return std::nullopt;
-    const QString text = QString::fromUtf8(info.out);
-    WindowGeometry geometry;
-    // xwininfo: Window id: 0x400010 "WendelSaver Screensaver Setup"
-    static const QRegularExpression titleLine(QStringLiteral(R"re(Window id: \S+ "(.*)"\s*$)re"),
-                                              QRegularExpression::MultilineOption);
-    const QRegularExpressionMatch title = titleLine.match(text);
-    if (title.hasMatch()) geometry.title = title.captured(1);
-    geometry.x = IntField(text, QStringLiteral("Absolute upper-left X"));
-    geometry.y = IntField(text, QStringLiteral("Absolute upper-left Y"));
-    geometry.width = IntField(text, QStringLiteral("Width"));
-    geometry.height = IntField(text, QStringLiteral("Height"));
-    geometry.viewable = text.contains(QStringLiteral("Map State: IsViewable"));
-    return geometry;
+    XWindowAttributes attributes{};
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    if (XGetWindowAttributes(connection_, window, &attributes) == 0 || attributes.map_state != IsViewable ||
+        !XTranslateCoordinates(connection_, window, DefaultRootWindow(connection_), 0, 0, &x, &y, &child))
+        return std::nullopt;
+    return QRect(x, y, attributes.width, attributes.height);
 }
 
 bool XServer::PressKeys(WindowId window, const QStringList& keys) const
 {
-    // Qt ignores synthetic key events (xdotool key --window); real ones go to
-    // the focused window, so the focus comes first.
-    const QStringList args = QStringList{QStringLiteral("windowfocus"), QStringLiteral("--sync"),
-                                         QString::number(window), QStringLiteral("key")} +
-                             keys;
-    return Tool(QStringLiteral("xdotool"), args).Succeeded();
+    return Run(QStringLiteral("xdotool"), QStringList{QStringLiteral("windowfocus"), QStringLiteral("--sync"),
+                                                    QString::number(window), QStringLiteral("key")} + keys)
+        .has_value();
 }
 
 bool XServer::MovePointer(WindowId window, int x, int y) const
 {
-    return Tool(QStringLiteral("xdotool"),
-                {QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(window),
-                 QStringLiteral("--sync"), QString::number(x), QString::number(y)})
-        .Succeeded();
+    return Run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--window"),
+                                           QString::number(window), QStringLiteral("--sync"), QString::number(x),
+                                           QString::number(y)})
+        .has_value();
 }
 
 bool XServer::Click(WindowId window, int x, int y) const
 {
-    return MovePointer(window, x, y) &&
-           Tool(QStringLiteral("xdotool"), {QStringLiteral("click"), QStringLiteral("1")})
-               .Succeeded();
+    return MovePointer(window, x, y) && Run(QStringLiteral("xdotool"), {QStringLiteral("click"), QStringLiteral("1")});
+}
+
+std::vector<WindowId> XServer::Mapped(std::size_t skip)
+{
+    // The round trip makes the server hand over every event it produced before.
+    XSync(connection_, False);
+    while (XPending(connection_) > 0) {
+        XEvent event;
+        XNextEvent(connection_, &event);
+        if (event.type == MapNotify) mapped_.push_back(event.xmap.window);
+    }
+    return std::vector<WindowId>(mapped_.begin() + static_cast<std::ptrdiff_t>(std::min(skip, mapped_.size())),
+                                 mapped_.end());
+}
+
+QString XServer::Property(WindowId window, const QString& name) const
+{
+    // "_NET_WM_STATE(ATOM) = _NET_WM_STATE_ABOVE, _NET_WM_STATE_SKIP_TASKBAR"
+    return QString::fromUtf8(Run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), name}).value_or(""));
+}
+
+WindowId XServer::CreateWindow(const QRect& area)
+{
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True; // placed exactly, as xscreensaver's own window is
+    attributes.background_pixel = WhitePixel(connection_, DefaultScreen(connection_));
+    const Window window = XCreateWindow(connection_, DefaultRootWindow(connection_), area.x(), area.y(),
+                                        static_cast<unsigned>(area.width()), static_cast<unsigned>(area.height()), 0,
+                                        CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel,
+                                        &attributes);
+    XMapWindow(connection_, window);
+    XSync(connection_, False);
+    return window;
+}
+
+std::optional<int> XServer::VisibleCursorPixels()
+{
+    int eventBase = 0;
+    int errorBase = 0;
+    if (!XFixesQueryExtension(connection_, &eventBase, &errorBase)) return std::nullopt;
+    XFixesCursorImage* image = XFixesGetCursorImage(connection_);
+    if (!image) return std::nullopt;
+    int visible = 0;
+    // ARGB in the low 32 bits of each element.
+    for (long i = 0; i < static_cast<long>(image->width) * image->height; ++i) {
+        if (((image->pixels[i] >> 24) & 0xFF) != 0) ++visible;
+    }
+    XFree(image);
+    return visible;
+}
+
+std::optional<QImage> XServer::Screen() const
+{
+    // An XWD file: 25 big-endian 32-bit header fields, a colour map, then the
+    // pixels; at 32 bits in the server's byte order, least significant first,
+    // they are QImage's own RGB32.
+    enum Field { kHeaderSize = 0, kWidth = 4, kHeight = 5, kByteOrder = 7, kBitsPerPixel = 11, kBytesPerLine = 12,
+                 kColourCount = 19, kFieldCount = 25 };
+    QFile file(folder_ + QStringLiteral("/Xvfb_screen0"));
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (bytes.size() < kFieldCount * 4) return std::nullopt;
+    quint32 field[kFieldCount];
+    for (int i = 0; i < kFieldCount; ++i) field[i] = qFromBigEndian<quint32>(bytes.constData() + 4 * i);
+    const qint64 offset = qint64(field[kHeaderSize]) + qint64(field[kColourCount]) * 12;
+    if (field[kBitsPerPixel] != 32 || field[kByteOrder] != 0 ||
+        offset + qint64(field[kBytesPerLine]) * field[kHeight] > bytes.size())
+        return std::nullopt;
+    return QImage(reinterpret_cast<const uchar*>(bytes.constData() + offset), static_cast<int>(field[kWidth]),
+                  static_cast<int>(field[kHeight]), field[kBytesPerLine], QImage::Format_RGB32)
+        .copy();
 }
 
 } // namespace wendel::e2e
