@@ -11,6 +11,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <sys/stat.h>
@@ -47,12 +48,7 @@ std::string Bmp(std::int32_t w, std::int32_t h)
 TEST(CoverPicture, OnlyPicturesTheSaverCanShowPass)
 {
     using P = PictureType;
-    struct Case {
-        const char* name;
-        std::string bytes;
-        std::optional<PictureInfo> seen;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<const char*, std::string, std::optional<PictureInfo>>> cases = {
         {"jpeg", Jpeg(1000, 800), PictureInfo{P::Jpeg, 1000, 800}},
         {"progressive jpeg", Jpeg(640, 480, '\xC2'), PictureInfo{P::Jpeg, 640, 480}},
         {"jpeg with fill bytes", std::string("\xFF\xD8\xFF\xFF\xC0", 5) + Be(17, 2) + "\x08" + Be(2, 2) + Be(3, 2),
@@ -80,7 +76,7 @@ TEST(CoverPicture, OnlyPicturesTheSaverCanShowPass)
         {"webp", "RIFF" + Le(100, 4) + "WEBPVP8 ", std::nullopt},
         {"ico", std::string("\0\0\1\0\1\0\x10\x10", 8), std::nullopt},
     };
-    for (const Case& c : cases) EXPECT_EQ(SniffPicture(c.bytes), c.seen) << c.name;
+    for (const auto& [name, bytes, seen] : cases) EXPECT_EQ(SniffPicture(bytes), seen) << name;
 }
 
 class CoverCacheTest : public ::testing::Test {

@@ -203,7 +203,7 @@ protected:
             bridge_.terminate();
             if (!bridge_.waitForFinished(5000)) bridge_.kill();
         }
-        if (HasFailure()) std::cerr << "bridge log:\n" << Log().toStdString() << "\nsaver saw:\n" << saver_.Describe() << "\n";
+        if (HasFailure()) std::cerr << "bridge log:\n" << Log().toStdString() << "\nsaver:\n" << saver_.Describe() << "\n";
     }
     QString Path(const QString& relative) const { return dir_.filePath(relative); }
     void Start(const QStringList& extra = {})
@@ -290,7 +290,8 @@ TEST_F(MprisBridge, WrongTypesAndShapesLeaveTheBridgeAndTheBoard)
     player.Set({{"Metadata", Track("Fine")}});
     const qsizetype fine = Saw(Playing("Fine"), mark + 1);
     ASSERT_GE(fine, 0);
-    for (qsizetype i = mark + 1; i < fine; ++i) EXPECT_TRUE(saver_.Line(i).startsWith(Msg("time["))) << saver_.Line(i).toStdString();
+    for (qsizetype i = mark + 1; i < fine; ++i)
+        EXPECT_TRUE(saver_.Line(i).startsWith(Msg("time["))) << saver_.Line(i).toStdString();
     // Without a track list, the track that plays is entry 1.
     saver_.Send("SEND\tplx\tplaylist_getpointer\nSEND\tplx\tplaylist_getitem[ 1]\n");
     EXPECT_GE(Saw(Msg("playlist_pointer[1]"), fine), 0);
@@ -306,7 +307,8 @@ TEST_F(MprisBridge, CoversOnlyWhenTheSaverCanReadThem)
     };
     ASSERT_TRUE(write("My Cover.jpg", kJpeg) && write("Say \"Hi\".jpg", kJpeg) && write("notes.jpg", "just text"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe.jpg")).constData(), 0600), 0);
-    const QString base = QUrl::fromLocalFile(dir_.path()).toString(QUrl::FullyEncoded), cache = Path("cache/wendelsaver/covers/");
+    const QString base = QUrl::fromLocalFile(dir_.path()).toString(QUrl::FullyEncoded);
+    const QString cache = Path("cache/wendelsaver/covers/");
     WebServer web;
     TestPlayer& player = Player(QStringLiteral("covers"));
     Start();
