@@ -70,11 +70,10 @@ public:
     {
         qDBusRegisterMetaType<QList<QDBusObjectPath>>();
         qDBusRegisterMetaType<QList<QVariantMap>>();
-        registered_ = bus_.isConnected() && bus_.registerVirtualObject(kPath, this) &&
-                      bus_.registerService("org.mpris.MediaPlayer2." + suffix);
+        EXPECT_TRUE(bus_.isConnected() && bus_.registerVirtualObject(kPath, this) &&
+                    bus_.registerService("org.mpris.MediaPlayer2." + suffix)) << suffix.toStdString();
     }
     ~TestPlayer() override { Crash(); }
-    bool Registered() const { return registered_; }
     // Sets properties of the Player interface in one PropertiesChanged
     // (Position changes silently, as players do).
     void Set(const QVariantMap& properties)
@@ -127,7 +126,6 @@ public:
 private:
     QString name_;
     QDBusConnection bus_;
-    bool registered_ = false;
     QVariantMap player_{{"PlaybackStatus", "Stopped"}, {"Metadata", QVariantMap{}}, {"Position", qlonglong(0)}};
     QList<QVariantMap> tracks_;
     QList<QDBusObjectPath> ids_;
@@ -222,9 +220,7 @@ protected:
     TestPlayer& Player(const QString& suffix)
     {
         EXPECT_TRUE(StartBus());
-        TestPlayer& player = *players_.emplace_back(std::make_unique<TestPlayer>(bus_.Address(), suffix));
-        EXPECT_TRUE(player.Registered()) << suffix.toStdString();
-        return player;
+        return *players_.emplace_back(std::make_unique<TestPlayer>(bus_.Address(), suffix));
     }
     // The index of the first line from `from` on that is or starts with `line`, or -1.
     qsizetype Saw(const QByteArray& line, qsizetype from = 0, int ms = 8000) { return saver_.WaitFor(line, from, ms); }
@@ -359,10 +355,21 @@ TEST_F(MprisBridge, CoversOnlyWhenTheSaverCanReadThem)
     EXPECT_TRUE(Running());
 }
 
-TEST_F(MprisBridge, PlayersTakeTurnsAndOneCrashes)
+TEST_F(MprisBridge, PinnedPlayersTakeTurnsAndOneCrashes)
 {
     TestPlayer &a = Player(QStringLiteral("a")), &b = Player(QStringLiteral("b.instance7"));
-    Start();
+    Player(QStringLiteral("c")).Set({{"Metadata", Track("C")}, {"PlaybackStatus", "Playing"}});
+    QProcess list;
+    list.setProcessEnvironment(env_);
+    list.start(PLX_MPRIS_BIN, {QStringLiteral("--list")});
+    // The players answer from this process's event loop.
+    ASSERT_TRUE(wendel::testing::WaitUntil([&] { return list.state() == QProcess::NotRunning; }, 8000));
+    const QByteArray out = list.readAllStandardOutput();
+    EXPECT_EQ(list.exitCode(), 0);
+    EXPECT_TRUE(out.contains("a\tStopped\n") && out.contains("b.instance7\tStopped\n") && out.contains("c\tPlaying\n"))
+        << out.toStdString();
+    // Pinned to a and b: c, playing all along, is never followed.
+    Start({QStringLiteral("--player"), QStringLiteral("a,b")});
     a.Set({{"Metadata", Track("A one")}, {"PlaybackStatus", "Playing"}});
     qsizetype at = Saw(Playing("A one"));
     ASSERT_GE(at, 0);
@@ -376,29 +383,8 @@ TEST_F(MprisBridge, PlayersTakeTurnsAndOneCrashes)
     ASSERT_GE(stop, 0);
     ASSERT_GE(Saw(Msg("playlist_pause[]"), stop), 0);
     EXPECT_EQ(saver_.Lines().mid(stop + 1, 2), (QList<QByteArray>{Playing("B two"), Msg("playlist_pause[]")}));
+    EXPECT_EQ(saver_.Describe().find("\"C\""), std::string::npos);
     EXPECT_TRUE(Running());
-}
-
-TEST_F(MprisBridge, ThePlayerOptionPinsAndTheListOptionLists)
-{
-    TestPlayer &a = Player(QStringLiteral("a")), &b = Player(QStringLiteral("b.instance7"));
-    a.Set({{"Metadata", Track("A one")}, {"PlaybackStatus", "Playing"}});
-    b.Set({{"Metadata", Track("B two")}, {"PlaybackStatus", "Paused"}});
-    QProcess list;
-    list.setProcessEnvironment(env_);
-    list.start(PLX_MPRIS_BIN, {QStringLiteral("--list")});
-    // The players answer from this process's event loop.
-    ASSERT_TRUE(wendel::testing::WaitUntil([&] { return list.state() == QProcess::NotRunning; }, 8000));
-    const QByteArray out = list.readAllStandardOutput();
-    EXPECT_EQ(list.exitCode(), 0);
-    EXPECT_TRUE(out.contains("a\tPlaying\n") && out.contains("b.instance7\tPaused\n")) << out.toStdString();
-
-    Start({QStringLiteral("--player"), QStringLiteral("b")});
-    EXPECT_GE(Saw(Playing("B two")), 0);
-    a.Set({{"Metadata", Track("A again")}});
-    b.Set({{"Metadata", Track("B again")}});
-    ASSERT_GE(Saw(Playing("B again")), 0);
-    EXPECT_EQ(saver_.Describe().find("\"A "), std::string::npos);
 }
 
 TEST_F(MprisBridge, ASessionBusLateOrLostIsWaitedFor)
@@ -416,7 +402,6 @@ TEST_F(MprisBridge, ASessionBusLateOrLostIsWaitedFor)
     // The bus goes away: the board stops at once, and the bridge looks again.
     bus_.Stop();
     EXPECT_GE(Saw(Msg("playlist_stop[]"), play), 0);
-    EXPECT_TRUE(Logged(QStringLiteral("lost the session bus")));
     EXPECT_TRUE(Running());
 }
 
