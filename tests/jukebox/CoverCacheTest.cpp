@@ -3,14 +3,17 @@
 #include "CoverCache.h"
 #include "Picture.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <sys/stat.h>
@@ -47,12 +50,7 @@ std::string Bmp(std::int32_t w, std::int32_t h)
 TEST(CoverPicture, OnlyPicturesTheSaverCanShowPass)
 {
     using P = PictureType;
-    struct Case {
-        const char* name;
-        std::string bytes;
-        std::optional<PictureInfo> seen;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<const char*, std::string, std::optional<PictureInfo>>> cases = {
         {"jpeg", Jpeg(1000, 800), PictureInfo{P::Jpeg, 1000, 800}},
         {"progressive jpeg", Jpeg(640, 480, '\xC2'), PictureInfo{P::Jpeg, 640, 480}},
         {"jpeg with fill bytes", std::string("\xFF\xD8\xFF\xFF\xC0", 5) + Be(17, 2) + "\x08" + Be(2, 2) + Be(3, 2),
@@ -80,33 +78,24 @@ TEST(CoverPicture, OnlyPicturesTheSaverCanShowPass)
         {"webp", "RIFF" + Le(100, 4) + "WEBPVP8 ", std::nullopt},
         {"ico", std::string("\0\0\1\0\1\0\x10\x10", 8), std::nullopt},
     };
-    for (const Case& c : cases) EXPECT_EQ(SniffPicture(c.bytes), c.seen) << c.name;
+    for (const auto& [name, bytes, seen] : cases) EXPECT_EQ(SniffPicture(bytes), seen) << name;
 }
 
-class CoverCacheTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/covercache-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(root_); }
-    std::size_t Files(const fs::path& folder) const
-    {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
-    }
-    static void Age(const std::string& path, int secondsAgo)
-    {
-        fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::seconds(secondsAgo));
-    }
-
-    fs::path root_;
-};
-
-TEST_F(CoverCacheTest, KeepsGoodPicturesPrivatelyAndRefusesTheRestOrAnUnmakeableFolder)
+std::size_t Files(const fs::path& folder)
 {
-    const fs::path folder = root_ / "cache" / "wendelsaver" / "covers";
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+void Age(const std::string& path, int secondsAgo)
+{
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::seconds(secondsAgo));
+}
+
+TEST(CoverCache, KeepsGoodPicturesPrivatelyAndRefusesTheRestOrAnUnmakeableFolder)
+{
+    const QTemporaryDir dir;
+    const fs::path root = QFile::encodeName(dir.path()).toStdString();
+    const fs::path folder = root / "cache" / "wendelsaver" / "covers";
     CoverCache cache(folder);
     EXPECT_EQ(cache.Store("folder:a", "<html>"), "");
     EXPECT_EQ(cache.Store("folder:a", ""), "");
@@ -138,32 +127,32 @@ TEST_F(CoverCacheTest, KeepsGoodPicturesPrivatelyAndRefusesTheRestOrAnUnmakeable
     EXPECT_NE(jpeg, path);
     EXPECT_EQ(Files(folder), 3u) << "no temporary file left behind";
 
-    std::ofstream(root_ / "file") << "x";
-    CoverCache unmakeable(root_ / "file" / "covers");
+    std::ofstream(root / "file") << "x";
+    CoverCache unmakeable(root / "file" / "covers");
     EXPECT_EQ(unmakeable.Store("a", Png(1, 1)), "");
 }
 
-TEST_F(CoverCacheTest, DropsTheLeastRecentlyUsedFirst)
+TEST(CoverCache, DropsTheLeastRecentlyUsedFirst)
 {
+    const QTemporaryDir dir;
+    const fs::path root = QFile::encodeName(dir.path()).toStdString();
     // A folder above that is not the saver's own keeps its mode.
-    fs::create_directory(root_ / "shared");
-    fs::permissions(root_ / "shared", fs::perms(0755));
-    CoverCache cache(root_ / "shared" / "covers", CoverCache::Limits{1 << 20, 3});
+    fs::create_directory(root / "shared");
+    fs::permissions(root / "shared", fs::perms(0755));
+    CoverCache cache(root / "shared" / "covers", CoverCache::Limits{1 << 20, 3});
     const std::string a = cache.Store("a", Png(1, 1));
     const std::string b = cache.Store("b", Png(1, 1));
     const std::string c = cache.Store("c", Png(1, 1));
-    Age(a, 30);
-    Age(b, 20);
-    Age(c, 10);
+    for (const auto& [path, secondsAgo] : {std::pair{a, 30}, std::pair{b, 20}, std::pair{c, 10}}) Age(path, secondsAgo);
     EXPECT_EQ(cache.Find("a"), a); // used now: it stays
     const std::string d = cache.Store("d", Png(1, 1));
-    EXPECT_EQ(Files(root_ / "shared" / "covers"), 3u);
-    EXPECT_EQ(fs::status(root_ / "shared").permissions(), fs::perms(0755));
+    EXPECT_EQ(Files(root / "shared" / "covers"), 3u);
+    EXPECT_EQ(fs::status(root / "shared").permissions(), fs::perms(0755));
     EXPECT_FALSE(fs::exists(b));
     for (const std::string& kept : {a, c, d}) EXPECT_TRUE(fs::exists(kept)) << kept;
 
     // Bounded in bytes as well: the newest picture stays even when alone too big.
-    CoverCache small(root_ / "small", CoverCache::Limits{100, 100});
+    CoverCache small(root / "small", CoverCache::Limits{100, 100});
     std::string big = Png(2, 2);
     big.resize(150, '\0');
     const std::string first = small.Store("1", Png(1, 1));

@@ -31,10 +31,10 @@ public:
         socket.write(bytes);
         socket.flush();
     }
-    void Handshake(bool time = true)
+    void Handshake()
     {
-        Send("OPEN\tplx\ttype=devtx\t1\t1\t0\nOPEN\tplxr\ttype=devrx\t1\t1\t0\nSEND\tplx\tnotify_playing_item[on]\n");
-        if (time) Send("SEND\tplx\tnotify_playing_timecode[on]\n");
+        Send("OPEN\tplx\ttype=devtx\t1\t1\t0\nOPEN\tplxr\ttype=devrx\t1\t1\t0\nSEND\tplx\tnotify_playing_item[on]\n"
+             "SEND\tplx\tnotify_playing_timecode[on]\n");
     }
     QList<QByteArray> Lines()
     {

@@ -14,12 +14,7 @@ namespace {
 
 TEST(MpdMapping, TagsBecomeTheFieldsOfPlaying)
 {
-    struct Case {
-        const char* name;
-        Song song;
-        jukebox::Track track;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<const char*, Song, jukebox::Track>> cases = {
         {"all tags", {"a/b.flac", "Birds", "", "Ravens, The", "Nevermore", "3/12", 200},
          {"Birds", "Ravens, The", "Nevermore", "3:20", "/c.jpg", "3"}},
         {"no tags: the file name", {"music/01 - Intro.mp3", "", "", "", "", "", 65}, {"", "", "01 - Intro", "1:05", "/c.jpg", "1"}},
@@ -32,7 +27,7 @@ TEST(MpdMapping, TagsBecomeTheFieldsOfPlaying)
         {"album artist when no artist", {"a.flac", "Al", "Band", "", "T", "", 10}, {"Al", "Band", "T", "0:10", "/c.jpg", "1"}},
         {"long track number", {"a.flac", "", "", "", "T", "12345678901234", 10}, {"", "", "T", "0:10", "/c.jpg", "123456789"}},
     };
-    for (const Case& c : cases) EXPECT_EQ(TrackOf(c.song, "/c.jpg", TrackNumberOf(c.song.track)), c.track) << c.name;
+    for (const auto& [name, song, track] : cases) EXPECT_EQ(TrackOf(song, "/c.jpg", TrackNumberOf(song.track)), track) << name;
 }
 
 TEST(MpdMapping, HostileTagsAreCutAtACharacterBoundary)
@@ -58,13 +53,7 @@ TEST(MpdMapping, CoversComeFromTheSongsFolderButNeverForAStream)
 
 TEST(MpdMapping, AlbumRunsGroupConsecutiveSongsOfOneAlbum)
 {
-    struct Tags {
-        const char* album;
-        const char* albumArtist;
-        const char* artist;
-        int seconds;
-    };
-    const std::vector<Tags> queue = {
+    const std::tuple<const char*, const char*, const char*, int> queue[] = { // album, album artist, artist, seconds
         {"A", "", "X", 60},        // 0: run 0 (A by X)
         {"A", "", "X", 60},        // 1
         {"A", "", "Y", 60},        // 2: another artist: run 1
@@ -76,7 +65,8 @@ TEST(MpdMapping, AlbumRunsGroupConsecutiveSongsOfOneAlbum)
         {"A", "", "X", 60},        // 8: A again, but not next to the first run
     };
     AlbumRuns runs;
-    for (const Tags& t : queue) runs.Add(Song{"f", t.album, t.albumArtist, t.artist, "t", "", t.seconds});
+    for (const auto& [album, albumArtist, artist, seconds] : queue)
+        runs.Add(Song{"f", album, albumArtist, artist, "t", "", seconds});
     // Each run as start, count, seconds and whether it is a whole album.
     using Run = std::tuple<int, int, std::int64_t, bool>;
     std::vector<Run> got;

@@ -7,15 +7,12 @@
 #include "Metadata.h"
 #include "SessionBus.h"
 
-#include <QBuffer>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
-#include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -35,10 +32,7 @@
 namespace plxmpris {
 namespace {
 
-using jukebox::testing::LinkPeer;
 using jukebox::testing::Msg;
-
-bool WaitUntil(const std::function<bool()>& done, int ms = 8000) { return wendel::testing::WaitUntil(done, ms); }
 
 // The start of a `playing` for a track made by Track(), up to its cover.
 QByteArray Titled(const QByteArray& title) { return Msg("playing[\"Al\",\"Ar\",\"" + title + "\",\"1:01\",\""); }
@@ -58,16 +52,8 @@ QVariantMap Track(const QString& title, const QString& art = {})
     return map;
 }
 
-QByteArray Jpeg()
-{
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG");
-    return bytes;
-}
+// The header of a 64 x 48 JPEG: all the bridge reads of a picture.
+const QByteArray kJpeg("\xFF\xD8\xFF\xC0\x00\x11\x08\x00\x30\x00\x40\x03", 12);
 
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString kTrackList = QStringLiteral("org.mpris.MediaPlayer2.TrackList");
@@ -83,11 +69,10 @@ public:
     {
         qDBusRegisterMetaType<QList<QDBusObjectPath>>();
         qDBusRegisterMetaType<QList<QVariantMap>>();
-        registered_ = bus_.isConnected() && bus_.registerVirtualObject(kPath, this) &&
-                      bus_.registerService("org.mpris.MediaPlayer2." + suffix);
+        EXPECT_TRUE(bus_.isConnected() && bus_.registerVirtualObject(kPath, this) &&
+                    bus_.registerService("org.mpris.MediaPlayer2." + suffix)) << suffix.toStdString();
     }
     ~TestPlayer() override { Crash(); }
-    bool Registered() const { return registered_; }
     // Sets properties of the Player interface in one PropertiesChanged
     // (Position changes silently, as players do).
     void Set(const QVariantMap& properties)
@@ -102,7 +87,8 @@ public:
     void SetTracks(const QList<QVariantMap>& tracks)
     {
         tracks_ = tracks;
-        Signal(kTrackList, QStringLiteral("TrackListReplaced"), {QVariant::fromValue(Ids()), QVariant::fromValue(Ids()[0])});
+        for (const QVariantMap& track : tracks) ids_ << track.value("mpris:trackid").value<QDBusObjectPath>();
+        Signal(kTrackList, QStringLiteral("TrackListReplaced"), {QVariant::fromValue(ids_), QVariant::fromValue(ids_[0])});
     }
     void Crash()
     {
@@ -125,7 +111,7 @@ public:
         if (member == QLatin1String("GetAll")) {
             connection.send(message.createReply(interface == kPlayer ? QVariant(player_) : QVariant(root)));
         } else if (member == QLatin1String("Get")) {
-            const QVariant value = interface == kTrackList ? QVariant::fromValue(Ids())
+            const QVariant value = interface == kTrackList ? QVariant::fromValue(ids_)
                                                            : player_.value(message.arguments().value(1).toString());
             connection.send(message.createReply(QVariant::fromValue(QDBusVariant(value))));
         } else if (member == QLatin1String("GetTracksMetadata")) {
@@ -137,18 +123,11 @@ public:
     }
 
 private:
-    QList<QDBusObjectPath> Ids() const
-    {
-        QList<QDBusObjectPath> ids;
-        for (const QVariantMap& track : tracks_) ids << track.value("mpris:trackid").value<QDBusObjectPath>();
-        return ids;
-    }
-
     QString name_;
     QDBusConnection bus_;
-    bool registered_ = false;
     QVariantMap player_{{"PlaybackStatus", "Stopped"}, {"Metadata", QVariantMap{}}, {"Position", qlonglong(0)}};
     QList<QVariantMap> tracks_;
+    QList<QDBusObjectPath> ids_;
 };
 
 // Answers each path as the test asks: a picture, a page, a flood, silence.
@@ -157,9 +136,9 @@ public:
     WebServer()
     {
         server_.listen(QHostAddress::LocalHost);
-        const QByteArray ok = "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n", jpeg = Jpeg();
+        const QByteArray ok = "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n";
         answers_ = {
-            {"/good.jpg", ok + "Content-Length: " + QByteArray::number(jpeg.size()) + "\r\n\r\n" + jpeg},
+            {"/good.jpg", ok + "Content-Length: 12\r\n\r\n" + kJpeg},
             {"/page.html", ok + "Content-Length: 30\r\n\r\n<html><body>cover</body></html>"},
             {"/huge", ok + "Content-Length: 10000000000\r\n\r\n\xFF\xD8\xFF"},
             {"/to-file", "HTTP/1.1 302 Found\r\nLocation: file:///etc/hostname\r\nContent-Length: 0\r\n\r\n"},
@@ -201,94 +180,100 @@ private:
     std::map<QByteArray, int> requests_;
 };
 
+// A session bus for the test; the bridge and a saver that has done its
+// handshake once the test starts it.
 class MprisBridge : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir_.isValid());
-        ASSERT_TRUE(QDir(dir_.path()).mkpath(QStringLiteral("run")));
-        ::chmod(QFile::encodeName(Path("run")).constData(), 0700);
+        ASSERT_TRUE(dir_.isValid()); // the owner's only, as a runtime folder must be
         env_.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus_.Address());
         env_.insert(QStringLiteral("XDG_CACHE_HOME"), Path("cache"));
-        env_.insert(QStringLiteral("XDG_RUNTIME_DIR"), Path("run"));
+        env_.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.path());
     }
     void TearDown() override
     {
+        players_.clear();
         if (bridge_.state() != QProcess::NotRunning) {
             bridge_.terminate();
             if (!bridge_.waitForFinished(5000)) bridge_.kill();
         }
-        if (HasFailure()) std::cerr << "bridge log:\n" << Log().toStdString() << "\n";
+        if (HasFailure()) std::cerr << "bridge log:\n" << Log().toStdString() << "\nsaver:\n" << saver_.Describe() << "\n";
     }
     QString Path(const QString& relative) const { return dir_.filePath(relative); }
-    QString CacheFolder() const { return Path("cache/wendelsaver/covers"); }
-    // The bridge, and a saver that has done its handshake.
     void Start(const QStringList& extra = {})
     {
         bridge_.setProcessEnvironment(env_);
         bridge_.setProcessChannelMode(QProcess::MergedChannels);
         bridge_.setStandardOutputFile(Path("bridge.log"));
         bridge_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        bridge_.start(PLX_MPRIS_BIN, QStringList{"--endpoint", Path("run/trivox.sock"), "--verbose"} + extra);
+        bridge_.start(PLX_MPRIS_BIN, QStringList{"--endpoint", Path("trivox.sock"), "--verbose"} + extra);
         ASSERT_TRUE(bridge_.waitForStarted(5000));
-        ASSERT_TRUE(saver_.Connect(Path("run/trivox.sock")));
+        ASSERT_TRUE(saver_.Connect(Path("trivox.sock")));
         saver_.Handshake();
     }
+    bool StartBus() { return busUp_ = busUp_ || bus_.Start(); }
+    // A player on the bus, which starts with the first one.
+    TestPlayer& Player(const QString& suffix)
+    {
+        EXPECT_TRUE(StartBus());
+        return *players_.emplace_back(std::make_unique<TestPlayer>(bus_.Address(), suffix));
+    }
+    // The index of the first line from `from` on that is or starts with `line`, or -1.
+    qsizetype Saw(const QByteArray& line, qsizetype from = 0, int ms = 8000) { return saver_.WaitFor(line, from, ms); }
     QString Log() const
     {
         QFile file(Path("bridge.log"));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
-    bool WaitForLog(const QString& text, int ms = 8000) { return WaitUntil([&] { return Log().contains(text); }, ms); }
+    bool Logged(const QString& text, int ms = 8000)
+    {
+        return wendel::testing::WaitUntil([&] { return Log().contains(text); }, ms);
+    }
     bool Running() { return bridge_.state() == QProcess::Running && !bridge_.waitForFinished(0); }
 
     QTemporaryDir dir_;
     wendel::testing::SessionBus bus_{dir_.filePath("bus")};
+    bool busUp_ = false;
+    std::vector<std::unique_ptr<TestPlayer>> players_;
     QProcessEnvironment env_ = QProcessEnvironment::systemEnvironment();
     QProcess bridge_;
-    LinkPeer saver_;
+    jukebox::testing::LinkPeer saver_;
 };
 
 TEST_F(MprisBridge, ATrackListGivesThePointerAndTheEntriesAndPositionTheTime)
 {
-    ASSERT_TRUE(bus_.Start());
-    TestPlayer player(bus_.Address(), QStringLiteral("lists"));
-    ASSERT_TRUE(player.Registered());
+    TestPlayer& player = Player(QStringLiteral("lists"));
     player.SetTracks({Track("One"), Track("Two"), Track("Three")});
     player.Set({{"Position", qlonglong(3'500'000)}, {"Metadata", Track("Two")}, {"PlaybackStatus", "Playing"}});
     Start();
-    ASSERT_GE(saver_.WaitFor(Playing("Two")), 0) << saver_.Describe();
+    ASSERT_GE(Saw(Playing("Two")), 0);
     // 3.5 s in when the bridge read it; the saver may connect a moment later.
-    const qsizetype time = saver_.WaitFor(Msg("time[0:0"));
-    ASSERT_GE(time, 0) << saver_.Describe();
-    const QByteArray seconds = saver_.Line(time);
-    EXPECT_GE(seconds.at(seconds.size() - 2), '3') << seconds.toStdString();
-    ASSERT_TRUE(WaitForLog(QStringLiteral("player org.mpris.MediaPlayer2.lists has a track list of 3 track(s)")));
+    const qsizetype at = Saw(Msg("time[0:0"));
+    ASSERT_GE(at, 0);
+    const QByteArray time = saver_.Line(at);
+    EXPECT_GE(time.at(time.size() - 2), '3') << time.toStdString();
+    ASSERT_TRUE(Logged(QStringLiteral("player org.mpris.MediaPlayer2.lists has a track list of 3 track(s)")));
     saver_.Send("SEND\tplx\tplaylist_getpointer\nSEND\tplx\tplaylist_getitem[ 3]\nSEND\tplx\tplaylist_getitem[ 4]\n");
-    EXPECT_GE(saver_.WaitFor(Msg("playlist_pointer[2]")), 0) << saver_.Describe();
-    EXPECT_GE(saver_.WaitFor(Msg(R"(playlist_item["3","Al","Ar","Three","1:01","","1","1"])")), 0) << saver_.Describe();
-    EXPECT_GE(saver_.WaitFor(Msg(R"(playlist_item["4","","","","","","0","1"])")), 0) << saver_.Describe();
+    EXPECT_GE(Saw(Msg("playlist_pointer[2]")), 0);
+    EXPECT_GE(Saw(Msg(R"(playlist_item["3","Al","Ar","Three","1:01","","1","1"])")), 0);
+    EXPECT_GE(Saw(Msg(R"(playlist_item["4","","","","","","0","1"])")), 0);
     const qsizetype mark = saver_.Mark();
     player.Set({{"Position", qlonglong(0)}, {"Metadata", Track("Three")}});
-    ASSERT_GE(saver_.WaitFor(Playing("Three"), mark), 0) << saver_.Describe();
+    ASSERT_GE(Saw(Playing("Three"), mark), 0);
     saver_.Send("SEND\tplx\tplaylist_getpointer\n");
-    EXPECT_GE(saver_.WaitFor(Msg("playlist_pointer[3]"), mark), 0) << saver_.Describe();
+    EXPECT_GE(Saw(Msg("playlist_pointer[3]"), mark), 0);
 }
 
 TEST_F(MprisBridge, WrongTypesAndShapesLeaveTheBridgeAndTheBoard)
 {
-    ASSERT_TRUE(bus_.Start());
+    TestPlayer& player = Player(QStringLiteral("rude"));
     Start();
-    ASSERT_GE(saver_.WaitFor(Msg("playlist_stop[]")), 0) << saver_.Describe();
-    TestPlayer player(bus_.Address(), QStringLiteral("rude"));
-    ASSERT_TRUE(player.Registered());
     player.Set({{"PlaybackStatus", "Playing"},
                 {"Metadata", QVariantMap{{"xesam:artist", "Solo"}, {"xesam:title", QString(100 * 1024, 'x')},
                                          {"mpris:length", qlonglong(-5)}, {"xesam:trackNumber", "x"}, {"mpris:artUrl", 17}}}});
-    const QByteArray clipped = Msg(R"(playing["","Solo",")" + QByteArray(kMaxFieldChars, 'x') + R"(","","","",""])");
-    ASSERT_GE(saver_.WaitFor(clipped), 0) << saver_.Describe().substr(0, 300);
-
-    const qsizetype mark = saver_.Mark();
+    const qsizetype mark = Saw(Msg(R"(playing["","Solo",")" + QByteArray(kMaxFieldChars, 'x') + R"(","","","",""])"));
+    ASSERT_GE(mark, 0);
     player.Set({{"Metadata", "not a dictionary"}});
     player.Set({{"PlaybackStatus", 7}});
     player.Set({{"PlaybackStatus", "Dancing"}});
@@ -296,13 +281,14 @@ TEST_F(MprisBridge, WrongTypesAndShapesLeaveTheBridgeAndTheBoard)
     player.Signal(kPlayer, QStringLiteral("Seeked"), {"soon"});
     // After all of it, a good change still comes through, and nothing before it.
     player.Set({{"Metadata", Track("Fine")}});
-    const qsizetype fine = saver_.WaitFor(Playing("Fine"), mark);
-    ASSERT_GE(fine, 0) << saver_.Describe();
-    for (qsizetype i = mark; i < fine; ++i) EXPECT_TRUE(saver_.Line(i).startsWith(Msg("time["))) << saver_.Line(i).left(200).toStdString();
+    const qsizetype fine = Saw(Playing("Fine"), mark + 1);
+    ASSERT_GE(fine, 0);
+    for (qsizetype i = mark + 1; i < fine; ++i)
+        EXPECT_TRUE(saver_.Line(i).startsWith(Msg("time["))) << saver_.Line(i).toStdString();
     // Without a track list, the track that plays is entry 1.
     saver_.Send("SEND\tplx\tplaylist_getpointer\nSEND\tplx\tplaylist_getitem[ 1]\n");
-    EXPECT_GE(saver_.WaitFor(Msg("playlist_pointer[1]"), fine), 0) << saver_.Describe();
-    EXPECT_GE(saver_.WaitFor(Msg(R"(playlist_item["1","Al","Ar","Fine","1:01","","1","1"])"), fine), 0) << saver_.Describe();
+    EXPECT_GE(Saw(Msg("playlist_pointer[1]"), fine), 0);
+    EXPECT_GE(Saw(Msg(R"(playlist_item["1","Al","Ar","Fine","1:01","","1","1"])"), fine), 0);
     EXPECT_TRUE(Running());
 }
 
@@ -312,51 +298,46 @@ TEST_F(MprisBridge, CoversOnlyWhenTheSaverCanReadThem)
         QFile file(Path(name));
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
     };
-    ASSERT_TRUE(write("My Cover.jpg", Jpeg()) && write("Say \"Hi\".jpg", Jpeg()) && write("notes.jpg", "just text"));
+    ASSERT_TRUE(write("My Cover.jpg", kJpeg) && write("Say \"Hi\".jpg", kJpeg) && write("notes.jpg", "just text"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe.jpg")).constData(), 0600), 0);
     const QString base = QUrl::fromLocalFile(dir_.path()).toString(QUrl::FullyEncoded);
+    const QString cache = Path("cache/wendelsaver/covers/");
     WebServer web;
-    ASSERT_TRUE(bus_.Start());
-    TestPlayer player(bus_.Address(), QStringLiteral("covers"));
-    ASSERT_TRUE(player.Registered());
+    TestPlayer& player = Player(QStringLiteral("covers"));
     Start();
     // A fetch that hangs goes first: the others do not wait for it, and
     // telling the same URL again starts no second fetch.
     player.Set({{"PlaybackStatus", "Playing"}, {"Metadata", Track("Hang", web.Url("/hang"))}});
-    ASSERT_GE(saver_.WaitFor(Playing("Hang")), 0) << saver_.Describe();
+    ASSERT_GE(Saw(Playing("Hang")), 0);
     player.Set({{"Metadata", Track("Hang again", web.Url("/hang"))}});
-    ASSERT_GE(saver_.WaitFor(Playing("Hang again")), 0) << saver_.Describe();
-
+    ASSERT_GE(Saw(Playing("Hang again")), 0);
+    // A local file as it is, or copied when the link cannot carry its path (a quote); else no cover.
     const std::pair<const char*, QString> files[] = {
-        {"/My%20Cover.jpg", Path("My Cover.jpg")}, // as it is
-        {"/Say%20%22Hi%22.jpg", CacheFolder() + "/"}, // copied: a quote cannot be carried
+        {"/My%20Cover.jpg", Path("My Cover.jpg")}, {"/Say%20%22Hi%22.jpg", cache},
         {"/notes.jpg", ""}, {"/pipe.jpg", ""}, {"/missing.jpg", ""},
     };
     for (const auto& [file, cover] : files) {
         const qsizetype mark = saver_.Mark();
         player.Set({{"Metadata", Track(file, base + file)}});
-        const qsizetype line = saver_.WaitFor(Titled(file), mark);
-        ASSERT_GE(line, 0) << file << "\n" << saver_.Describe();
+        const qsizetype line = Saw(Titled(file), mark);
+        ASSERT_GE(line, 0) << file;
         const QString got = QString::fromUtf8(saver_.Line(line).split('"').value(9));
         EXPECT_TRUE(cover.isEmpty() ? got.isEmpty() : got.startsWith(cover)) << file << ": " << got.toStdString();
     }
-
     const qsizetype webFrom = saver_.Mark();
-    const std::pair<const char*, const char*> bad[] = {{"/page.html", "not a picture"},
-                                                       {"/huge", "announced 10000000000 bytes"},
-                                                       {"/endless", "more than 16 MiB"},
-                                                       {"/to-file", "HTTP status 302"},
-                                                       {"/missing", "HTTP status 404"}};
+    const std::pair<const char*, const char*> bad[] = {
+        {"/page.html", "not a picture"}, {"/huge", "announced 10000000000 bytes"}, {"/endless", "more than 16 MiB"},
+        {"/to-file", "HTTP status 302"}, {"/missing", "HTTP status 404"},
+    };
     for (const auto& [path, why] : bad) {
         player.Set({{"Metadata", Track(path, web.Url(path))}});
-        EXPECT_TRUE(WaitForLog("no cover from " + web.Url(path) + ": " + why)) << path;
+        EXPECT_TRUE(Logged("no cover from " + web.Url(path) + ": " + why)) << path;
     }
     // A good one, reached through a redirect: first without a cover, then with the cached copy.
-    const qsizetype mark = saver_.Mark();
     player.Set({{"Metadata", Track("Good", web.Url("/to-good"))}});
-    EXPECT_GE(saver_.WaitFor(Playing("Good"), mark), 0) << saver_.Describe();
-    const qsizetype covered = saver_.WaitFor(Titled("Good") + QFile::encodeName(CacheFolder() + "/"), mark);
-    ASSERT_GE(covered, 0) << saver_.Describe();
+    EXPECT_GE(Saw(Playing("Good"), webFrom), 0);
+    const qsizetype covered = Saw(Titled("Good") + QFile::encodeName(cache), webFrom);
+    ASSERT_GE(covered, 0);
     // Every bad one gave its track an empty cover field, and only that.
     for (qsizetype i = webFrom; i < covered; ++i) {
         const QByteArray line = saver_.Line(i);
@@ -364,77 +345,60 @@ TEST_F(MprisBridge, CoversOnlyWhenTheSaverCanReadThem)
     }
     QFile cached(QString::fromUtf8(saver_.Line(covered).split('"').value(9)));
     ASSERT_TRUE(cached.open(QIODevice::ReadOnly));
-    EXPECT_EQ(cached.readAll(), Jpeg());
+    EXPECT_EQ(cached.readAll(), kJpeg);
     // The hung fetch ends at its deadline, named by its own URL.
-    EXPECT_TRUE(WaitForLog("no cover from " + web.Url("/hang") + ": took longer than 5 s", 10000));
+    EXPECT_TRUE(Logged("no cover from " + web.Url("/hang") + ": took longer than 5 s", 10000));
     EXPECT_EQ(web.Requests("/hang"), 1);
     EXPECT_TRUE(Running());
 }
 
-TEST_F(MprisBridge, PlayersTakeTurnsAndOneCrashes)
+TEST_F(MprisBridge, PinnedPlayersTakeTurnsAndOneCrashes)
 {
-    ASSERT_TRUE(bus_.Start());
-    Start();
-    TestPlayer a(bus_.Address(), QStringLiteral("a")), b(bus_.Address(), QStringLiteral("b.instance7"));
-    ASSERT_TRUE(a.Registered() && b.Registered());
-    a.Set({{"Metadata", Track("A one")}, {"PlaybackStatus", "Playing"}});
-    qsizetype at = saver_.WaitFor(Playing("A one"));
-    ASSERT_GE(at, 0) << saver_.Describe();
-    b.Set({{"Metadata", Track("B two")}, {"PlaybackStatus", "Playing"}});
-    ASSERT_GE(at = saver_.WaitFor(Playing("B two"), at), 0) << saver_.Describe();
-    b.Set({{"PlaybackStatus", "Paused"}}); // while A still plays: back to A
-    ASSERT_GE(at = saver_.WaitFor(Playing("A one"), at), 0) << saver_.Describe();
-    // A crashes while playing: the board stops, then shows B, paused.
-    a.Crash();
-    const qsizetype stop = saver_.WaitFor(Msg("playlist_stop[]"), at);
-    ASSERT_GE(stop, 0) << saver_.Describe();
-    ASSERT_GE(saver_.WaitFor(Msg("playlist_pause[]"), stop), 0) << saver_.Describe();
-    EXPECT_EQ(saver_.Lines().mid(stop + 1, 2), (QList<QByteArray>{Playing("B two"), Msg("playlist_pause[]")}));
-    EXPECT_TRUE(Running());
-}
-
-TEST_F(MprisBridge, ThePlayerOptionPinsAndTheListOptionLists)
-{
-    ASSERT_TRUE(bus_.Start());
-    TestPlayer a(bus_.Address(), QStringLiteral("a")), b(bus_.Address(), QStringLiteral("b.instance7"));
-    ASSERT_TRUE(a.Registered() && b.Registered());
-    a.Set({{"Metadata", Track("A one")}, {"PlaybackStatus", "Playing"}});
-    b.Set({{"Metadata", Track("B two")}, {"PlaybackStatus", "Paused"}});
+    TestPlayer &a = Player(QStringLiteral("a")), &b = Player(QStringLiteral("b.instance7"));
+    Player(QStringLiteral("c")).Set({{"Metadata", Track("C")}, {"PlaybackStatus", "Playing"}});
     QProcess list;
     list.setProcessEnvironment(env_);
     list.start(PLX_MPRIS_BIN, {QStringLiteral("--list")});
     // The players answer from this process's event loop.
-    ASSERT_TRUE(WaitUntil([&] { return list.state() == QProcess::NotRunning; }));
+    ASSERT_TRUE(wendel::testing::WaitUntil([&] { return list.state() == QProcess::NotRunning; }, 8000));
     const QByteArray out = list.readAllStandardOutput();
     EXPECT_EQ(list.exitCode(), 0);
-    EXPECT_TRUE(out.contains("a\tPlaying\n") && out.contains("b.instance7\tPaused\n")) << out.toStdString();
-
-    Start({QStringLiteral("--player"), QStringLiteral("b")});
-    EXPECT_GE(saver_.WaitFor(Playing("B two")), 0) << saver_.Describe();
-    a.Set({{"Metadata", Track("A again")}});
-    b.Set({{"Metadata", Track("B again")}});
-    ASSERT_GE(saver_.WaitFor(Playing("B again")), 0) << saver_.Describe();
-    EXPECT_EQ(saver_.Describe().find("\"A "), std::string::npos) << saver_.Describe();
+    EXPECT_TRUE(out.contains("a\tStopped\n") && out.contains("b.instance7\tStopped\n") && out.contains("c\tPlaying\n"))
+        << out.toStdString();
+    // Pinned to a and b: c, playing all along, is never followed.
+    Start({QStringLiteral("--player"), QStringLiteral("a,b")});
+    a.Set({{"Metadata", Track("A one")}, {"PlaybackStatus", "Playing"}});
+    qsizetype at = Saw(Playing("A one"));
+    ASSERT_GE(at, 0);
+    b.Set({{"Metadata", Track("B two")}, {"PlaybackStatus", "Playing"}});
+    ASSERT_GE(at = Saw(Playing("B two"), at), 0);
+    b.Set({{"PlaybackStatus", "Paused"}}); // while A still plays: back to A
+    ASSERT_GE(at = Saw(Playing("A one"), at), 0);
+    // A crashes while playing: the board stops, then shows B, paused.
+    a.Crash();
+    const qsizetype stop = Saw(Msg("playlist_stop[]"), at);
+    ASSERT_GE(stop, 0);
+    ASSERT_GE(Saw(Msg("playlist_pause[]"), stop), 0);
+    EXPECT_EQ(saver_.Lines().mid(stop + 1, 2), (QList<QByteArray>{Playing("B two"), Msg("playlist_pause[]")}));
+    EXPECT_EQ(saver_.Describe().find("\"C\""), std::string::npos);
+    EXPECT_TRUE(Running());
 }
 
 TEST_F(MprisBridge, ASessionBusLateOrLostIsWaitedFor)
 {
     Start();
-    ASSERT_TRUE(WaitForLog(QStringLiteral("no session bus at ")));
+    ASSERT_TRUE(Logged(QStringLiteral("no session bus at ")));
     // Nothing to say yet: the board keeps waiting for the jukebox.
-    EXPECT_FALSE(WaitUntil([&] { return !saver_.Lines().isEmpty(); }, 1200)) << saver_.Describe();
-    ASSERT_TRUE(bus_.Start());
-    ASSERT_GE(saver_.WaitFor(Msg("playlist_stop[]")), 0) << saver_.Describe();
-    TestPlayer player(bus_.Address(), QStringLiteral("late"));
-    ASSERT_TRUE(player.Registered());
-    player.Set({{"Metadata", Track("Late")}, {"PlaybackStatus", "Playing"}});
-    const qsizetype play = saver_.WaitFor(Msg("playlist_play[]"));
-    ASSERT_GE(play, 0) << saver_.Describe();
+    EXPECT_LT(Saw("", 0, 1200), 0);
+    ASSERT_TRUE(StartBus());
+    ASSERT_GE(Saw(Msg("playlist_stop[]")), 0);
+    Player(QStringLiteral("late")).Set({{"Metadata", Track("Late")}, {"PlaybackStatus", "Playing"}});
+    const qsizetype play = Saw(Msg("playlist_play[]"));
+    ASSERT_GE(play, 0);
     EXPECT_EQ(saver_.Line(play + 1), Playing("Late"));
     // The bus goes away: the board stops at once, and the bridge looks again.
     bus_.Stop();
-    EXPECT_GE(saver_.WaitFor(Msg("playlist_stop[]"), play), 0) << saver_.Describe();
-    EXPECT_TRUE(WaitForLog(QStringLiteral("lost the session bus")));
+    EXPECT_GE(Saw(Msg("playlist_stop[]"), play), 0);
     EXPECT_TRUE(Running());
 }
 

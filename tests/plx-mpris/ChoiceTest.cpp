@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 namespace plxmpris {
@@ -30,12 +31,7 @@ void Play(Choice& choice, const std::string& steps)
 
 TEST(MprisChoice, FollowsTheLatestToStartPlayingElseTheLatestActive)
 {
-    const struct {
-        const char* what;
-        const char* pattern;
-        const char* steps;
-        std::optional<std::string> followed;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*, std::optional<std::string>> cases[] = { // what, pin, steps
         {"nobody", "", "", std::nullopt},
         {"one idle player", "", "seen:a", kA},
         {"the later of two idle ones", "", "seen:a seen:b", kB},
@@ -50,22 +46,18 @@ TEST(MprisChoice, FollowsTheLatestToStartPlayingElseTheLatestActive)
         {"pinned: another player is not seen", "b", "seen:a play:a", std::nullopt},
         {"pinned: its own player is", "b", "seen:a play:a seen:b", kB},
     };
-    for (const auto& c : cases) {
-        Choice choice(c.pattern);
-        Play(choice, c.steps);
-        EXPECT_EQ(choice.Followed(), c.followed) << c.what;
+    for (const auto& [what, pattern, steps, followed] : cases) {
+        Choice choice(pattern);
+        Play(choice, steps);
+        EXPECT_EQ(choice.Followed(), followed) << what;
         // Pinned, it keeps no other player's name.
-        EXPECT_TRUE(!*c.pattern || choice.Names().size() == (choice.Followed() ? 1u : 0u)) << c.what;
+        EXPECT_TRUE(!*pattern || choice.Names().size() == (choice.Followed() ? 1u : 0u)) << what;
     }
 }
 
 TEST(MprisChoice, NamesMatchAsPlayerctlMatchesThem)
 {
-    const struct {
-        const char* bus;
-        const char* pattern;
-        bool matches;
-    } cases[] = {
+    const std::tuple<const char*, const char*, bool> cases[] = { // bus name, pattern, matches
         {"org.mpris.MediaPlayer2.vlc", "", true},
         {"org.mpris.MediaPlayer2.vlc", "vlc", true},
         {"org.mpris.MediaPlayer2.vlc.instance42", "vlc", true},
@@ -79,7 +71,7 @@ TEST(MprisChoice, NamesMatchAsPlayerctlMatchesThem)
         {"org.example.vlc", "vlc", false},
         {"org.example.vlc", "", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(MatchesPlayer(c.bus, c.pattern), c.matches) << c.bus << " / " << c.pattern;
+    for (const auto& [bus, pattern, matches] : cases) EXPECT_EQ(MatchesPlayer(bus, pattern), matches) << bus << pattern;
     EXPECT_EQ(ShortName("org.mpris.MediaPlayer2.vlc.instance42"), "vlc.instance42");
 }
 

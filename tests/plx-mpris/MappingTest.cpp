@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace plxmpris {
 namespace {
 
@@ -35,31 +37,27 @@ TEST(MprisMetadata, FieldsFromEveryTypeAPlayerSends)
     EXPECT_EQ(TrackOf(ReadMetadata(Good()), ""), good);
     EXPECT_EQ(TrackOf(ReadMetadata({}), ""), jukebox::Track{});
     // One value changed in a good map: the one field it feeds, and nothing else.
-    const struct {
-        const char* what;
-        const char* key;
-        QVariant value;
-        std::string jukebox::Track::*field;
-        std::string expected;
-    } cases[] = {
-        {"a string where the artist list is due", "xesam:artist", "Solo", &jukebox::Track::artist, "Solo"},
-        {"empty names in the list are skipped", "xesam:artist", QStringList{"", "A", ""}, &jukebox::Track::artist, "A"},
-        {"a number where a text is due", "xesam:title", 42, &jukebox::Track::title, ""},
-        {"a variant inside the variant", "xesam:album", QVariant::fromValue(QDBusVariant("Inner")), &jukebox::Track::album,
+    using T = jukebox::Track;
+    // What, the key, its value, and the one field it feeds.
+    const std::tuple<const char*, const char*, QVariant, std::string T::*, std::string> cases[] = {
+        {"a string where the artist list is due", "xesam:artist", "Solo", &T::artist, "Solo"},
+        {"empty names in the list are skipped", "xesam:artist", QStringList{"", "A", ""}, &T::artist, "A"},
+        {"a number where a text is due", "xesam:title", 42, &T::title, ""},
+        {"a variant inside the variant", "xesam:album", QVariant::fromValue(QDBusVariant("Inner")), &T::album,
          "Inner"},
-        {"a negative length", "mpris:length", qlonglong(-5'000'000), &jukebox::Track::length, ""},
-        {"a zero length", "mpris:length", qlonglong(0), &jukebox::Track::length, ""},
-        {"a length as text", "mpris:length", "245600000", &jukebox::Track::length, ""},
-        {"an unsigned length of an hour", "mpris:length", qulonglong(3'723'000'000ULL), &jukebox::Track::length, "1:02:03"},
-        {"an absurd length", "mpris:length", qulonglong(~0ULL), &jukebox::Track::length, ""},
-        {"a 32-bit length", "mpris:length", 5'000'000, &jukebox::Track::length, "0:05"},
-        {"a track number as text", "xesam:trackNumber", "7/12", &jukebox::Track::number, "7"},
-        {"a negative track number", "xesam:trackNumber", -2, &jukebox::Track::number, ""},
+        {"a negative length", "mpris:length", qlonglong(-5'000'000), &T::length, ""},
+        {"a zero length", "mpris:length", qlonglong(0), &T::length, ""},
+        {"a length as text", "mpris:length", "245600000", &T::length, ""},
+        {"an unsigned length of an hour", "mpris:length", qulonglong(3'723'000'000ULL), &T::length, "1:02:03"},
+        {"an absurd length", "mpris:length", qulonglong(~0ULL), &T::length, ""},
+        {"a 32-bit length", "mpris:length", 5'000'000, &T::length, "0:05"},
+        {"a track number as text", "xesam:trackNumber", "7/12", &T::number, "7"},
+        {"a negative track number", "xesam:trackNumber", -2, &T::number, ""},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, key, value, field, text] : cases) {
         jukebox::Track expected = good;
-        expected.*c.field = c.expected;
-        EXPECT_EQ(TrackOf(ReadMetadata(With(Good(), c.key, c.value)), ""), expected) << c.what;
+        expected.*field = text;
+        EXPECT_EQ(TrackOf(ReadMetadata(With(Good(), key, value)), ""), expected) << what;
     }
 }
 
@@ -87,10 +85,7 @@ TEST(MprisMetadata, TrackIdFromAPathOrATextAndTheEntryOfATrack)
 
 TEST(MprisMetadata, PlaybackStatus)
 {
-    const struct {
-        QVariant value;
-        std::optional<PlayState> expected;
-    } cases[] = {
+    const std::pair<QVariant, std::optional<PlayState>> cases[] = {
         {"Playing", PlayState::Playing},
         {"Paused", PlayState::Paused},
         {"Stopped", PlayState::Stopped},
@@ -100,15 +95,12 @@ TEST(MprisMetadata, PlaybackStatus)
         {1, std::nullopt},
         {QStringList{"Playing"}, std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(ReadStatus(c.value), c.expected) << c.value.toString().toStdString();
+    for (const auto& [value, state] : cases) EXPECT_EQ(ReadStatus(value), state) << value.toString().toStdString();
 }
 
 TEST(MprisArt, WhereACoverComesFrom)
 {
-    const struct {
-        const char* url;
-        ArtSource expected;
-    } cases[] = {
+    const std::pair<const char*, ArtSource> cases[] = {
         {"file:///music/a/cover.jpg", {ArtKind::File, "/music/a/cover.jpg", {}}},
         {"file:///music/My%20Album/c%C3%B6ver.png", {ArtKind::File, "/music/My Album/c\xC3\xB6ver.png", {}}},
         {"file:///music/raw%FFbyte.jpg", {ArtKind::File, "/music/raw\xFF" "byte.jpg", {}}},
@@ -124,23 +116,15 @@ TEST(MprisArt, WhereACoverComesFrom)
         {"/music/a/cover.jpg", {}},
         {"", {}},
     };
-    for (const auto& c : cases) EXPECT_EQ(ClassifyArt(QString::fromUtf8(c.url)), c.expected) << c.url;
+    for (const auto& [url, source] : cases) EXPECT_EQ(ClassifyArt(QString::fromUtf8(url)), source) << url;
 }
 
 TEST(MprisArt, PathsTheLinkCarriesAsTheyAre)
 {
-    const struct {
-        QByteArray path;
-        bool fits;
-    } cases[] = {
-        {"/music/a/cover.jpg", true},
-        {"/music/c\xC3\xB6ver.jpg", true},
-        {"/music/Say \"Hi\"/cover.jpg", false},
-        {"/music/tab\there.jpg", false},
-        {"/music/line\nbreak.jpg", false},
-        {"/music/raw\xFF.jpg", false},
-    };
-    for (const auto& c : cases) EXPECT_EQ(PathFitsField(c.path), c.fits) << c.path.toStdString();
+    for (const QByteArray fits : {"/music/a/cover.jpg", "/music/c\xC3\xB6ver.jpg"})
+        EXPECT_TRUE(PathFitsField(fits)) << fits.data();
+    for (const QByteArray bad : {"/music/Say \"Hi\"/a.jpg", "/a/tab\there.jpg", "/a/line\nbreak.jpg", "/raw\xFF.jpg"})
+        EXPECT_FALSE(PathFitsField(bad)) << bad.data();
 }
 
 } // namespace

@@ -1,14 +1,10 @@
-// plx-sim's playlist and script files, and the demo playlist the build ships.
+// plx-sim's playlist and script files.
 
 #include "Playlist.h"
 #include "Script.h"
 
-#include <QFile>
-#include <QImageReader>
-
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -95,38 +91,6 @@ TEST(PlxScript, TimedVerbs)
     ParseScript("1 dance\n-1 play\nsoon stop\n2\n3 next\n", errors);
     EXPECT_EQ(errors.size(), 4u);
     EXPECT_EQ(errors.front().rfind("line 1:", 0), 0u);
-}
-
-// The demo shows everything the board can show, with covers the build drew.
-TEST(PlxPlaylist, TheDemoShowsEveryCase)
-{
-    QFile file(QStringLiteral(DEMO_DIR "/demo.plx"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const Playlist list = ParsePlaylist(file.readAll().toStdString(), DEMO_DIR);
-    ASSERT_TRUE(list.errors.empty()) << list.errors.front();
-    EXPECT_GE(list.entries.size(), 12u);
-    const auto any = [&](auto test) { return std::any_of(list.entries.begin(), list.entries.end(), test); };
-    const auto marked = [](const Entry& e) { return e.title.starts_with("!a{") && e.title.ends_with("}!"); };
-    EXPECT_TRUE(any([&](const Entry& e) { return !e.wholeAlbum && !marked(e); }));
-    EXPECT_TRUE(any([&](const Entry& e) { return !e.wholeAlbum && marked(e); }));
-    EXPECT_TRUE(any([](const Entry& e) { return e.album == "..."; }));
-    EXPECT_TRUE(any([](const Entry& e) { return e.artist.ends_with(", The"); }));
-    EXPECT_TRUE(any([](const Entry& e) { return e.wholeAlbum; }));
-    EXPECT_TRUE(any([](const Entry& e) { return e.cover.empty(); }));
-    bool missing = false, portrait = false, landscape = false, thousand = false;
-    int smallest = 1 << 30, largest = 0;
-    for (const Entry& entry : list.entries) {
-        if (entry.cover.empty()) continue;
-        const QSize size = QImageReader(QString::fromStdString(entry.cover)).size();
-        missing |= !size.isValid();
-        portrait |= size.height() > size.width();
-        landscape |= size.width() > size.height();
-        thousand |= size == QSize(1000, 1000); // the benchmark's cover
-        if (size.isValid()) smallest = std::min({smallest, size.width(), size.height()});
-        largest = std::max({largest, size.width(), size.height()});
-    }
-    EXPECT_TRUE(missing && portrait && landscape && thousand);
-    EXPECT_EQ(std::make_pair(smallest, largest), std::make_pair(300, 3000));
 }
 
 } // namespace

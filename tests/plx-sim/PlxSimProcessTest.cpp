@@ -10,26 +10,15 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <memory>
 #include <vector>
 
 namespace {
 
-using jukebox::testing::LinkPeer;
 using jukebox::testing::Msg;
-
-bool WaitUntil(const std::function<bool()>& done) { return wendel::testing::WaitUntil(done, 8000); }
 
 class PlxSimProcess : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir_.isValid());
-        QFile playlist(dir_.filePath("list.plx"));
-        ASSERT_TRUE(playlist.open(QIODevice::WriteOnly));
-        playlist.write("[track]\nlength = 0:30\n\n[album]\nartist = Band\nalbum = Live\ncover = a.jpg\ntrack = 0:20 One\ntrack = 0:20 Two\n");
-    }
     void TearDown() override
     {
         for (auto& process : processes_) {
@@ -37,36 +26,49 @@ protected:
             process->waitForFinished(3000);
         }
     }
+    void Write(const QString& name, const QByteArray& bytes)
+    {
+        QFile file(dir_.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
     QProcess& Start(const QStringList& extra = {})
     {
         QProcess& process = *processes_.emplace_back(std::make_unique<QProcess>());
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.setStandardOutputFile(Output(process));
         process.start(PLX_SIM_BIN, QStringList{"--endpoint", endpoint_, "--playlist", dir_.filePath("list.plx")} + extra);
         return process;
     }
-    QProcess& Serve(const QStringList& extra = {})
+    QString Output(const QProcess& process) const { return dir_.filePath(QString::number(quintptr(&process))); }
+    // What the process has said, once `text` is in it or after a while.
+    QString Said(const QProcess& process, const QString& text = {})
     {
-        QProcess& process = Start(extra);
-        EXPECT_TRUE(WaitUntil([&] { return Output(process).contains("listening on"); })) << Output(process).toStdString();
-        return process;
+        QString said;
+        wendel::testing::WaitUntil([&] {
+            QFile file(Output(process));
+            return file.open(QIODevice::ReadOnly) && (said = QString::fromUtf8(file.readAll())).contains(text);
+        }, 8000);
+        return said;
     }
-    QString Output(QProcess& process)
+    bool Ended(QProcess& process)
     {
-        return output_[&process] += QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+        return wendel::testing::WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 8000);
     }
-    bool Ended(QProcess& process) { return WaitUntil([&] { return process.state() == QProcess::NotRunning; }); }
 
     QTemporaryDir dir_;
     const QString endpoint_ = dir_.filePath("trivox.sock");
     std::vector<std::unique_ptr<QProcess>> processes_;
-    std::map<QProcess*, QString> output_;
 };
 
-TEST_F(PlxSimProcess, RefusesBadStartsWithTwoAndQuitsWithZero)
+TEST_F(PlxSimProcess, RefusesBadStartsWithTwoFollowsItsScriptAndInputAndEndsCleanly)
 {
-    QProcess& sim = Serve();
-    QFile(dir_.filePath("broken.plx")).open(QIODevice::WriteOnly);
-    QFile(dir_.filePath("notes.txt")).open(QIODevice::WriteOnly);
-    const std::vector<std::pair<QStringList, QString>> cases = {
+    Write("list.plx", "[track]\nlength = 0:30\n\n[album]\nartist = Band\nalbum = Live\ncover = a.jpg\n"
+                      "track = 0:20 One\ntrack = 0:20 Two\n");
+    Write("script", "# stop, then on to the album\n0.2 stop\n0.3 next\n");
+    Write("broken.plx", "");
+    QProcess& sim = Start({"--script", dir_.filePath("script")});
+    ASSERT_TRUE(Said(sim, "listening on").contains("listening on"));
+    const std::pair<QStringList, QString> bad[] = {
         {{"--speed", "0"}, "--speed must be"},
         {{"--pointer-lag", "-5"}, "--pointer-lag must be"},
         {{"--playlist", dir_.filePath("broken.plx")}, "broken.plx: the playlist has no entries"},
@@ -74,37 +76,21 @@ TEST_F(PlxSimProcess, RefusesBadStartsWithTwoAndQuitsWithZero)
         {{"--sped", "2"}, "Unknown option 'sped'"},
         {{"--endpoint"}, "Missing value after '--endpoint'"},
         {{"stray"}, "unexpected argument stray"},
-        {{}, "already listening"},
-        {{"--endpoint", dir_.filePath("notes.txt")}, "not a socket"},
+        {{}, "already listening"}, // the server's refusals themselves: tests/jukebox
     };
-    for (const auto& [args, says] : cases) {
+    for (const auto& [args, says] : bad) {
         QProcess& process = Start(args);
         ASSERT_TRUE(Ended(process));
         EXPECT_EQ(process.exitCode(), 2);
-        EXPECT_TRUE(Output(process).contains(says)) << Output(process).toStdString();
+        EXPECT_TRUE(Said(process).contains(says)) << Said(process).toStdString();
     }
-    sim.write("quit\n");
-    ASSERT_TRUE(Ended(sim));
-    EXPECT_EQ(sim.exitCode(), 0);
-    EXPECT_FALSE(QFile::exists(endpoint_));
-}
-
-TEST_F(PlxSimProcess, AScriptAndStandardInputDriveItAndTerminateEndsItCleanly)
-{
-    QFile script(dir_.filePath("script"));
-    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write("# stop, then on to the album\n0.2 stop\n0.3 next\n");
-    script.close();
-    QProcess& sim = Serve({"--script", dir_.filePath("script")});
-    ASSERT_TRUE(WaitUntil([&] { return Output(sim).contains("] stop\n") && Output(sim).contains("] next\n"); }));
     // Steps never fire before their time, or close steps could swap places.
-    const auto loggedAt = [&](const char* verb) {
+    const QString said = Said(sim, "] next\n");
+    for (const auto& [verb, at] : {std::pair{"stop", 0.2}, std::pair{"next", 0.3}}) {
         const QRegularExpression line(QStringLiteral("\\[ *([0-9.]+)\\] %1\n").arg(QLatin1String(verb)));
-        return line.match(Output(sim)).captured(1).toDouble();
-    };
-    EXPECT_GE(loggedAt("stop"), 0.2);
-    EXPECT_GE(loggedAt("next"), 0.3);
-    LinkPeer saver;
+        EXPECT_GE(line.match(said).captured(1).toDouble(), at) << said.toStdString();
+    }
+    jukebox::testing::LinkPeer saver;
     ASSERT_TRUE(saver.Connect(endpoint_));
     saver.Handshake();
     // A cover's path is taken from the playlist's folder.
@@ -112,9 +98,16 @@ TEST_F(PlxSimProcess, AScriptAndStandardInputDriveItAndTerminateEndsItCleanly)
     EXPECT_GE(saver.WaitFor(Msg(R"(playing["Live","Band","One","0:20",")" + cover + R"(","","1"])")), 0) << saver.Describe();
     sim.write("pause\n");
     EXPECT_GE(saver.WaitFor(Msg("playlist_pause[]")), 0) << saver.Describe();
+    // Ended by a signal or by `quit`, it takes its socket with it.
     sim.terminate();
     ASSERT_TRUE(Ended(sim));
     EXPECT_EQ(sim.exitStatus(), QProcess::NormalExit);
+    EXPECT_FALSE(QFile::exists(endpoint_));
+    QProcess& again = Start();
+    ASSERT_TRUE(Said(again, "listening on").contains("listening on"));
+    again.write("quit\n");
+    ASSERT_TRUE(Ended(again));
+    EXPECT_EQ(again.exitCode(), 0);
     EXPECT_FALSE(QFile::exists(endpoint_));
 }
 
