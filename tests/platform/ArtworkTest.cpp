@@ -14,15 +14,8 @@ namespace {
 // green lead together.
 char TintOf(const QImage& image)
 {
-    qint64 red = 0, green = 0, blue = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb c = image.pixel(x, y);
-            red += qRed(c);
-            green += qGreen(c);
-            blue += qBlue(c);
-        }
-    }
+    const QRgb mean = image.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(0, 0);
+    const int red = qRed(mean), green = qGreen(mean), blue = qBlue(mean);
     if (red > 2 * blue && green > 2 * blue && 4 * std::min(red, green) > 3 * std::max(red, green)) return 'y';
     return blue >= red && blue >= green ? 'b' : red >= green ? 'r' : 'g';
 }
