@@ -52,8 +52,6 @@ protected:
 TEST_F(SetupWindowTest, ControlsFocusAndPreviews)
 {
     Open("Custom Look = 3\r\n");
-    EXPECT_EQ(window.windowTitle(), "WendelSaver Screensaver Setup");
-    EXPECT_EQ(window.size(), QSize(343, 203));
     EXPECT_EQ(window.minimumSize(), window.maximumSize());
     for (const QWidget* control : window.findChildren<QWidget*>()) {
         if (control->objectName().isEmpty() || !control->parentWidget()) continue;
