@@ -94,7 +94,7 @@ TEST_F(SetupWindowTest, EnterOnCancelAsksAndClosingEndsWithoutWriting)
     EXPECT_EQ(testing::ReadBytes(iniPath), "Overlap = 4\r\n");
 }
 
-// Typing, pasting and the arrows each reach the check; the overlap scroller
+// Typing and the arrows each reach the check; the overlap scroller
 // runs from 12 at its top to 0 at its bottom.
 TEST_F(SetupWindowTest, EditsAndArrowsReachTheChecks)
 {
