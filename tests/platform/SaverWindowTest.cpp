@@ -500,7 +500,8 @@ TEST_F(CoverLoadingTest, AnOutcomeQueuedBeforeANewerStartOrACancelIsDropped)
         QThreadPool pool;
         CoverDecoder decoder(pool);
         std::vector<QSize> reports;
-        QObject::connect(&decoder, &CoverDecoder::Decoded, [&](int, const QImage& picture) { reports.push_back(picture.size()); });
+        QObject::connect(&decoder, &CoverDecoder::Decoded,
+                         [&](int, const QImage& picture) { reports.push_back(picture.size()); });
         decoder.Start(std::move(OpenPicture(older).file), QSize(60, 60));
         ASSERT_TRUE(pool.waitForDone(kDecodeLimitMs)); // decoded, its outcome not yet handled
         if (cancel) decoder.Cancel();
