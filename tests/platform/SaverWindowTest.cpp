@@ -166,7 +166,6 @@ protected:
 using SaverWindowTest = BoardTest;
 using CoverLoadingTest = BoardTest;
 
-
 // Each label in its font and colour, plain text, sized to its caption around
 // the edge it keeps, whatever the caption becomes; NoPLX wraps in its box.
 TEST_F(SaverWindowTest, LabelsWearTheirDesignAndKeepTheirEdge)
