@@ -14,15 +14,8 @@ namespace {
 // green lead together.
 char TintOf(const QImage& image)
 {
-    qint64 red = 0, green = 0, blue = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb c = image.pixel(x, y);
-            red += qRed(c);
-            green += qGreen(c);
-            blue += qBlue(c);
-        }
-    }
+    const QRgb mean = image.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(0, 0);
+    const int red = qRed(mean), green = qGreen(mean), blue = qBlue(mean);
     if (red > 2 * blue && green > 2 * blue && 4 * std::min(red, green) > 3 * std::max(red, green)) return 'y';
     return blue >= red && blue >= green ? 'b' : red >= green ? 'r' : 'g';
 }
@@ -35,31 +28,28 @@ int DifferingPixels(const QImage& a, const QImage& b)
     return n;
 }
 
-TEST(Artwork, EveryPictureHasItsSizeColoursAndTint)
+TEST(Artwork, EveryPictureHasItsSizeAndTint)
 {
     const struct {
         ArtworkId id;
         QSize size;
-        int colours; // 0: 24-bit
         char tint;
         bool blackCorner;
     } rows[] = {
-        {ArtworkId::DefaultHeader, {640, 90}, 256, 'b', false}, {ArtworkId::DefaultFooter, {450, 22}, 16, 'b', false},
-        {ArtworkId::Header1, {90, 64}, 16, 'b', true},          {ArtworkId::Header2, {90, 64}, 16, 'r', true},
-        {ArtworkId::Header3, {90, 64}, 16, 'g', true},          {ArtworkId::Footer1, {450, 22}, 16, 'b', false},
-        {ArtworkId::Footer2, {450, 22}, 16, 'r', false},        {ArtworkId::Footer3, {450, 22}, 16, 'g', false},
-        {ArtworkId::Play, {34, 32}, 0, 'g', true},              {ArtworkId::Pause, {29, 32}, 0, 'y', true},
-        {ArtworkId::Stopsign, {34, 31}, 0, 'r', true},          {ArtworkId::WindowIcon, {32, 32}, 256, 'b', true},
-        {ArtworkId::LookPreview1, {162, 95}, 16, 'b', true},    {ArtworkId::LookPreview2, {162, 95}, 16, 'b', true},
-        {ArtworkId::LookPreview3, {162, 95}, 16, 'r', true},    {ArtworkId::LookPreview4, {162, 95}, 16, 'g', true},
+        {ArtworkId::DefaultHeader, {640, 90}, 'b', false}, {ArtworkId::DefaultFooter, {450, 22}, 'b', false},
+        {ArtworkId::Header1, {90, 64}, 'b', true}, {ArtworkId::Header2, {90, 64}, 'r', true},
+        {ArtworkId::Header3, {90, 64}, 'g', true}, {ArtworkId::Footer1, {450, 22}, 'b', false},
+        {ArtworkId::Footer2, {450, 22}, 'r', false}, {ArtworkId::Footer3, {450, 22}, 'g', false},
+        {ArtworkId::Play, {34, 32}, 'g', true}, {ArtworkId::Pause, {29, 32}, 'y', true},
+        {ArtworkId::Stopsign, {34, 31}, 'r', true}, {ArtworkId::WindowIcon, {32, 32}, 'b', true},
+        {ArtworkId::LookPreview1, {162, 95}, 'b', true}, {ArtworkId::LookPreview2, {162, 95}, 'b', true},
+        {ArtworkId::LookPreview3, {162, 95}, 'r', true}, {ArtworkId::LookPreview4, {162, 95}, 'g', true},
     };
     ASSERT_EQ(std::size(rows), kAllArtwork.size());
     for (const auto& row : rows) {
         SCOPED_TRACE(ArtworkResourcePath(row.id).toStdString());
         const QImage image = LoadArtwork(row.id);
         ASSERT_EQ(image.size(), row.size);
-        EXPECT_EQ(image.format(), row.colours ? QImage::Format_Indexed8 : QImage::Format_RGB888);
-        EXPECT_EQ(image.colorCount() > 16 ? 256 : image.colorCount(), row.colours);
         EXPECT_EQ(TintOf(image), row.tint);
         EXPECT_TRUE(!row.blackCorner || (image.pixel(0, 0) & 0xffffffu) == 0);
     }
@@ -70,14 +60,6 @@ TEST(Artwork, EveryPictureHasItsSizeColoursAndTint)
             if (a.id >= b.id || first.size() != second.size()) continue;
             EXPECT_GT(DifferingPixels(first, second), first.width() * first.height() / 10) << a.name << " " << b.name;
         }
-    }
-}
-
-TEST(Artwork, UnknownIdGivesNoPathAndANullImage)
-{
-    for (const int raw : {-1, int(kAllArtwork.size()), 999}) {
-        EXPECT_TRUE(ArtworkResourcePath(static_cast<ArtworkId>(raw)).isEmpty()) << raw;
-        EXPECT_TRUE(LoadArtwork(static_cast<ArtworkId>(raw)).isNull()) << raw;
     }
 }
 

@@ -6,6 +6,8 @@
 #include "link/Wire.h"
 #include "support/Fuzz.h"
 
+#include <algorithm>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <string_view>
@@ -28,33 +30,18 @@ const std::regex& GetItemForm()
     return form;
 }
 
-bool SignificantDigitsFit(const std::string& command)
-{
-    int digits = 0;
-    bool leading = true;
-    for (char c : command) {
-        if (c == 'E') break;
-        if (c < '0' || c > '9') continue;
-        if (c != '0') leading = false;
-        if (!leading) ++digits;
-    }
-    return digits <= 15;
-}
-
 bool IsDocumentedCommand(const std::string& command)
 {
     if (command == "notify_playing_item[on]" || command == "notify_playing_timecode[on]" ||
         command == "playlist_getpointer") {
         return true;
     }
-    return std::regex_match(command, GetItemForm()) && SignificantDigitsFit(command);
-}
-
-bool IsDocumentedOpening(const LinkCall& call)
-{
-    const bool tx = call.device == "plx" && call.text == "type=devtx";
-    const bool rx = call.device == "plxr" && call.text == "type=devrx";
-    return (tx || rx) && call.a == 1 && call.b == 1 && call.c == 0;
+    // Significant digits: the mantissa's digits after its leading zeros.
+    std::string digits;
+    std::copy_if(command.begin(), std::find(command.begin(), command.end(), 'E'), std::back_inserter(digits),
+                 [](char c) { return c >= '0' && c <= '9'; });
+    digits.erase(0, digits.find_first_not_of('0'));
+    return std::regex_match(command, GetItemForm()) && digits.size() <= 15;
 }
 
 // The call as the link sends it, read back by the jukebox's decoder.
@@ -74,7 +61,10 @@ void CheckFrame(const LinkCall& call)
 void CheckCall(const LinkCall& call)
 {
     if (call.operation == "OpenDevice") {
-        Check(IsDocumentedOpening(call), "an opening other than plx devtx / plxr devrx 1 1 0");
+        const bool tx = call.device == "plx" && call.text == "type=devtx";
+        const bool rx = call.device == "plxr" && call.text == "type=devrx";
+        Check((tx || rx) && call.a == 1 && call.b == 1 && call.c == 0,
+              "an opening other than plx devtx / plxr devrx 1 1 0");
     } else {
         Check(call.operation == "SendCommand", "an unknown link call");
         Check(call.device == "plx", "a command sent to a device other than plx");
@@ -83,22 +73,22 @@ void CheckCall(const LinkCall& call)
     CheckFrame(call);
 }
 
-void TickIfEnabled(FakeTimer& timer, void (wendel::WendelSaverMain::*tick)(), FakeSaver& fake)
-{
-    if (timer.enabled) (fake.saver.*tick)();
-}
-
 void Play(std::string_view event, FakeSaver& fake)
 {
-    const std::string rest(event.empty() ? event : event.substr(1));
-    switch (event.empty() ? 'M' : event.front()) {
-    case 'D': TickIfEnabled(fake.dTimer, &wendel::WendelSaverMain::DTimerTick, fake); return;
-    case 'P': TickIfEnabled(fake.playIconTimer, &wendel::WendelSaverMain::PlayIconTimerTick, fake); return;
-    case 'I': TickIfEnabled(fake.imageErrorTimer, &wendel::WendelSaverMain::ImageErrorTimerTick, fake); return;
-    case 'X': fake.link.Deliver("plx", rest); return;
-    case 'M': fake.link.Deliver("plxr", rest); return;
-    default: fake.link.Deliver("plxr", std::string(event)); return;
+    using Main = wendel::WendelSaverMain;
+    const struct {
+        char key;
+        FakeTimer& timer;
+        void (Main::*tick)();
+    } timers[] = {{'D', fake.dTimer, &Main::DTimerTick}, {'P', fake.playIconTimer, &Main::PlayIconTimerTick},
+                  {'I', fake.imageErrorTimer, &Main::ImageErrorTimerTick}};
+    for (const auto& timer : timers) {
+        if (!event.starts_with(timer.key)) continue;
+        if (timer.timer.enabled) (fake.saver.*timer.tick)();
+        return;
     }
+    const bool marked = event.starts_with('X') || event.starts_with('M');
+    fake.link.Deliver(event.starts_with('X') ? "plx" : "plxr", std::string(event.substr(marked ? 1 : 0)));
 }
 
 const PlxRig::SettingsFile& SharedSettings()

@@ -18,24 +18,10 @@ using wendel::CharLength;
 using wendel::CutChars;
 using wendel::fuzzing::Check;
 
-// The fields to look for, the separator and closing character of built
-// messages (one character each, of one to three bytes; a lone continuation
-// byte is a character too), and the random cuts.
-struct Input {
-    explicit Input(const wendel::fuzzing::Input<6>& raw)
-        : count(1 + raw.control[0] % 7), separator(kSeparators[raw.control[1] % std::size(kSeparators)]),
-          closing(kClosings[raw.control[1] / std::size(kSeparators) % std::size(kClosings)]), random(raw.Seed(2)),
-          text(raw.rest)
-    {
-    }
-    static constexpr const char* kSeparators[] = {",", ";", " ", "\xC3\xA9", "\x80", "\xE2\x82\xAC"};
-    static constexpr const char* kClosings[] = {"]", ")", "\xC3\xA9", "\x80"};
-    int count;
-    std::string separator;
-    std::string closing;
-    std::minstd_rand random;
-    std::string text;
-};
+// The separators and closing characters of built messages: one character
+// each, of one to three bytes; a lone continuation byte is a character too.
+constexpr const char* kSeparators[] = {",", ";", " ", "\xC3\xA9", "\x80", "\xE2\x82\xAC"};
+constexpr const char* kClosings[] = {"]", ")", "\xC3\xA9", "\x80"};
 
 std::string Cut(std::string_view text, std::int64_t start, std::int64_t length)
 {
@@ -91,13 +77,12 @@ void CheckFieldsOfAnyText(std::string_view text, int count)
 
 // The text without its double quotes cut into count + 1 fields, put in
 // quotes as a jukebox sends them, and split again.
-void CheckQuotedFields(const Input& input, std::minstd_rand& random)
+void CheckQuotedFields(std::string plain, int count, std::uint8_t form, std::minstd_rand& random)
 {
-    std::string plain = input.text;
     std::erase(plain, '"');
     std::vector<std::string> fields;
     std::string_view rest = plain;
-    for (int k = 0; k < input.count; ++k) {
+    for (int k = 0; k < count; ++k) {
         const std::size_t take = random() % (rest.size() + 1);
         fields.emplace_back(rest.substr(0, take));
         rest.remove_prefix(take);
@@ -105,11 +90,12 @@ void CheckQuotedFields(const Input& input, std::minstd_rand& random)
     fields.emplace_back(rest);
 
     std::string message;
-    for (const std::string& field : fields) message += (message.empty() ? "\"" : input.separator + "\"") + field + "\"";
-    message += input.closing;
+    const std::string separator = kSeparators[form % std::size(kSeparators)];
+    for (const std::string& field : fields) message += (message.empty() ? "\"" : separator + "\"") + field + "\"";
+    message += kClosings[form / std::size(kSeparators) % std::size(kClosings)];
 
     std::string consumed = message;
-    const auto cut = wendel::CutQuotedFields(message, wendel::SplitFieldEnds(input.count, consumed), input.count);
+    const auto cut = wendel::CutQuotedFields(message, wendel::SplitFieldEnds(count, consumed), count);
     if (CharLength(message) > 32767) return; // field ends past 16 bits cut nothing
     Check(cut && *cut == fields, "quoted fields do not come back as sent");
 }
@@ -139,11 +125,15 @@ void CheckArticle(std::string_view text)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    Input input{wendel::fuzzing::Input<6>(data, size)};
-    CheckCuts(input.text, input.random);
-    CheckFieldsOfAnyText(input.text, input.count);
-    CheckQuotedFields(input, input.random);
-    CheckMarkedTitle(input.text, input.random);
-    CheckArticle(input.text);
+    // Byte 0: the field count; byte 1: the separator and closing character;
+    // bytes 2 to 5: the seed of the random cuts.
+    const wendel::fuzzing::Input<6> input(data, size);
+    const int count = 1 + input.control[0] % 7;
+    std::minstd_rand random(input.Seed(2));
+    CheckCuts(input.rest, random);
+    CheckFieldsOfAnyText(input.rest, count);
+    CheckQuotedFields(input.rest, count, input.control[1], random);
+    CheckMarkedTitle(input.rest, random);
+    CheckArticle(input.rest);
     return 0;
 }

@@ -56,32 +56,24 @@ void CheckSignedText(Float value, int digits)
     Check(wendel::NumericValue(text) == std::strtod(printed, nullptr), "a signed text reads back wrongly");
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool IsExponentMark(char c) { return c == 'e' || c == 'E' || c == 'd' || c == 'D'; }
-
 // The decimal number at the start of a blank-free text, as strtod writes it
 // (D made e); empty when there is none. An exponent counts only with digits.
 std::string DecimalPrefix(std::string_view text)
 {
-    std::size_t at = 0;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
-    const std::size_t digitsFrom = at;
-    while (at < text.size() && IsDigit(text[at])) ++at;
-    std::size_t digits = at - digitsFrom;
-    if (at < text.size() && text[at] == '.') {
-        const std::size_t fractionFrom = ++at;
-        while (at < text.size() && IsDigit(text[at])) ++at;
-        digits += at - fractionFrom;
-    }
-    if (digits == 0) return {};
+    const auto digitsFrom = [text](std::size_t at) {
+        return std::min(text.find_first_not_of("0123456789", at), text.size());
+    };
+    const auto signAt = [text](std::size_t at) { return at < text.size() && (text[at] == '+' || text[at] == '-'); };
+    const std::size_t from = signAt(0);
+    std::size_t at = digitsFrom(from);
+    const bool point = at < text.size() && text[at] == '.';
+    if (point) at = digitsFrom(at + 1);
+    if (at - from == (point ? 1u : 0u)) return {};
     std::string number(text.substr(0, at));
-    if (at < text.size() && IsExponentMark(text[at])) {
-        std::size_t end = at + 1;
-        if (end < text.size() && (text[end] == '+' || text[end] == '-')) ++end;
-        const std::size_t exponentFrom = end;
-        while (end < text.size() && IsDigit(text[end])) ++end;
-        if (end > exponentFrom) number += "e" + std::string(text.substr(at + 1, end - at - 1));
+    if (at < text.size() && std::string_view("eEdD").find(text[at]) != std::string_view::npos) {
+        const std::size_t digits = at + 1 + signAt(at + 1);
+        const std::size_t end = digitsFrom(digits);
+        if (end > digits) number += "e" + std::string(text.substr(at + 1, end - at - 1));
     }
     return number;
 }
