@@ -4,7 +4,7 @@
 #include "QtPictureLoader.h"
 #include "display/BoardLayout.h"
 
-#include <QFontInfo>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -43,20 +43,19 @@ QRect PixelRect(const TwipRect& rect)
             TwipsToPixels(rect.height)};
 }
 
-bool ArialBlackInstalled(int pixels)
+// A look in the list of installed families: matching a font instead would
+// load whichever font stands in for a missing one.
+bool ArialBlackInstalled()
 {
-    QFont black(QStringLiteral("Arial Black"));
-    black.setPixelSize(pixels);
-    return QFontInfo(black).family() == QStringLiteral("Arial Black");
+    return QFontDatabase::families().contains(QStringLiteral("Arial Black"), Qt::CaseInsensitive);
 }
 
-// `blackInstalled` is asked once for all the labels: matching a font against
-// the installed ones is a start-up cost.
+// `blackInstalled` is asked once for all the labels.
 QFont LabelFont(const layout::LabelDesign& design, std::optional<bool>& blackInstalled)
 {
     QFont font(QStringLiteral("Arial"));
     if (design.arialBlack) {
-        if (!blackInstalled) blackInstalled = ArialBlackInstalled(design.fontPixels);
+        if (!blackInstalled) blackInstalled = ArialBlackInstalled();
         // No free font is called Arial Black; the Arial family's heaviest
         // weight comes closest.
         if (*blackInstalled) {
@@ -165,9 +164,12 @@ void SaverWindow::BuildLabels()
         widget->setText(design.caption ? QString::fromUtf8(design.caption) : SaverBylineText());
         // The stored sizes are those of the design captions in the original
         // fonts; ours measure differently (Track's caption is wider than its
-        // stored box), so a caption is fitted as it would be when set. An
-        // empty label keeps its stored size.
-        if (design.autoSize && !widget->text().isEmpty()) FitToCaption(design.label);
+        // stored box), so a caption is fitted as it would be when set, but
+        // only once the label is first shown: measuring loads its font, and
+        // labels hidden before the first paint ("Up Next:", "No Image
+        // Available") need none until then. An empty label keeps its stored
+        // size.
+        slot.fitPending = design.autoSize && !widget->text().isEmpty();
     }
 }
 
@@ -226,6 +228,7 @@ void SaverWindow::SetCaption(Label label, const std::string& text)
 void SaverWindow::FitToCaption(Label label)
 {
     LabelSlot& slot = labels_.at(label);
+    slot.fitPending = false;
     const QFontMetrics metrics(slot.widget->font());
     const int width = metrics.horizontalAdvance(slot.widget->text());
     const int height = metrics.height();
@@ -245,6 +248,7 @@ bool SaverWindow::IsVisible(Label label) const
 
 void SaverWindow::SetVisible(Label label, bool visible)
 {
+    if (visible && labels_.at(label).fitPending) FitToCaption(label);
     LabelWidget(label)->setVisible(visible);
 }
 
@@ -270,6 +274,14 @@ void SaverWindow::SetVisible(Picture picture, bool visible)
         widget->setPixmap(QPixmap::fromImage(LoadArtwork(ArtworkFor(picture))));
     }
     widget->setVisible(visible);
+}
+
+void SaverWindow::showEvent(QShowEvent* event)
+{
+    for (auto& [label, slot] : labels_) {
+        if (slot.fitPending && !slot.widget->isHidden()) FitToCaption(label);
+    }
+    QWidget::showEvent(event);
 }
 
 void SaverWindow::paintEvent(QPaintEvent* event)

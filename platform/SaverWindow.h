@@ -58,6 +58,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -73,6 +74,7 @@ private:
         bool autoSize = false;
         double anchorX = 0;   // pixels: the left edge, the right edge or the centre
         QRect dirty;          // area drawn by earlier captions, not yet redrawn
+        bool fitPending = false; // the design caption, not yet measured
     };
     std::map<Label, LabelSlot> labels_;
     std::map<Picture, QLabel*> pictures_;
