@@ -180,6 +180,9 @@ void QtDesktop::HostBoardIn(QWindow* host, PixelPoint at)
     // desktop's.
     window->setPosition(at.x, at.y);
     board_.show();
+    // A widget moved on purpose is shown where the widget last was, and in a
+    // new host that place is stale: from now on the host's place counts.
+    board_.setAttribute(Qt::WA_Moved, false);
 }
 
 WId QtDesktop::GrabHolder() const
