@@ -42,7 +42,7 @@ void BackdropSurface::MarkForTheWindowSystem()
 {
     if (!x11::Available()) return;
     x11::SetBlackBackground(winId());
-    x11::MarkSaverWindow(winId(), true);
+    states_.Mark(winId(), true);
 }
 
 BackdropSurface::~BackdropSurface() = default;
