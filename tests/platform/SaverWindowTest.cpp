@@ -177,6 +177,30 @@ TEST_F(SaverWindowTest, AutoSizedLabelsKeepTheirEdgeWhenTheCaptionChanges)
     }
 }
 
+// A design caption has its size in our fonts once its label is on screen,
+// whether the label shows with the window or later (measuring loads a font,
+// which a label hidden at the first paint does not need yet).
+TEST_F(SaverWindowTest, DesignCaptionsTakeTheirSizeOnceShown)
+{
+    window.SetVisible(Label::Caption_Upnext, false); // as the saver does before its first paint
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const struct {
+        Label label;
+        bool shownLater;
+    } rows[] = {
+        {Label::Track, false},         {Label::ArtistAlbum, false}, {Label::Caption_Upnext, true},
+        {Label::AlbumNotice, true},    {Label::No_Image, true},
+    };
+    for (const auto& row : rows) {
+        if (row.shownLater) window.SetVisible(row.label, true);
+        const QLabel* label = window.LabelWidget(row.label);
+        SCOPED_TRACE(label->objectName().toStdString());
+        const QFontMetrics metrics(label->font());
+        EXPECT_EQ(label->size(), QSize(metrics.horizontalAdvance(label->text()), metrics.height()));
+    }
+}
+
 TEST_F(SaverWindowTest, PressesOverLabelsAndPicturesStopThere)
 {
     window.show();
