@@ -16,7 +16,6 @@
 #include <QTimer>
 
 #include <cmath>
-#include <optional>
 
 namespace wendel {
 
@@ -50,20 +49,13 @@ bool ArialBlackInstalled()
     return QFontDatabase::families().contains(QStringLiteral("Arial Black"), Qt::CaseInsensitive);
 }
 
-// `blackInstalled` is asked once for all the labels.
-QFont LabelFont(const layout::LabelDesign& design, std::optional<bool>& blackInstalled)
+// Arial Black is asked for by SettleHeavyFont. No free font is called so;
+// the Arial family's heaviest weight comes closest.
+QFont LabelFont(const layout::LabelDesign& design, bool blackInstalled)
 {
-    QFont font(QStringLiteral("Arial"));
-    if (design.arialBlack) {
-        if (!blackInstalled) blackInstalled = ArialBlackInstalled();
-        // No free font is called Arial Black; the Arial family's heaviest
-        // weight comes closest.
-        if (*blackInstalled) {
-            font = QFont(QStringLiteral("Arial Black"));
-        } else {
-            font.setWeight(QFont::Black);
-        }
-    }
+    const bool black = design.arialBlack && blackInstalled;
+    QFont font(black ? QStringLiteral("Arial Black") : QStringLiteral("Arial"));
+    if (design.arialBlack && !black) font.setWeight(QFont::Black);
     font.setPixelSize(design.fontPixels);
     font.setItalic(design.italic);
     return font;
@@ -142,12 +134,11 @@ SaverWindow::~SaverWindow() = default;
 
 void SaverWindow::BuildLabels()
 {
-    std::optional<bool> blackInstalled;
     for (const layout::LabelDesign& design : layout::kLabels) {
         auto* widget = new BoardControl(this);
         widget->setObjectName(QString::fromLatin1(design.name));
         widget->setTextFormat(Qt::PlainText); // texts from the jukebox are never markup
-        widget->setFont(LabelFont(design, blackInstalled));
+        widget->setFont(LabelFont(design, false));
         widget->setAlignment(QtAlignment(design.align));
         widget->setWordWrap(!design.autoSize);
         QPalette colours = widget->palette();
@@ -225,8 +216,21 @@ void SaverWindow::SetCaption(Label label, const std::string& text)
     if (slot.autoSize) FitToCaption(label);
 }
 
+void SaverWindow::SettleHeavyFont()
+{
+    // Asked when a label is first measured or shown, not when it is made:
+    // the list of installed fonts is read meanwhile (see OpenSaver).
+    if (heavyFontSettled_) return;
+    heavyFontSettled_ = true;
+    if (!ArialBlackInstalled()) return;
+    for (const layout::LabelDesign& design : layout::kLabels) {
+        if (design.arialBlack) labels_.at(design.label).widget->setFont(LabelFont(design, true));
+    }
+}
+
 void SaverWindow::FitToCaption(Label label)
 {
+    SettleHeavyFont();
     LabelSlot& slot = labels_.at(label);
     slot.fitPending = false;
     const QFontMetrics metrics(slot.widget->font());
@@ -278,6 +282,7 @@ void SaverWindow::SetVisible(Picture picture, bool visible)
 
 void SaverWindow::showEvent(QShowEvent* event)
 {
+    SettleHeavyFont();
     for (auto& [label, slot] : labels_) {
         if (slot.fitPending && !slot.widget->isHidden()) FitToCaption(label);
     }

@@ -65,6 +65,7 @@ private:
     void BuildLabels();
     void BuildPictures();
     void StackControls();
+    void SettleHeavyFont();
     void FitToCaption(Label label);
     void ShowDecodedCover(int code, const QImage& picture);
 
@@ -79,6 +80,7 @@ private:
     std::map<Label, LabelSlot> labels_;
     std::map<Picture, QLabel*> pictures_;
     bool firstPaintDone_ = false;
+    bool heavyFontSettled_ = false;
     QThreadPool coverThreads_;     // outlives the decoder, which waits for it
     CoverDecoder coverDecoder_{coverThreads_, this};
 };
