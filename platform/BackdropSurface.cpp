@@ -42,7 +42,7 @@ void BackdropSurface::MarkForTheWindowSystem()
 {
     if (!x11::Available()) return;
     x11::SetBlackBackground(winId());
-    x11::MarkSaverWindow(winId(), true);
+    states_.Mark(winId(), true);
 }
 
 BackdropSurface::~BackdropSurface() = default;
@@ -50,7 +50,15 @@ BackdropSurface::~BackdropSurface() = default;
 void BackdropSurface::ShowOver(const QRect& area)
 {
     setGeometry(area);
-    showFullScreen();
+    if (!x11::Available()) {
+        showFullScreen();
+        return;
+    }
+    // Full screen already by the window's own states (MarkForTheWindowSystem):
+    // asking Qt as well would wait twice on the server before the first paint.
+    // Shown and activated as showFullScreen does.
+    show();
+    requestActivate();
 }
 
 void BackdropSurface::exposeEvent(QExposeEvent*)

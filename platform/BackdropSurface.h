@@ -1,5 +1,7 @@
 #pragma once
 
+#include "X11Windows.h"
+
 #include <QWindow>
 
 #include <functional>
@@ -38,6 +40,7 @@ private:
     std::function<void()> onMouseDown_;
     std::function<void()> onKeyDown_;
     std::unique_ptr<QBackingStore> backingStore_;
+    x11::SaverStates states_; // asked before the native window is made
 };
 
 } // namespace wendel

@@ -7,12 +7,14 @@
 #include "X11Windows.h"
 #include "desktop/SaverDesktop.h"
 
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStringList>
 
 #include <cstdio>
 #include <optional>
+#include <thread>
 
 namespace wendel {
 
@@ -78,6 +80,11 @@ bool DesktopPlatform::OpenSetupDialog()
 
 bool DesktopPlatform::OpenSaver()
 {
+    // Reading the installed fonts is the longest step before the first
+    // paint and needs no window: a second thread reads them while this one
+    // makes the windows, until the board first measures or shows a caption.
+    // Joined on the way out.
+    const std::jthread fonts([] { QFontDatabase::families(); });
     // The jukebox is called once the board is on screen: its first words
     // would otherwise hold up the first paint.
     auto link = std::make_unique<Trivox>(TrivoxEndpoint(), nullptr, Trivox::FirstAttempt::Later);

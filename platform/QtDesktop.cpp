@@ -165,7 +165,9 @@ void QtDesktop::PlaceBoard(BoardHost host, ScreenKey key, PixelPoint at)
 void QtDesktop::HostBoardIn(QWindow* host, PixelPoint at)
 {
     // The board keeps its own window, now a child of the host: it draws
-    // exactly as it does on its own.
+    // exactly as it does on its own. Placed before its native window is
+    // made, it is made in place: moving a made window waits on the server.
+    if (!board_.windowHandle()) board_.move(at.x, at.y);
     board_.winId();
     QWindow* window = board_.windowHandle();
     if (window->parent() != host) {
@@ -178,6 +180,9 @@ void QtDesktop::HostBoardIn(QWindow* host, PixelPoint at)
     // desktop's.
     window->setPosition(at.x, at.y);
     board_.show();
+    // A widget moved on purpose is shown where the widget last was, and in a
+    // new host that place is stale: from now on the host's place counts.
+    board_.setAttribute(Qt::WA_Moved, false);
 }
 
 WId QtDesktop::GrabHolder() const

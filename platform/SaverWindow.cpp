@@ -4,7 +4,7 @@
 #include "QtPictureLoader.h"
 #include "display/BoardLayout.h"
 
-#include <QFontInfo>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -16,7 +16,6 @@
 #include <QTimer>
 
 #include <cmath>
-#include <optional>
 
 namespace wendel {
 
@@ -43,28 +42,20 @@ QRect PixelRect(const TwipRect& rect)
             TwipsToPixels(rect.height)};
 }
 
-bool ArialBlackInstalled(int pixels)
+// A look in the list of installed families: matching a font instead would
+// load whichever font stands in for a missing one.
+bool ArialBlackInstalled()
 {
-    QFont black(QStringLiteral("Arial Black"));
-    black.setPixelSize(pixels);
-    return QFontInfo(black).family() == QStringLiteral("Arial Black");
+    return QFontDatabase::families().contains(QStringLiteral("Arial Black"), Qt::CaseInsensitive);
 }
 
-// `blackInstalled` is asked once for all the labels: matching a font against
-// the installed ones is a start-up cost.
-QFont LabelFont(const layout::LabelDesign& design, std::optional<bool>& blackInstalled)
+// Arial Black is asked for by SettleHeavyFont. No free font is called so;
+// the Arial family's heaviest weight comes closest.
+QFont LabelFont(const layout::LabelDesign& design, bool blackInstalled)
 {
-    QFont font(QStringLiteral("Arial"));
-    if (design.arialBlack) {
-        if (!blackInstalled) blackInstalled = ArialBlackInstalled(design.fontPixels);
-        // No free font is called Arial Black; the Arial family's heaviest
-        // weight comes closest.
-        if (*blackInstalled) {
-            font = QFont(QStringLiteral("Arial Black"));
-        } else {
-            font.setWeight(QFont::Black);
-        }
-    }
+    const bool black = design.arialBlack && blackInstalled;
+    QFont font(black ? QStringLiteral("Arial Black") : QStringLiteral("Arial"));
+    if (design.arialBlack && !black) font.setWeight(QFont::Black);
     font.setPixelSize(design.fontPixels);
     font.setItalic(design.italic);
     return font;
@@ -143,12 +134,11 @@ SaverWindow::~SaverWindow() = default;
 
 void SaverWindow::BuildLabels()
 {
-    std::optional<bool> blackInstalled;
     for (const layout::LabelDesign& design : layout::kLabels) {
         auto* widget = new BoardControl(this);
         widget->setObjectName(QString::fromLatin1(design.name));
         widget->setTextFormat(Qt::PlainText); // texts from the jukebox are never markup
-        widget->setFont(LabelFont(design, blackInstalled));
+        widget->setFont(LabelFont(design, false));
         widget->setAlignment(QtAlignment(design.align));
         widget->setWordWrap(!design.autoSize);
         QPalette colours = widget->palette();
@@ -165,9 +155,12 @@ void SaverWindow::BuildLabels()
         widget->setText(design.caption ? QString::fromUtf8(design.caption) : SaverBylineText());
         // The stored sizes are those of the design captions in the original
         // fonts; ours measure differently (Track's caption is wider than its
-        // stored box), so a caption is fitted as it would be when set. An
-        // empty label keeps its stored size.
-        if (design.autoSize && !widget->text().isEmpty()) FitToCaption(design.label);
+        // stored box), so a caption is fitted as it would be when set, but
+        // only once the label is first shown: measuring loads its font, and
+        // labels hidden before the first paint ("Up Next:", "No Image
+        // Available") need none until then. An empty label keeps its stored
+        // size.
+        slot.fitPending = design.autoSize && !widget->text().isEmpty();
     }
 }
 
@@ -223,9 +216,23 @@ void SaverWindow::SetCaption(Label label, const std::string& text)
     if (slot.autoSize) FitToCaption(label);
 }
 
+void SaverWindow::SettleHeavyFont()
+{
+    // Asked when a label is first measured or shown, not when it is made:
+    // the list of installed fonts is read meanwhile (see OpenSaver).
+    if (heavyFontSettled_) return;
+    heavyFontSettled_ = true;
+    if (!ArialBlackInstalled()) return;
+    for (const layout::LabelDesign& design : layout::kLabels) {
+        if (design.arialBlack) labels_.at(design.label).widget->setFont(LabelFont(design, true));
+    }
+}
+
 void SaverWindow::FitToCaption(Label label)
 {
+    SettleHeavyFont();
     LabelSlot& slot = labels_.at(label);
+    slot.fitPending = false;
     const QFontMetrics metrics(slot.widget->font());
     const int width = metrics.horizontalAdvance(slot.widget->text());
     const int height = metrics.height();
@@ -245,6 +252,7 @@ bool SaverWindow::IsVisible(Label label) const
 
 void SaverWindow::SetVisible(Label label, bool visible)
 {
+    if (visible && labels_.at(label).fitPending) FitToCaption(label);
     LabelWidget(label)->setVisible(visible);
 }
 
@@ -270,6 +278,15 @@ void SaverWindow::SetVisible(Picture picture, bool visible)
         widget->setPixmap(QPixmap::fromImage(LoadArtwork(ArtworkFor(picture))));
     }
     widget->setVisible(visible);
+}
+
+void SaverWindow::showEvent(QShowEvent* event)
+{
+    SettleHeavyFont();
+    for (auto& [label, slot] : labels_) {
+        if (slot.fitPending && !slot.widget->isHidden()) FitToCaption(label);
+    }
+    QWidget::showEvent(event);
 }
 
 void SaverWindow::paintEvent(QPaintEvent* event)

@@ -58,12 +58,14 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void BuildLabels();
     void BuildPictures();
     void StackControls();
+    void SettleHeavyFont();
     void FitToCaption(Label label);
     void ShowDecodedCover(int code, const QImage& picture);
 
@@ -73,10 +75,12 @@ private:
         bool autoSize = false;
         double anchorX = 0;   // pixels: the left edge, the right edge or the centre
         QRect dirty;          // area drawn by earlier captions, not yet redrawn
+        bool fitPending = false; // the design caption, not yet measured
     };
     std::map<Label, LabelSlot> labels_;
     std::map<Picture, QLabel*> pictures_;
     bool firstPaintDone_ = false;
+    bool heavyFontSettled_ = false;
     QThreadPool coverThreads_;     // outlives the decoder, which waits for it
     CoverDecoder coverDecoder_{coverThreads_, this};
 };

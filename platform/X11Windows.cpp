@@ -19,23 +19,33 @@ xcb_connection_t* Connection()
     return native ? native->connection() : nullptr;
 }
 
-// All the questions go out before the first answer is awaited: one round
-// trip to the server, not one per name.
-std::vector<xcb_atom_t> Atoms(xcb_connection_t* c, const std::vector<const char*>& names)
+std::vector<unsigned int> AskAtoms(xcb_connection_t* c, const std::vector<const char*>& names)
 {
-    std::vector<xcb_intern_atom_cookie_t> cookies;
-    cookies.reserve(names.size());
+    std::vector<unsigned int> asked;
+    asked.reserve(names.size());
     for (const char* name : names) {
-        cookies.push_back(xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name));
+        asked.push_back(xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name).sequence);
     }
+    return asked;
+}
+
+std::vector<xcb_atom_t> AtomAnswers(xcb_connection_t* c, const std::vector<unsigned int>& asked)
+{
     std::vector<xcb_atom_t> atoms;
-    atoms.reserve(names.size());
-    for (const xcb_intern_atom_cookie_t& cookie : cookies) {
-        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
+    atoms.reserve(asked.size());
+    for (const unsigned int sequence : asked) {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, xcb_intern_atom_cookie_t{sequence}, nullptr);
         atoms.push_back(reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE});
         std::free(reply);
     }
     return atoms;
+}
+
+// All the questions go out before the first answer is awaited: one round
+// trip to the server, not one per name.
+std::vector<xcb_atom_t> Atoms(xcb_connection_t* c, const std::vector<const char*>& names)
+{
+    return AtomAnswers(c, AskAtoms(c, names));
 }
 
 } // namespace
@@ -59,15 +69,39 @@ void SetBlackBackground(WId window)
 
 void MarkSaverWindow(WId window, bool fullScreen)
 {
+    SaverStates().Mark(window, fullScreen);
+}
+
+SaverStates::SaverStates()
+{
+    if (xcb_connection_t* c = Connection()) {
+        // Full screen last: a window that is not leaves it out.
+        asked_ = AskAtoms(c, {"_NET_WM_STATE", "_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR",
+                              "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_FULLSCREEN"});
+    }
+}
+
+SaverStates::~SaverStates()
+{
+    // An answer never read would stay in the connection for good.
+    if (xcb_connection_t* c = Connection()) {
+        for (const unsigned int sequence : asked_) xcb_discard_reply(c, sequence);
+    }
+}
+
+void SaverStates::Mark(WId window, bool fullScreen)
+{
     xcb_connection_t* c = Connection();
     if (!c) return;
-    std::vector<const char*> names{"_NET_WM_STATE", "_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR",
-                                   "_NET_WM_STATE_SKIP_PAGER"};
-    if (fullScreen) names.push_back("_NET_WM_STATE_FULLSCREEN");
-    const std::vector<xcb_atom_t> atoms = Atoms(c, names);
+    if (atoms_.empty()) {
+        atoms_ = AtomAnswers(c, asked_);
+        asked_.clear();
+    }
+    if (atoms_.empty()) return; // no server when this was made
+    const std::uint32_t states = static_cast<std::uint32_t>(atoms_.size()) - (fullScreen ? 1 : 2);
     // Qt adds its own states to these when it maps the window.
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window), atoms.front(),
-                        XCB_ATOM_ATOM, 32, static_cast<std::uint32_t>(atoms.size() - 1), atoms.data() + 1);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window), atoms_.front(),
+                        XCB_ATOM_ATOM, 32, states, atoms_.data() + 1);
     xcb_flush(c);
 }
 

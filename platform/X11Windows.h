@@ -6,8 +6,10 @@
 #include <QRect>
 #include <QWindow>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 // The X11 means for what Qt does not offer: the window background pixel,
 // window-manager states set before mapping, the keyboard grab, the server's
@@ -23,6 +25,24 @@ void SetBlackBackground(WId window);
 // Before the first map: above every other window, no task-bar or pager
 // entry, and full screen when asked.
 void MarkSaverWindow(WId window, bool fullScreen);
+
+// MarkSaverWindow for a window not made yet: the names of the states are
+// asked when this is made and read at the first Mark. Made before its
+// window, the answer arrives with the server's reply to Qt's own questions
+// instead of costing a wait of its own.
+class SaverStates final {
+public:
+    SaverStates();
+    ~SaverStates();
+    SaverStates(const SaverStates&) = delete;
+    SaverStates& operator=(const SaverStates&) = delete;
+
+    void Mark(WId window, bool fullScreen);
+
+private:
+    std::vector<unsigned int> asked_;  // the questions not yet answered
+    std::vector<std::uint32_t> atoms_; // _NET_WM_STATE, then the states
+};
 // Before the first map: no task-bar entry, beside whatever states Qt sets
 // (a settings dialog of a screen saver keeps off the task bar).
 void KeepOffTaskBar(WId window);

@@ -32,6 +32,7 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <utility>
 #include <memory>
 #include <string>
 #include <vector>
@@ -223,6 +224,24 @@ TEST_F(SaverWindowTest, ControlsStayOnTheBoardAndOverlapInTheDrawingOrder)
         }
     }
     EXPECT_EQ(window.PictureWidget(Picture::AlbumCover)->geometry(), QRect(173, 103, 301, 300));
+}
+
+// A design caption has its size in our fonts once its label is on screen,
+// whether the label shows with the window or later (measuring loads a font,
+// which a label hidden at the first paint does not need yet).
+TEST_F(SaverWindowTest, DesignCaptionsTakeTheirSizeOnceShown)
+{
+    window.SetVisible(Label::Caption_Upnext, false); // as the saver does before its first paint
+    Show();
+    const std::pair<Label, bool> rows[] = {{Label::Track, false}, {Label::ArtistAlbum, false},
+        {Label::Caption_Upnext, true}, {Label::AlbumNotice, true}, {Label::No_Image, true}};
+    for (const auto& [which, shownLater] : rows) {
+        if (shownLater) window.SetVisible(which, true);
+        const QLabel* label = window.LabelWidget(which);
+        const QFontMetrics metrics(label->font());
+        EXPECT_EQ(label->size(), QSize(metrics.horizontalAdvance(label->text()), metrics.height()))
+            << label->objectName().toStdString();
+    }
 }
 
 TEST_F(SaverWindowTest, PressesOverLabelsAndPicturesStopThere)
