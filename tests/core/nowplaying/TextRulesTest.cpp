@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <limits>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -138,6 +141,15 @@ TEST(WholeNumber, AcceptsOnlyATextThatIsWhollyANumber)
         {"1e999", std::nullopt}, {"\xEF\xBC\x95", std::nullopt}, // a full-width digit is no number
     };
     for (const auto& [text, expected] : rows) EXPECT_EQ(WholeNumber(text), expected) << text;
+}
+
+TEST(OverlapInterval, RoundsHalfToEvenWithinOneAndTheLargestInterval)
+{
+    const std::pair<float, int> rows[] = {
+        {2000.0f, 2000}, {2.5f, 2}, {3.5f, 4}, {1.5f, 2}, {1.0f, 1}, {0.5f, 1}, {0.0f, 1}, {-5.0f, 1},
+        {3e9f, INT_MAX}, {2147483520.0f, 2147483520}, {std::numeric_limits<float>::quiet_NaN(), 1},
+    };
+    for (const auto& [overlap, interval] : rows) EXPECT_EQ(OverlapInterval(overlap), interval) << overlap;
 }
 
 } // namespace
