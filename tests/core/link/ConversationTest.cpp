@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace wendel {
@@ -15,7 +16,6 @@ namespace {
 using testing::Entry;
 using testing::EntryFields;
 using testing::Playing;
-using testing::PlayingFields;
 using testing::PlxRig;
 using Commands = std::vector<std::string>;
 using Ints = std::vector<int>;
@@ -24,12 +24,7 @@ using Ints = std::vector<int>;
 // anything on another device is not PLX; keywords match over their length.
 TEST(Dispatcher, DeviceAndKeywordDecide)
 {
-    struct Row {
-        const char* device;
-        std::string message;
-        bool heard, stops;
-    };
-    const Row rows[] = {
+    const std::tuple<const char*, std::string, bool, bool> rows[] = { // device, message, heard, stop shown
         {"plxr", "hello", true, false}, {"plxr", "", true, false}, {"plxr", "playing", true, false},
         {"plxr", "playlist_stop[]", true, true}, {"plxr", "playlist_stopped now", true, true},
         {"plxr", "playlist_stop", true, true}, {"plxr", "Playlist_stop[]", true, false},
@@ -37,30 +32,23 @@ TEST(Dispatcher, DeviceAndKeywordDecide)
         {"plx", "playlist_stop[]", false, false}, {"PLXR", Playing({}), false, false},
         {"plxr ", "time[1:23]", false, false}, {"", "playlist_pointer[5]", false, false},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.device) + ": " + row.message);
+    for (const auto& [device, message, heard, stops] : rows) {
+        SCOPED_TRACE(std::string(device) + ": " + message);
         PlxRig plx;
         const auto captions = plx.fake.board.captionHistory;
-        plx.fake.link.Deliver(row.device, row.message);
-        EXPECT_EQ(plx.fake.saver.LinkHeard, row.heard);
-        EXPECT_EQ(plx.Visible(Label::NoPLX), !row.heard);
-        EXPECT_EQ(plx.Visible(Picture::Stopsign), row.stops);
-        if (!row.heard) {
-            EXPECT_EQ(plx.fake.board.captionHistory, captions);
-        }
+        plx.fake.link.Deliver(device, message);
+        EXPECT_EQ(plx.Visible(Label::NoPLX), !heard);
+        EXPECT_EQ(plx.Visible(Picture::Stopsign), stops);
+        EXPECT_EQ(plx.fake.board.captionHistory == captions, !stops);
         EXPECT_TRUE(plx.NewCommands().empty());
         plx.fake.board.SetVisible(Label::NoPLX, true); // later messages leave that label alone
         plx.Say("hello again");
-        EXPECT_EQ(plx.Visible(Label::NoPLX), row.heard);
+        EXPECT_EQ(plx.Visible(Label::NoPLX), heard);
     }
-}
-
-TEST(Dispatcher, FindFieldEndsFillsTheCountedSlotsAndConsumesTheText)
-{
     PlxRig plx;
     plx.fake.saver.FieldEnd.fill(99);
     std::string text = R"("A","BB","CCC"])";
-    plx.fake.saver.FindFieldEnds(3, text);
+    plx.fake.saver.FindFieldEnds(3, text); // slots past the count keep what they held
     EXPECT_EQ(plx.fake.saver.FieldEnd, (FieldEnds{4, 9, 15, 99, 99, 99, 99}));
     EXPECT_EQ(text, "");
 }
@@ -68,29 +56,35 @@ TEST(Dispatcher, FindFieldEndsFillsTheCountedSlotsAndConsumesTheText)
 TEST(PlayingItem, TitleAndArtistAlbumForEveryKindOfField)
 {
     const std::string dot = "\xC2\xB7"; // two-byte separators where PLX puts [ ] and commas
-    const std::pair<std::string, std::pair<const char*, const char*>> rows[] = {
-        {Playing({.album = "...", .artist = "Ravens, The"}), {"Song", "The Ravens - The Ravens"}},
-        {Playing({.album = "Live", .artist = "RAVENS, THE"}), {"Song", "The RAVENS - Live"}},
-        {Playing({.album = "Live", .artist = "Soothe"}), {"Song", "Soothe - Live"}},
-        {Playing({.title = "!a{Guest}t{Song}!"}), {"Song", "Guest: Various - Hits"}},
-        {Playing({.album = "...", .title = "!a{Guest}t{Song}!"}), {"Song", "Guest: Various - Various"}},
-        {Playing({.title = "!a{Guest}t{Song}"}), {"!a{Guest}t{Song}", "Various - Hits"}},
-        {Playing({.title = "!a{Guest Song}!"}), {"!a{Guest Song}!", "Various - Hits"}}, // no "}t{": plain
-        {Playing({.album = "", .artist = "", .title = ""}), {"", " - "}},
+    const std::tuple<std::string, const char*, const char*> rows[] = { // message, Track, ArtistAlbum
+        {Playing({}), "Song", "Various - Hits"},
+        {Playing({.album = "...", .artist = "Ravens, The"}), "Song", "The Ravens - The Ravens"},
+        {Playing({.album = "Live", .artist = "RAVENS, THE"}), "Song", "The RAVENS - Live"},
+        {Playing({.album = "Live", .artist = "Soothe"}), "Song", "Soothe - Live"},
+        {Playing({.title = "!a{Guest}t{Song}!"}), "Song", "Guest: Various - Hits"},
+        {Playing({.album = "...", .title = "!a{Guest}t{Song}!"}), "Song", "Guest: Various - Various"},
+        {Playing({.title = "!a{Guest}t{Song}"}), "!a{Guest}t{Song}", "Various - Hits"},
+        {Playing({.title = "!a{Guest Song}!"}), "!a{Guest Song}!", "Various - Hits"}, // no "}t{": plain
+        {Playing({.album = "", .artist = "", .title = ""}), "", " - "},
         {"playing\xC2\xAB\"\xC3\x84lbum\"" + dot + "\"Artist\"" + dot + "\"T\xC3\xAFtle\"" + dot + "\"4:05\"" + dot +
              "\"/covers/a.jpg\"" + dot + "\"\"" + dot + "\"1\"\xC2\xBB",
-         {"T\xC3\xAFtle", "Artist - \xC3\x84lbum"}},
+         "T\xC3\xAFtle", "Artist - \xC3\x84lbum"},
     };
-    for (const auto& [message, shown] : rows) {
+    for (const auto& [message, track, artistAlbum] : rows) {
         SCOPED_TRACE(message);
         PlxRig plx;
+        plx.Say("time[0:07]");
         plx.Say(message);
-        EXPECT_EQ(plx.Caption(Label::Track), shown.first);
-        EXPECT_EQ(plx.Caption(Label::ArtistAlbum), shown.second);
-        EXPECT_TRUE(plx.Visible(Label::Track));
-        EXPECT_TRUE(plx.Visible(Label::ArtistAlbum));
+        EXPECT_EQ(plx.Caption(Label::TrackTime), "...");
+        EXPECT_EQ(plx.Caption(Label::Track), track);
+        EXPECT_EQ(plx.Caption(Label::ArtistAlbum), artistAlbum);
+        // The title is drawn in first, from its end, then the artist/album line.
         const Commands& drawn = plx.fake.board.repaints[Label::Track];
-        EXPECT_EQ(drawn.empty() ? "" : drawn.back(), shown.first);
+        EXPECT_EQ(drawn.size(), CharLength(track));
+        EXPECT_EQ(drawn.empty() ? "" : drawn.back(), track);
+        EXPECT_EQ(plx.fake.board.repaints[Label::ArtistAlbum].back(), artistAlbum);
+        EXPECT_EQ(plx.fake.pictures.probed, Commands{"/covers/a.jpg"});
+        EXPECT_EQ(plx.NewCommands(), Commands{"playlist_getpointer"});
         plx.Say("time[1:00]");
         EXPECT_EQ(plx.Caption(Label::TrackTime), "1:00 / 4:05");
     }
@@ -102,7 +96,7 @@ TEST(PlayingItem, SameArtistAndAlbumRevealsOnlyTheTitle)
     plx.Say(Playing({.title = "One"}));
     const auto artistAlbum = plx.fake.board.repaints[Label::ArtistAlbum];
     plx.Say(Playing({.title = "Two"}));
-    EXPECT_EQ(plx.Caption(Label::Track), "Two");
+    EXPECT_EQ(plx.fake.board.repaints[Label::Track].back(), "Two");
     EXPECT_EQ(plx.fake.board.repaints[Label::ArtistAlbum], artistAlbum);
     EXPECT_TRUE(plx.Visible(Label::ArtistAlbum));
 }
@@ -119,7 +113,6 @@ TEST(PlayingItem, RepeatedMessageChangesNoTextButStillCancelsAndHidesIcons)
     plx.fake.board.SetVisible(Picture::Pause, true);
     const auto captions = plx.fake.board.captionHistory;
     plx.NewCommands();
-
     plx.Say(Playing({}));
     EXPECT_EQ(plx.fake.board.captionHistory, captions);
     EXPECT_TRUE(plx.NewCommands().empty());
@@ -127,58 +120,43 @@ TEST(PlayingItem, RepeatedMessageChangesNoTextButStillCancelsAndHidesIcons)
     EXPECT_FALSE(plx.fake.imageErrorTimer.enabled);
     EXPECT_FALSE(plx.Visible(Picture::Pause));
     EXPECT_FALSE(plx.Visible(Picture::Stopsign));
-    EXPECT_TRUE(plx.fake.saver.IsPlaying);
+    plx.Say("playlist_play[]");
+    EXPECT_FALSE(plx.Visible(Picture::Play)); // it counts as playing
 }
 
 TEST(PlayingItem, TrackNumberOneClearsUpNextEvenUnderTheAlbumNotice)
 {
-    struct Row {
-        bool noticeUp;
-        const char* number;
-        bool cleared;
+    const std::tuple<bool, const char*, bool> rows[] = { // notice up, track number, NextInfo cleared
+        {true, "1", true}, {true, "2", false}, {false, "2", true}, {true, "1.4", true},
+        {true, "1.5", false}, {true, "0", false}, {true, "70000", false}, // beyond 16 bits: simply not 1
     };
-    const Row rows[] = {
-        {true, "1", true},    {true, "2", false},   {false, "2", true},  {true, "1.4", true},
-        {true, "1.5", false}, {true, "0", false},   {true, "70000", false}, // beyond 16 bits: simply not 1
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.number);
+    for (const auto& [noticeUp, number, cleared] : rows) {
+        SCOPED_TRACE(number);
         PlxRig plx;
         plx.fake.board.SetCaption(Label::NextInfo, "Band - Next");
-        plx.fake.board.SetVisible(Label::AlbumNotice, row.noticeUp);
-        plx.Say(Playing({.trackNumber = row.number}));
-        EXPECT_EQ(plx.Caption(Label::NextInfo), row.cleared ? "" : "Band - Next");
+        plx.fake.board.SetVisible(Label::AlbumNotice, noticeUp);
+        plx.Say(Playing({.trackNumber = number}));
+        EXPECT_EQ(plx.Caption(Label::NextInfo), cleared ? "" : "Band - Next");
     }
 }
 
 TEST(FetchCycle, PointerEntryOverlapPointerAndTheEntryUpNext)
 {
     PlxRig plx;
-    plx.Say("time[0:07]");
     plx.Say(Playing({}));
-    EXPECT_EQ(plx.Caption(Label::TrackTime), "...");
-    // The title is drawn in first, from its end, then the artist/album line.
-    EXPECT_EQ(plx.fake.board.repaints[Label::Track], (Commands{"g", "ng", "ong", "Song"}));
-    EXPECT_EQ(plx.fake.board.repaints[Label::ArtistAlbum].front(), "s");
-    EXPECT_EQ(plx.fake.pictures.probed, (Commands{"/covers/a.jpg"}));
-    EXPECT_TRUE(plx.fake.saver.IsPlaying);
-    EXPECT_EQ(plx.NewCommands(), (Commands{"playlist_getpointer"}));
     plx.Say("playlist_pointer[5]");
-    EXPECT_EQ(plx.NewCommands(), (Commands{"playlist_getitem[ 5]"}));
     plx.Say(Entry({.title = "Song"})); // the playing entry
-    EXPECT_TRUE(plx.NewCommands().empty());
     EXPECT_EQ(plx.fake.dTimer.armedIntervals, (Ints{2000}));
     EXPECT_TRUE(plx.fake.dTimer.enabled);
+    EXPECT_EQ(plx.NewCommands(), (Commands{"playlist_getpointer", "playlist_getitem[ 5]"}));
     plx.fake.saver.DTimerTick();
     EXPECT_EQ(plx.NewCommands(), (Commands{"playlist_getpointer"}));
     EXPECT_FALSE(plx.fake.dTimer.enabled);
     plx.Say("playlist_pointer[5]");
     EXPECT_EQ(plx.NewCommands(), (Commands{"playlist_getitem[ 6]"}));
-
     plx.Say(Entry({.position = "6", .artist = "Band", .title = "Next Song"}));
     EXPECT_EQ(plx.Caption(Label::NextInfo), "Band - Next Song");
     EXPECT_EQ(plx.fake.board.repaints[Label::NextInfo].front(), "g");
-    EXPECT_TRUE(plx.Visible(Label::NextInfo));
     EXPECT_TRUE(plx.Visible(Label::Caption_Upnext));
     // The cycle rests until the next "playing" message.
     plx.Say("playlist_pointer[6]");
@@ -186,47 +164,34 @@ TEST(FetchCycle, PointerEntryOverlapPointerAndTheEntryUpNext)
     EXPECT_FALSE(plx.fake.dTimer.enabled);
 }
 
+// The pointer has not moved on: the entry "after" it is the playing one.
+// Before any "playing" message the count starts one lower.
 TEST(FetchCycle, RetriesWhileThePointerStillStandsOnThePlayingItem)
 {
-    PlxRig plx("3");
-    plx.Say(Playing({.title = "Song"}));
-    plx.Say("playlist_pointer[5]");
-    plx.Say(Entry({.title = "Song"}));
-    // The pointer has not moved on: the entry "after" it is the playing one.
-    for (int retry = 2; retry <= 3; ++retry) {
-        SCOPED_TRACE(retry);
-        plx.fake.board.SetCaption(Label::NextInfo, "stale");
+    for (const bool playing : {true, false}) {
+        SCOPED_TRACE(playing);
+        PlxRig plx("3");
+        const std::string title = playing ? "Song" : "";
+        if (playing) plx.Say(Playing({.title = title}));
+        plx.Say("playlist_pointer[5]");
+        plx.Say(Entry({.title = title}));
+        const int retries = playing ? 2 : 3;
+        for (int retry = 0; retry < retries; ++retry) {
+            plx.fake.board.SetCaption(Label::NextInfo, "stale");
+            plx.fake.saver.DTimerTick();
+            plx.Say("playlist_pointer[4]");
+            plx.Say(Entry({.position = "5", .title = title}));
+            EXPECT_EQ(plx.Caption(Label::NextInfo), "");
+            EXPECT_TRUE(plx.fake.dTimer.enabled);
+        }
+        // The last answer is shown whatever it holds.
         plx.fake.saver.DTimerTick();
         plx.Say("playlist_pointer[4]");
-        plx.Say(Entry({.position = "5", .title = "Song"}));
-        EXPECT_EQ(plx.Caption(Label::NextInfo), "");
-        EXPECT_TRUE(plx.fake.dTimer.enabled);
-        EXPECT_EQ(plx.fake.saver.NextRetries, retry);
+        plx.Say(Entry({.position = "5", .artist = "Band", .title = title}));
+        EXPECT_EQ(plx.Caption(Label::NextInfo), "Band - " + title);
+        EXPECT_FALSE(plx.fake.dTimer.enabled);
+        EXPECT_EQ(plx.fake.dTimer.armedIntervals, Ints(retries + 1, 3000));
     }
-    // The third answer is shown whatever it holds.
-    plx.fake.saver.DTimerTick();
-    plx.Say("playlist_pointer[4]");
-    plx.Say(Entry({.position = "5", .artist = "Band", .title = "Song"}));
-    EXPECT_EQ(plx.Caption(Label::NextInfo), "Band - Song");
-    EXPECT_FALSE(plx.fake.dTimer.enabled);
-    EXPECT_EQ(plx.fake.dTimer.armedIntervals, (Ints{3000, 3000, 3000}));
-    const Commands cycle{"playlist_getpointer", "playlist_getitem[ 5]"};
-    EXPECT_EQ(plx.NewCommands(), (Commands{cycle[0], cycle[1], cycle[0], cycle[1], cycle[0], cycle[1], cycle[0], cycle[1]}));
-}
-
-TEST(FetchCycle, BeforeAnyPlayingMessageThreeRetriesAreMade)
-{
-    PlxRig plx;
-    plx.Say("playlist_pointer[1]");
-    plx.Say(Entry({.title = ""}));
-    int retries = 0;
-    for (; plx.fake.dTimer.enabled && retries < 10; ++retries) {
-        plx.fake.saver.DTimerTick();
-        plx.Say("playlist_pointer[1]");
-        plx.Say(Entry({.title = ""})); // equals the empty PlayingTitle
-    }
-    EXPECT_EQ(retries, 4); // three retries, then the fourth answer is shown
-    EXPECT_EQ(plx.Caption(Label::NextInfo), "Band - ");
 }
 
 // A jukebox that restarts inside the overlap wait replays the playing item
@@ -253,12 +218,7 @@ TEST(FetchCycle, AReconnectionStartsTheCycleAgain)
 
 TEST(FetchCycle, PointerReplyAsksForTheEntryAtOrAfterThePointer)
 {
-    struct Row {
-        bool wantCurrent;
-        const char* message;
-        Commands sent;
-    };
-    const Row rows[] = {
+    const std::tuple<bool, const char*, Commands> rows[] = { // the playing entry wanted, message, sent
         {true, "playlist_pointer[12]", {"playlist_getitem[ 12]"}},
         {false, "playlist_pointer[12]", {"playlist_getitem[ 13]"}},
         {true, "playlist_pointer[0]", {"playlist_getitem[ 0]"}},
@@ -274,12 +234,12 @@ TEST(FetchCycle, PointerReplyAsksForTheEntryAtOrAfterThePointer)
         {false, "playlist_pointer[5x]", {}}, {false, "playlist_pointer[]", {}},
         {true, "playlist_pointer[1e999]", {}}, {true, "playlist_pointer[", {}}, {true, "playlist_pointer", {}},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.message);
+    for (const auto& [wantCurrent, message, sent] : rows) {
+        SCOPED_TRACE(message);
         PlxRig plx;
-        plx.fake.saver.WantCurrentEntry = row.wantCurrent;
-        plx.Say(row.message);
-        EXPECT_EQ(plx.NewCommands(), row.sent);
+        plx.fake.saver.WantCurrentEntry = wantCurrent;
+        plx.Say(message);
+        EXPECT_EQ(plx.NewCommands(), sent);
     }
 }
 
@@ -311,36 +271,23 @@ TEST(UpNext, WhatNextInfoReadsForEachKindOfEntry)
         {{.artist = "Band", .title = "X", .kind = "1.5"}, "Band - X"},
         {{.artist = "Band", .title = "X", .kind = "1e10"}, "Band - X"}, // beyond 32 bits: not 0
         {{.artist = "\xC3\x84\xC3\x84", .title = "X"}, "\xC3\x84\xC3\x84 - X"},
+        // No artist of two characters, no entry: the next "playing" starts a new cycle.
+        {{.artist = ""}, ""}, {{.artist = "X"}, ""}, {{.artist = "\xC3\x84"}, ""},
     };
     for (const auto& [entry, nextInfo] : rows) {
         SCOPED_TRACE(Entry(entry));
         PlxRig plx;
         plx.Say(Playing({.title = "Playing Now"}));
-        plx.FetchNext("5", {.title = "Playing Now"}, entry);
-        EXPECT_EQ(plx.Caption(Label::NextInfo), nextInfo);
-        EXPECT_TRUE(plx.Visible(Label::Caption_Upnext));
-        EXPECT_TRUE(plx.fake.saver.WantCurrentEntry);
-    }
-}
-
-TEST(UpNext, ArtistOfFewerThanTwoCharactersIsNoEntry)
-{
-    for (const char* artist : {"", "X", "\xC3\x84"}) {
-        SCOPED_TRACE(artist);
-        PlxRig plx;
-        plx.Say(Playing({.title = "Playing Now"}));
-        plx.FetchNext("5", {.title = "Playing Now"}, {.artist = "Band"});
+        plx.FetchNext("5", {.title = "Playing Now"}, {.artist = "Band", .title = "Before"});
         ASSERT_TRUE(plx.Visible(Label::Caption_Upnext));
         plx.Say(Playing({.title = "Playing Later"}));
-        plx.FetchNext("6", {.title = "Playing Later"}, {.artist = artist});
-        EXPECT_EQ(plx.Caption(Label::NextInfo), "");
-        EXPECT_FALSE(plx.Visible(Label::Caption_Upnext));
+        plx.FetchNext("6", {.title = "Playing Later"}, entry);
+        EXPECT_EQ(plx.Caption(Label::NextInfo), nextInfo);
+        EXPECT_EQ(plx.Visible(Label::Caption_Upnext), *nextInfo != '\0');
         EXPECT_FALSE(plx.fake.dTimer.enabled);
-        // The next playing item starts a new cycle.
-        plx.Say(Playing({.title = "Third"}));
-        plx.FetchNext("7", {.title = "Third"}, {.artist = "Band", .title = "Fourth"});
-        EXPECT_EQ(plx.Caption(Label::NextInfo), "Band - Fourth");
-        EXPECT_TRUE(plx.Visible(Label::Caption_Upnext));
+        plx.NewCommands();
+        plx.Say("playlist_pointer[7]");
+        EXPECT_EQ(plx.NewCommands(), Commands{*nextInfo ? "playlist_getitem[ 7]" : "playlist_getitem[ 8]"});
     }
 }
 
@@ -375,7 +322,6 @@ TEST(AlbumNotice, EveryRowOfTheStateTable)
         }
         plx.fake.board.repaints.clear();
         const std::size_t armings = plx.fake.dTimer.armedIntervals.size();
-
         plx.Say(Playing({.title = "Now", .trackNumber = row.trackNumber}));
         plx.Say("playlist_pointer[3]");
         plx.Say(Entry({.title = "Now", .kind = row.kind}));
@@ -387,12 +333,10 @@ TEST(AlbumNotice, EveryRowOfTheStateTable)
         EXPECT_EQ(steps.size() > 1 && steps[1] == "[Albu", row.erased);
         EXPECT_EQ(plx.Caption(Label::NextInfo).empty(), row.nextInfoCleared);
         EXPECT_EQ(plx.fake.dTimer.armedIntervals.size() > armings, row.fetchStarted);
-        // While the notice is up, the entry after the album counts as fetched.
         if (!row.fetchStarted) continue;
+        // While the notice is up, the entry after the album counts as fetched.
         plx.fake.saver.DTimerTick();
-        plx.NewCommands();
         plx.Say("playlist_pointer[3]");
-        EXPECT_EQ(plx.NewCommands(), Commands{"playlist_getitem[ 4]"});
         plx.Say(Entry({.artist = "After", .title = "Later"}));
         EXPECT_EQ(plx.Caption(Label::NextInfo), "After - Later");
         plx.Say(Playing({.title = "Now 2", .trackNumber = "2"}));
@@ -422,33 +366,31 @@ TEST(PlayState, EveryRowOfThePlayStateTable)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.message + (row.playingBefore ? " while playing" : " while not playing"));
         PlxRig plx;
-        plx.Say("hello"); // PLX has been heard
-        plx.fake.saver.IsPlaying = row.playingBefore;
+        plx.Say(row.playingBefore ? "playlist_play[]" : "playlist_pause[]");
         plx.fake.board.SetVisible(Picture::Play, row.playIconBefore);
         plx.fake.board.SetVisible(Picture::Pause, !row.pause);
         plx.fake.board.SetVisible(Picture::Stopsign, !row.stop);
+        plx.fake.playIconTimer = {};
         plx.Say(row.message);
-        EXPECT_EQ(plx.fake.saver.IsPlaying, row.playingAfter);
         EXPECT_EQ(plx.Visible(Picture::Play), row.play);
         EXPECT_EQ(plx.Visible(Picture::Pause), row.pause);
         EXPECT_EQ(plx.Visible(Picture::Stopsign), row.stop);
         EXPECT_EQ(plx.fake.playIconTimer.armedIntervals, row.playIconArmed);
         EXPECT_EQ(plx.fake.playIconTimer.enabled, !row.playIconArmed.empty());
+        plx.Say("playlist_play[]"); // shows the play icon only after a stop or a pause
+        EXPECT_EQ(plx.fake.playIconTimer.armedIntervals.size(), row.playIconArmed.size() + !row.playingAfter);
     }
 }
 
-TEST(PlayState, PauseThenPlayShowsThePlayIconForFiveSecondsAndStopShowsTheLength)
+TEST(PlayState, ThePlayIconGoesAfterFiveSecondsAndStopShowsTheLength)
 {
     PlxRig plx;
     plx.Say("playlist_pause[]");
     plx.Say("playlist_play[]");
-    plx.Say("playlist_play[]"); // a second one only hides Pause and Stopsign
-    EXPECT_TRUE(plx.Visible(Picture::Play));
     EXPECT_EQ(plx.fake.playIconTimer.armedIntervals, (Ints{5000}));
     plx.fake.saver.PlayIconTimerTick();
     EXPECT_FALSE(plx.Visible(Picture::Play));
     EXPECT_FALSE(plx.fake.playIconTimer.enabled);
-
     plx.Say(Playing({.length = "4:05"}));
     plx.Say("time[1:23]");
     plx.Say("playlist_stop[]");
@@ -457,12 +399,7 @@ TEST(PlayState, PauseThenPlayShowsThePlayIconForFiveSecondsAndStopShowsTheLength
 
 TEST(TimeLabel, ShowsElapsedAndLengthOnceALengthIsKnown)
 {
-    struct Row {
-        const char* length; // nullptr: no "playing" message yet
-        std::string message;
-        const char* caption;
-    };
-    const Row rows[] = {
+    const std::tuple<const char*, std::string, const char*> rows[] = { // length (none: no "playing"), message, caption
         {nullptr, "time[1:23]", "..."}, {"4:05", "time[1:23]", "1:23 / 4:05"},
         {"4:05", "time[]", " / 4:05"}, // six characters: an empty time
         {"", "time[1:23]", "..."}, {"4:05", "time\xC2\xAB" "1:23\xC2\xBB", "1:23 / 4:05"},
@@ -470,13 +407,13 @@ TEST(TimeLabel, ShowsElapsedAndLengthOnceALengthIsKnown)
         // Malformed: shorter than six characters, nothing changes.
         {"4:05", "time[", "..."}, {"4:05", "time", "..."}, {nullptr, "time[", ""},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.message);
+    for (const auto& [length, message, caption] : rows) {
+        SCOPED_TRACE(message);
         PlxRig plx;
         plx.Say("hello");
-        if (row.length) plx.Say(Playing({.length = row.length}));
-        plx.Say(row.message);
-        EXPECT_EQ(plx.Caption(Label::TrackTime), row.caption);
+        if (length) plx.Say(Playing({.length = length}));
+        plx.Say(message);
+        EXPECT_EQ(plx.Caption(Label::TrackTime), caption);
     }
 }
 
