@@ -33,7 +33,7 @@ TEST(NumericValue, ReadsTheNumberTheTextBeginsWith)
         {"1E3", 1000}, {"1D2", 100}, {"1d-2", 0.01}, {"2.5E+1", 25}, {"1.E2", 100}, {"1E", 1},
         {"1E+", 1}, {"1E-x", 1}, {"E5", 0}, {".E5", 0},
         // hexadecimal and octal whole numbers, never negative
-        {"&HFF", 255}, {"&hff", 255}, {"&o17", 15}, {"&HFFFF", 65535}, {"&HFF.5", 255},
+        {"&HFF", 255}, {"&hff", 255}, {"&ha", 10}, {"&H9", 9}, {"&o17", 15}, {"&HFFFF", 65535}, {"&HFF.5", 255},
         {"&O8", 0}, {"&H", 0}, {"&", 0}, {"&X1", 0}, {"-&H5", 0},
         {"&HFFFFFFFFFFFFFFFF", 18446744073709551615.0}, {"&H10000000000000000", 18446744073709551616.0},
         // no number, or a stop at the first character that cannot continue it

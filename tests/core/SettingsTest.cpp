@@ -296,6 +296,12 @@ TEST_F(SettingsFileTest, WhatOkWritesReadsBack)
     }
     EXPECT_EQ(NamesIn(folder.Path()), std::vector<std::string>{"wendelsaver.ini"});
     EXPECT_TRUE(boxes.shown.empty());
+    // A new file gets the mode any new file would.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    fs::remove(ini);
+    WriteSettings(ini, {}, clock, boxes);
+    EXPECT_EQ(fs::status(ini).permissions(), fs::perms(0666 & ~mask));
 }
 
 TEST_F(SettingsFileTest, AFailedWriteNamesItsCodeAndChangesNothing)
@@ -381,6 +387,13 @@ TEST(FileErrorFromErrno, GivesTheClassicCodes)
     EXPECT_EQ(FileErrorFromErrno(ENOENT, folder.File("missing/wendelsaver.ini")).code, kPathNotFound);
     EXPECT_EQ(FileErrorFromErrno(ENOENT, "wendelsaver.ini").code, kFileNotFound); // the current folder
     EXPECT_EQ(FileErrorFromErrorCode(std::make_error_code(std::errc::permission_denied), "x").code, kPermissionDenied);
+    EXPECT_EQ(FileErrorFromErrno(0, "x").detail, "x: unknown failure");
+    // A full disk, and a descriptor that is gone, end the writing with their error.
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    EXPECT_EQ(WriteAll(full, "Overlap = 3\r\n"), ENOSPC);
+    ::close(full);
+    EXPECT_EQ(WriteAll(full, "x"), EBADF);
 }
 
 } // namespace

@@ -215,13 +215,17 @@ TEST(SaverDesktop, AGrabLostIsTakenAgain)
         if (hosted) rig.desktop.foreign = PixelRect{0, 0, 800, 600};
         rig.Make();
         rig.saver->KeyboardMayBeLost(); // before the board is shown: nothing to grab for
+        EXPECT_TRUE(rig.desktop.log.empty());
+        rig.desktop.grabAnswers = {GrabResult::HeldElsewhere, GrabResult::Grabbed};
         rig.saver->ShowBoard();
+        rig.RunGrabTimer();
         rig.desktop.log.clear();
-        rig.desktop.grabAnswers = {GrabResult::NotViewable};
+        // Lost and held elsewhere again: it says so again.
+        rig.desktop.grabAnswers = {GrabResult::HeldElsewhere, GrabResult::NotViewable, GrabResult::Grabbed};
         rig.saver->KeyboardMayBeLost();
         rig.RunGrabTimer();
-        EXPECT_EQ(rig.desktop.log, hosted ? Log{} : (Log{"grab", "grab"}));
-        EXPECT_TRUE(rig.diagnostics.lines.empty());
+        EXPECT_EQ(rig.desktop.log, hosted ? Log{} : (Log{"grab", "grab", "grab"}));
+        EXPECT_EQ(rig.diagnostics.lines, hosted ? Log{} : (Log{kHeld, kGrabbed, kHeld, kGrabbed}));
     }
 }
 

@@ -35,6 +35,7 @@ TEST(CharCuts, CountAndCutWholeCharactersOnly)
     }
     EXPECT_EQ(CharsAfter("\xC3\x84" "bc", 1), "bc");
     EXPECT_EQ(CharsAfter("ab", 5), "");
+    EXPECT_EQ(CharsAfter(std::string_view("\xC3\x84", 1), 1), ""); // a text cut inside a character
 }
 
 TEST(QuotedFields, SplitAtTheCharacterAfterEachClosingQuoteAndCut)
@@ -109,7 +110,7 @@ TEST(WholeNumber, AcceptsOnlyATextThatIsWhollyANumber)
 {
     const std::pair<const char*, std::optional<double>> rows[] = {
         {"12", 12.0}, {" 12 ", 12.0}, {"\t-3", -3.0}, {"+4", 4.0}, {"2.5", 2.5}, {".5", 0.5}, {"5.", 5.0},
-        {"1e3", 1000.0}, {"1e+3", 1000.0}, {"1E-2", 0.01}, {"1D2", 100.0}, {"&H10", 16.0}, {"&hfA", 250.0},
+        {"1e3", 1000.0}, {"1e+3", 1000.0}, {"1E-2", 0.01}, {"1D2", 100.0}, {"&H10", 16.0}, {"&H7", 7.0}, {"&hfA", 250.0},
         {"&o17", 15.0}, {"0", 0.0}, {"09", 9.0},
         {"", std::nullopt}, {" ", std::nullopt}, {"abc", std::nullopt}, {"5x", std::nullopt}, {"1 2", std::nullopt},
         {"- 5", std::nullopt}, {".", std::nullopt}, {"1e", std::nullopt}, {"1e+", std::nullopt}, {"1f2", std::nullopt},
