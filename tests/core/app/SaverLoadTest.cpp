@@ -86,9 +86,9 @@ TEST(SaverLoad, MessageDuringTheOpeningsDecidesTheWaitingLabel)
     EXPECT_EQ(rig.link.Commands(), (Strings{"notify_playing_item[on]", "notify_playing_timecode[on]"}));
 }
 
-// The saver and the setup dialog read Background by one rule
-// (BackgroundRule.OnlyOffTurnsTheBackdropOff): a text the dialog would show
-// as on must show the backdrop here; the look chooses one header and footer.
+// The saver and the setup dialog read Background by one rule: only OFF, in
+// any letter case, turns the backdrop off (Setup.OpensWithTheControls... has
+// the dialog's side). The look chooses one header and footer.
 TEST(SaverLoad, BackgroundAndLookFromTheFile)
 {
     struct Row {
@@ -98,6 +98,7 @@ TEST(SaverLoad, BackgroundAndLookFromTheFile)
     };
     const Row rows[] = {
         {"Background = OFF", false, Picture::DefaultHeader, Picture::DefaultFooter},
+        {"Background = oFf", false, Picture::DefaultHeader, Picture::DefaultFooter},
         {"Background = O?N", true, Picture::DefaultHeader, Picture::DefaultFooter},
         {"Custom Look = 2", true, Picture::Header1, Picture::Footer1},
         {"Custom Look = 3", true, Picture::Header2, Picture::Footer2},

@@ -204,16 +204,6 @@ TEST(MalformedMessages, HugeValidMessagesKeepTheirMeaning)
     EXPECT_TRUE(plx.Visible(Label::AlbumNotice)); // a kind of 0, however written
 }
 
-TEST(MalformedMessages, FirstMessageStepHappensEvenForAMalformedOne)
-{
-    PlxRig plx;
-    plx.Say("playing[no quotes]");
-    EXPECT_FALSE(plx.Visible(Label::NoPLX));
-    EXPECT_FALSE(plx.fake.saver.IsPlaying);
-    EXPECT_EQ(plx.fake.saver.FieldEnd, FieldEnds{});
-    EXPECT_TRUE(plx.NewCommands().empty());
-}
-
 TEST(MalformedMessages, RoutinesCalledWithFieldEndsThatDoNotFitDoNothing)
 {
     PlxRig plx;
