@@ -61,6 +61,7 @@ TEST(QuotedFields, SplitAtTheCharacterAfterEachClosingQuoteAndCut)
     EXPECT_EQ(SplitFieldEnds(3, consumed), (FieldEnds{32767, kFieldEndOutOfRange, kFieldEndOutOfRange}));
     EXPECT_EQ(CutQuotedFields(huge, FieldEnds{32767, kFieldEndOutOfRange, kFieldEndOutOfRange}, 3), std::nullopt);
     EXPECT_EQ(CutQuotedFields(R"("A","BB","C"])", FieldEnds{4, 9}, 2), Fields({"A", "BB", "C"}));
+    EXPECT_EQ(CutQuotedFields(R"("A","B"])", FieldEnds{4}, 1), Fields({"A", "B"}));
     // Positions that do not describe the text.
     EXPECT_EQ(CutQuotedFields("\"A\"]", FieldEnds{40, 50}, 2), std::nullopt);
     EXPECT_EQ(CutQuotedFields("\"A\",\"B\"]", FieldEnds{4, 2}, 2), std::nullopt);
