@@ -73,28 +73,17 @@ TEST(NumericValue, MegabyteTextsTakeWellUnderASecond)
 TEST(SignedText, BlankOrMinusThenNoZeroBeforeThePoint)
 {
     const std::pair<std::string, std::string> rows[] = {
-        {" 2", SignedText(2)},
-        {"-3", SignedText(-3)},
-        {" 0", SignedText(0)},
+        {" 2", SignedText(2)}, {"-3", SignedText(-3)}, {" 0", SignedText(0)},
         {"-2147483648", SignedText(std::numeric_limits<int>::min())},
         {" 9223372036854775807", SignedText(std::numeric_limits<std::int64_t>::max())},
         // floats keep 7 significant digits
-        {" .2", SignedText(0.2f)},
-        {"-.5", SignedText(-0.5f)},
-        {" 0", SignedText(-0.0f)},
-        {" 12", SignedText(12.0f)},
-        {" 200", SignedText(0.2f * 1000.0f)},
-        {" 1234567", SignedText(1234567.0f)},
-        {" 1E+07", SignedText(1e7f)},
+        {" .2", SignedText(0.2f)}, {"-.5", SignedText(-0.5f)}, {" 0", SignedText(-0.0f)}, {" 12", SignedText(12.0f)},
+        {" 200", SignedText(0.2f * 1000.0f)}, {" 1234567", SignedText(1234567.0f)}, {" 1E+07", SignedText(1e7f)},
         // doubles keep 15, in %G style
-        {" .3", SignedText(0.1 + 0.2)},
-        {"-2.5", SignedText(-2.5)},
-        {" .333333333333333", SignedText(1.0 / 3.0)},
-        {" 123456789012345", SignedText(123456789012345.0)},
-        {" 1E+15", SignedText(1e15)},
-        {" .0001", SignedText(0.0001)},
-        {" 1E-05", SignedText(0.00001)},
-        {"-1.#INF", SignedText(-kInf)},
+        {" .3", SignedText(0.1 + 0.2)}, {"-2.5", SignedText(-2.5)}, {" .333333333333333", SignedText(1.0 / 3.0)},
+        {" 123456789012345", SignedText(123456789012345.0)}, {" 1E+15", SignedText(1e15)},
+        {" .0001", SignedText(0.0001)}, {" 1E-05", SignedText(0.00001)}, {"-1.#INF", SignedText(-kInf)},
+        {" 1.#INF", SignedText(kInf)}, {" NaN", SignedText(kNaN)}, {" 5", SignedText(5.0)},
     };
     for (const auto& [expected, actual] : rows) EXPECT_EQ(actual, expected);
 }
