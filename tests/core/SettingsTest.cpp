@@ -284,12 +284,6 @@ TEST_F(SettingsFileTest, WhatOkWritesReadsBack)
     }
     EXPECT_EQ(NamesIn(folder.Path()), std::vector<std::string>{"wendelsaver.ini"});
     EXPECT_TRUE(boxes.shown.empty());
-    // A new file gets the mode any new file would.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    fs::remove(ini);
-    WriteSettings(ini, {}, clock, boxes);
-    EXPECT_EQ(fs::status(ini).permissions(), fs::perms(0666 & ~mask));
 }
 
 TEST_F(SettingsFileTest, AFailedWriteNamesItsCodeAndChangesNothing)

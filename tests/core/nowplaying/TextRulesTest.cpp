@@ -111,7 +111,7 @@ TEST(WholeNumber, AcceptsOnlyATextThatIsWhollyANumber)
 {
     const std::pair<const char*, std::optional<double>> rows[] = {
         {"12", 12.0}, {" 12 ", 12.0}, {"\t-3", -3.0}, {"+4", 4.0}, {"2.5", 2.5}, {".5", 0.5}, {"5.", 5.0},
-        {"1e3", 1000.0}, {"1e+3", 1000.0}, {"1E-2", 0.01}, {"1D2", 100.0}, {"&H10", 16.0}, {"&H7", 7.0}, {"&hfA", 250.0},
+        {"1e3", 1000.0}, {"1e+3", 1000.0}, {"1E-2", 0.01}, {"1D2", 100.0}, {"&H10", 16.0}, {"&H7", 7.0}, {"&hfa", 250.0},
         {"&o17", 15.0}, {"0", 0.0}, {"09", 9.0},
         {"", std::nullopt}, {" ", std::nullopt}, {"abc", std::nullopt}, {"5x", std::nullopt}, {"1 2", std::nullopt},
         {"- 5", std::nullopt}, {".", std::nullopt}, {"1e", std::nullopt}, {"1e+", std::nullopt}, {"1f2", std::nullopt},
@@ -120,6 +120,9 @@ TEST(WholeNumber, AcceptsOnlyATextThatIsWhollyANumber)
         {"1e999", std::nullopt}, {"\xEF\xBC\x95", std::nullopt}, // a full-width digit is no number
     };
     for (const auto& [text, expected] : rows) EXPECT_EQ(WholeNumber(text), expected) << text;
+    // A number inside a longer text is read up to the end of its part only.
+    EXPECT_EQ(WholeNumber(std::string_view("12", 1)), 1.0);
+    EXPECT_EQ(WholeNumber(std::string_view("1E5", 1)), 1.0);
 }
 
 TEST(OverlapInterval, RoundsHalfToEvenWithinOneAndTheLargestInterval)
