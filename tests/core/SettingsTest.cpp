@@ -227,7 +227,7 @@ TEST_F(SettingsFileTest, OddFileKindsAreAnsweredWithinASecond)
          }, kPathFileAccessError, kPathFileAccessError},
         {"device", [&] { return ZeroDevice(ini); }, kPathFileAccessError, kPathFileAccessError},
         {"1 MiB and a byte", [&] { WriteBytes(ini, std::string(kCap + 1, '#')); return ini; }, kPathFileAccessError, 0},
-        {"1 MiB", [&] { WriteBytes(ini, std::string(kCap - 11, '#') + "\nOverlap=7"); return ini; }, 0, 0},
+        {"1 MiB exactly", [&] { WriteBytes(ini, std::string(kCap - 10, '#') + "\nOverlap=7"); return ini; }, 0, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.kind);
