@@ -169,6 +169,7 @@ TEST_F(ShowAlbumCoverTest, EveryOtherFailureEndsTheSaverAfterItsMessage)
         EXPECT_EQ(fresh.boxes.shown[0].icon, MessageIcon::Critical);
         EXPECT_EQ(fresh.cursor.calls, (std::vector<bool>{true, true})); // before the box, then EndSaver
         EXPECT_EQ(fresh.process.exitCalls, 1);
+        EXPECT_EQ(fresh.board.coverLoads.size(), row.openCode || row.decodeCode ? 1u : 0u); // refused from the header
         EXPECT_FALSE(fresh.board.IsVisible(Picture::AlbumCover));
     }
     // The largest picture allowed, and a side of one pixel, are decoded.
