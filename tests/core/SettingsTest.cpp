@@ -162,6 +162,19 @@ TEST_F(SettingsFileTest, ReadingAFileGivesItsSettingsOrTheDefaultsAfterABox)
     }
 }
 
+// Started with no standard input, the file may well open as descriptor 0.
+TEST_F(SettingsFileTest, AFileOpenedAsDescriptorZeroIsRead)
+{
+    WriteBytes(ini, "Custom Look = 3\r\n");
+    const int standardInput = ::dup(0);
+    ::close(0);
+    const SaverSettings read = ReadSettings(ini, boxes);
+    ::dup2(standardInput, 0);
+    ::close(standardInput);
+    EXPECT_EQ(read, Look(3));
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
 TEST_F(SettingsFileTest, AnUnreadableFileGivesThePermissionBox)
 {
     WriteBytes(ini, "Custom Look = 3\r\n");
