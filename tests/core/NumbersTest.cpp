@@ -33,7 +33,7 @@ TEST(NumericValue, ReadsTheNumberTheTextBeginsWith)
         {"1E3", 1000}, {"1D2", 100}, {"1d-2", 0.01}, {"2.5E+1", 25}, {"1.E2", 100}, {"1E", 1},
         {"1E+", 1}, {"1E-x", 1}, {"E5", 0}, {".E5", 0},
         // hexadecimal and octal whole numbers, never negative
-        {"&HFF", 255}, {"&hff", 255}, {"&o17", 15}, {"&HFFFF", 65535}, {"&HFF.5", 255},
+        {"&HFF", 255}, {"&hff", 255}, {"&ha", 10}, {"&H9", 9}, {"&o17", 15}, {"&HFFFF", 65535}, {"&HFF.5", 255},
         {"&O8", 0}, {"&H", 0}, {"&", 0}, {"&X1", 0}, {"-&H5", 0},
         {"&HFFFFFFFFFFFFFFFF", 18446744073709551615.0}, {"&H10000000000000000", 18446744073709551616.0},
         // no number, or a stop at the first character that cannot continue it
@@ -73,28 +73,17 @@ TEST(NumericValue, MegabyteTextsTakeWellUnderASecond)
 TEST(SignedText, BlankOrMinusThenNoZeroBeforeThePoint)
 {
     const std::pair<std::string, std::string> rows[] = {
-        {" 2", SignedText(2)},
-        {"-3", SignedText(-3)},
-        {" 0", SignedText(0)},
+        {" 2", SignedText(2)}, {"-3", SignedText(-3)}, {" 0", SignedText(0)},
         {"-2147483648", SignedText(std::numeric_limits<int>::min())},
         {" 9223372036854775807", SignedText(std::numeric_limits<std::int64_t>::max())},
         // floats keep 7 significant digits
-        {" .2", SignedText(0.2f)},
-        {"-.5", SignedText(-0.5f)},
-        {" 0", SignedText(-0.0f)},
-        {" 12", SignedText(12.0f)},
-        {" 200", SignedText(0.2f * 1000.0f)},
-        {" 1234567", SignedText(1234567.0f)},
-        {" 1E+07", SignedText(1e7f)},
+        {" .2", SignedText(0.2f)}, {"-.5", SignedText(-0.5f)}, {" 0", SignedText(-0.0f)}, {" 12", SignedText(12.0f)},
+        {" 200", SignedText(0.2f * 1000.0f)}, {" 1234567", SignedText(1234567.0f)}, {" 1E+07", SignedText(1e7f)},
         // doubles keep 15, in %G style
-        {" .3", SignedText(0.1 + 0.2)},
-        {"-2.5", SignedText(-2.5)},
-        {" .333333333333333", SignedText(1.0 / 3.0)},
-        {" 123456789012345", SignedText(123456789012345.0)},
-        {" 1E+15", SignedText(1e15)},
-        {" .0001", SignedText(0.0001)},
-        {" 1E-05", SignedText(0.00001)},
-        {"-1.#INF", SignedText(-kInf)},
+        {" .3", SignedText(0.1 + 0.2)}, {"-2.5", SignedText(-2.5)}, {" .333333333333333", SignedText(1.0 / 3.0)},
+        {" 123456789012345", SignedText(123456789012345.0)}, {" 1E+15", SignedText(1e15)},
+        {" .0001", SignedText(0.0001)}, {" 1E-05", SignedText(0.00001)}, {"-1.#INF", SignedText(-kInf)},
+        {" 1.#INF", SignedText(kInf)}, {" NaN", SignedText(kNaN)}, {" 5", SignedText(5.0)},
     };
     for (const auto& [expected, actual] : rows) EXPECT_EQ(actual, expected);
 }

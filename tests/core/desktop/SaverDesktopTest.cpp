@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 namespace wendel {
 namespace {
@@ -43,18 +44,17 @@ struct Rig {
     }
 };
 
-struct StartRow {
-    const char* name;
-    std::vector<ScreenInfo> screens;
-    ScreenKey primary;
-    bool background;
-    std::optional<PixelRect> foreign;
-    Log expected;
-};
-
 TEST(SaverDesktop, SurfacesAndBoardAtStart)
 {
-    const StartRow rows[] = {
+    struct Row {
+        const char* name;
+        std::vector<ScreenInfo> screens;
+        ScreenKey primary;
+        bool background;
+        std::optional<PixelRect> foreign;
+        Log expected;
+    };
+    const Row rows[] = {
         {"one screen, background on", {kLeft}, 1, true, {},
          {"backdrop 1 0,0 1024x768", "board backdrop 1 191,143", "grab"}},
         {"board inside the primary, which is not the first", {kLeft, kRight}, 2, true, {},
@@ -74,7 +74,7 @@ TEST(SaverDesktop, SurfacesAndBoardAtStart)
         {"a foreign window with background off", {kLeft}, 1, false, PixelRect{5, 5, 641, 481},
          {"board foreign 0 0,0"}},
     };
-    for (const StartRow& row : rows) {
+    for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Rig rig;
         rig.desktop.screens = row.screens;
@@ -87,16 +87,9 @@ TEST(SaverDesktop, SurfacesAndBoardAtStart)
     }
 }
 
-struct ChangeRow {
-    const char* name;
-    bool background;
-    std::function<void(testing::FakeDesktop&)> change;
-    Log expected;
-};
-
 TEST(SaverDesktop, ScreensThatComeAndGo)
 {
-    const ChangeRow rows[] = {
+    const std::tuple<const char*, bool, std::function<void(testing::FakeDesktop&)>, Log> rows[] = {
         {"a screen added gets its backdrop", true,
          [](auto& d) { d.screens.push_back(kBelow); }, {"backdrop 3 0,768 800x600"}},
         {"a screen removed loses it", true,
@@ -122,16 +115,16 @@ TEST(SaverDesktop, ScreensThatComeAndGo)
          [](auto& d) { d.screens = {kBelow}; d.primary = 3; },
          {"backdrop 3 0,768 800x600", "board backdrop 3 79,59", "remove 1", "remove 2", "grab"}},
     };
-    for (const ChangeRow& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, background, change, expected] : rows) {
+        SCOPED_TRACE(name);
         Rig rig;
         rig.desktop.screens = {kLeft, kRight};
         rig.desktop.primary = 1;
-        rig.Start(row.background);
+        rig.Start(background);
         rig.desktop.log.clear();
-        row.change(rig.desktop);
+        change(rig.desktop);
         rig.saver->ScreensChanged();
-        EXPECT_EQ(rig.desktop.log, row.expected);
+        EXPECT_EQ(rig.desktop.log, expected);
     }
 }
 
@@ -167,19 +160,18 @@ const std::string kGaveUp =
     "wendelsaver: could not grab the keyboard; keys reach the saver only while it has the focus";
 const std::string kGrabbed = "wendelsaver: keyboard grabbed";
 
-struct GrabRow {
-    const char* name;
-    std::deque<GrabResult> answers;
-    GrabResult then;
-    int grabs;
-    Log notes;
-    bool grabbedAtEnd;
-};
-
 TEST(SaverDesktop, KeyboardGrabRetries)
 {
     using G = GrabResult;
-    const GrabRow rows[] = {
+    struct Row {
+        const char* name;
+        std::deque<GrabResult> answers;
+        GrabResult then;
+        int grabs;
+        Log notes;
+        bool grabbedAtEnd;
+    };
+    const Row rows[] = {
         {"at once", {}, G::Grabbed, 1, {}, true},
         {"the window still on its way: quiet retries", {G::NotViewable, G::NotViewable}, G::Grabbed,
          3, {}, true},
@@ -193,7 +185,7 @@ TEST(SaverDesktop, KeyboardGrabRetries)
          {kHeld, kGrabbed}, true},
         {"no grabs on this window system", {}, G::Unsupported, 1, {}, false},
     };
-    for (const GrabRow& row : rows) {
+    for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Rig rig;
         rig.desktop.screens = {kLeft};
@@ -208,6 +200,7 @@ TEST(SaverDesktop, KeyboardGrabRetries)
         EXPECT_EQ(rig.diagnostics.lines, row.notes);
         rig.desktop.log.clear();
         rig.saver->End();
+        rig.saver->End(); // the keyboard goes back once
         EXPECT_EQ(rig.desktop.log, row.grabbedAtEnd ? Log{"release"} : Log{});
     }
 }
@@ -222,13 +215,17 @@ TEST(SaverDesktop, AGrabLostIsTakenAgain)
         if (hosted) rig.desktop.foreign = PixelRect{0, 0, 800, 600};
         rig.Make();
         rig.saver->KeyboardMayBeLost(); // before the board is shown: nothing to grab for
+        EXPECT_TRUE(rig.desktop.log.empty());
+        rig.desktop.grabAnswers = {GrabResult::HeldElsewhere, GrabResult::Grabbed};
         rig.saver->ShowBoard();
+        rig.RunGrabTimer();
         rig.desktop.log.clear();
-        rig.desktop.grabAnswers = {GrabResult::NotViewable};
+        // Lost and held elsewhere again: it says so again.
+        rig.desktop.grabAnswers = {GrabResult::HeldElsewhere, GrabResult::NotViewable, GrabResult::Grabbed};
         rig.saver->KeyboardMayBeLost();
         rig.RunGrabTimer();
-        EXPECT_EQ(rig.desktop.log, hosted ? Log{} : (Log{"grab", "grab"}));
-        EXPECT_TRUE(rig.diagnostics.lines.empty());
+        EXPECT_EQ(rig.desktop.log, hosted ? Log{} : (Log{"grab", "grab", "grab"}));
+        EXPECT_EQ(rig.diagnostics.lines, hosted ? Log{} : (Log{kHeld, kGrabbed, kHeld, kGrabbed}));
     }
 }
 
@@ -246,21 +243,13 @@ TEST(SaverDesktop, EndingWhileRetryingStopsTheRetries)
 
 TEST(SaverDesktop, WindowIdsFromXscreensaver)
 {
-    const struct {
-        const char* text;
-        std::optional<unsigned long> id;
-    } rows[] = {
-        {"0x1a00005", 0x1a00005},  {"0X1A00005", 0x1a00005}, {"27262981", 27262981},
-        {"0x1FFFFFFF", 0x1FFFFFFF}, {"0x20000000", {}},      {"0", {}},
-        {"0x0", {}},               {"", {}},                 {"0x", {}},
-        {"12ab", {}},              {" 123", {}},             {"123 ", {}},
-        {"-5", {}},                {"0x1a0000g", {}},        {"99999999999999999999", {}},
-        {"0x00000000000000001", {}},
+    const std::pair<const char*, std::optional<unsigned long>> rows[] = {
+        {"0x1a00005", 0x1a00005}, {"0X1A00005", 0x1a00005}, {"27262981", 27262981}, {"0x1FFFFFFF", 0x1FFFFFFF},
+        {"0x20000000", {}}, {"0", {}}, {"0x0", {}}, {"", {}}, {"0x", {}}, {"12ab", {}}, {" 123", {}}, {"123 ", {}},
+        {"-5", {}}, {"0x1a0000g", {}}, {"99999999999999999999", {}}, {"0x00000000000000001", {}},
+        {"0x0000000000000001", 1}, {"9999999999999999", {}}, {"x1", {}}, {"0y1", {}},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.text);
-        EXPECT_EQ(ParseWindowId(row.text), row.id);
-    }
+    for (const auto& [text, id] : rows) EXPECT_EQ(ParseWindowId(text), id) << text;
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include "ports/MessageBoxes.h"
 
 #include <deque>
-#include <functional>
 #include <vector>
 
 namespace wendel::testing {
@@ -15,7 +14,6 @@ public:
     MessageAnswer Show(const MessageBoxRequest& request) override
     {
         shown.push_back(request);
-        if (onShow) onShow(request);
         if (!answers.empty()) {
             const MessageAnswer answer = answers.front();
             answers.pop_front();
@@ -26,7 +24,6 @@ public:
 
     std::vector<MessageBoxRequest> shown;
     std::deque<MessageAnswer> answers;
-    std::function<void(const MessageBoxRequest&)> onShow;
 };
 
 } // namespace wendel::testing

@@ -33,7 +33,8 @@ public:
         return it != labelVisible.end() && it->second;
     }
     void SetVisible(Label label, bool visible) override { labelVisible[label] = visible; }
-    void RepaintNow(Label label) override { repaints[label].push_back(Caption(label)); }
+    // A hidden label draws nothing.
+    void RepaintNow(Label label) override { repaints[label].push_back(IsVisible(label) ? Caption(label) : "(hidden)"); }
 
     bool IsVisible(Picture picture) const override
     {

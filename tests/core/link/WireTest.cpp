@@ -39,27 +39,32 @@ TEST(Wire, ParsesEveryKindAndIgnoresMalformedLines)
         {"OPEN\tplx\ttype=devtx\t1\t1\t0", Frame{FrameKind::Open, "plx", "type=devtx", 1, 1, 0}},
         {"OPEN\tplxr\ttype=devrx\t-1\t2\t30", Frame{FrameKind::Open, "plxr", "type=devrx", -1, 2, 30}},
         {"SEND\tplx\tplaylist_getitem[ 5]", Frame{FrameKind::Send, "plx", "playlist_getitem[ 5]"}},
+        {"SEND\tplx\t", Frame{FrameKind::Send, "plx", ""}},
         {"MSG\tplxr\ta\tb\t\tc", Msg("a\tb\t\tc")}, // the last field keeps its TABs
         {"MSG\tplxr\t", Msg("")},
         {std::string("MSG\tplxr\ta\0b\xff\xfe", 14), Msg(std::string("a\0b\xff\xfe", 5))}, // bytes as they come
-        {"PING\tplx\tx", std::nullopt},
-        {"msg\tplxr\tx", std::nullopt},
-        {"MSG", std::nullopt},
-        {"MSG\tplxr", std::nullopt},
-        {"OPEN\tplx\ttype=devtx\t1\t1", std::nullopt},
-        {"OPEN\tplx\ttype=devtx\t1\tx\t0", std::nullopt},
-        {"OPEN\tplx\ttype=devtx\t1\t\t0", std::nullopt},
-        {"OPEN\tplx\ttype=devtx\t1\t1\t0 ", std::nullopt},
+        {"PING\tplx\tx", std::nullopt}, {"msg\tplxr\tx", std::nullopt}, {"MSG", std::nullopt},
+        {"MSG\tplxr", std::nullopt}, {"SEND\tplx", std::nullopt}, {"OPEN\tplx\ttype=devtx\t1\t1", std::nullopt},
+        {"OPEN\tplx\ttype=devtx\t1\tx\t0", std::nullopt}, {"OPEN\tplx\ttype=devtx\t1\t\t0", std::nullopt},
+        {"OPEN\tplx\ttype=devtx\t1\t1\t0 ", std::nullopt}, {"OPEN\tplx\ttype=devtx\tx\t1\t0", std::nullopt},
+        {"OPEN\tplx\ttype=devtx\t1\t1\t", std::nullopt},
         {"OPEN\tplx\ttype=devtx\t1\t1\t99999999999999999999", std::nullopt},
+        {"MSG\tplxr\t" + std::string(kMaxFrameBytes - 9, 'x'), Msg(std::string(kMaxFrameBytes - 9, 'x'))},
+        {"MSG\tplxr\t" + std::string(kMaxFrameBytes - 8, 'x'), std::nullopt},
     };
-    for (const auto& [line, expected] : cases) EXPECT_EQ(ParseFrame(line), expected) << line;
+    for (const auto& [line, expected] : cases) EXPECT_EQ(ParseFrame(line), expected) << line.substr(0, 40);
 }
 
 TEST(Wire, EncodesSoThatEveryFrameSurvivesTheTrip)
 {
-    EXPECT_EQ(EncodeOpen("plx", "type=devtx", 1, 1, 0), "OPEN\tplx\ttype=devtx\t1\t1\t0\n");
-    // A line break must not split a frame, nor a TAB in the device shift its fields.
-    EXPECT_EQ(EncodeMsg("pl\txr", "one\ntwo\r\tthree"), "MSG\tpl xr\tone two \tthree\n");
+    // A line break must not split a frame, nor a TAB in a field but the last shift the fields after it.
+    const std::pair<std::string, std::string> rows[] = {
+        {EncodeOpen("plx", "type=devtx", 1, 1, 0), "OPEN\tplx\ttype=devtx\t1\t1\t0\n"},
+        {EncodeOpen("p\tx\n", "ty\tpe\r", -1, 2, 3), "OPEN\tp x \tty pe \t-1\t2\t3\n"},
+        {EncodeSend("p\tx", "a\tb\nc"), "SEND\tp x\ta\tb c\n"},
+        {EncodeMsg("pl\txr", "one\ntwo\r\tthree"), "MSG\tpl xr\tone two \tthree\n"},
+    };
+    for (const auto& [encoded, expected] : rows) EXPECT_EQ(encoded, expected);
     const Frames frames = {Frame{FrameKind::Open, "plxr", "type=devrx", 1, 1, 0},
                            Frame{FrameKind::Send, "plx", "playlist_getpointer"}, Msg("x\ty")};
     std::string stream;
@@ -69,6 +74,7 @@ TEST(Wire, EncodesSoThatEveryFrameSurvivesTheTrip)
     const std::string fits(kMaxFrameBytes - 9, 'x'); // "MSG\tplxr\t" is 9 bytes
     EXPECT_EQ(EncodeMsg("plxr", fits).size(), kMaxFrameBytes + 1);
     EXPECT_EQ(EncodeMsg("plxr", fits + "x"), "");
+    EXPECT_EQ(EncodeSend("plx", fits + "xx"), "");
 }
 
 TEST(Wire, LineEndsAndChunksAnywhere)
@@ -84,6 +90,7 @@ TEST(Wire, LineEndsAndChunksAnywhere)
     for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
         FrameDecoder decoder;
         Frames frames = Feed(decoder, std::string_view(stream).substr(0, cut));
+        EXPECT_EQ(decoder.PendingFrames(), 0u);
         for (Frame& f : Feed(decoder, std::string_view(stream).substr(cut))) frames.push_back(f);
         EXPECT_EQ(frames, whole) << "cut at " << cut;
         EXPECT_EQ(decoder.IgnoredLines(), 1u);
@@ -121,6 +128,7 @@ TEST(Wire, AHalfLineFromALostConnectionIsForgotten)
     Feed(decoder, std::string(kMaxFrameBytes + 10, 'x')); // lost while skipping
     decoder.DropPartialLine();
     EXPECT_EQ(Feed(decoder, "MSG\tplxr\tfresh\n"), Frames{Msg("fresh")});
+    EXPECT_EQ(decoder.IgnoredLines(), 0u);
 
     // Every byte value, then lines of nothing but TABs: the stream goes on.
     std::string garbage;

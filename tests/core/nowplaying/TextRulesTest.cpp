@@ -2,91 +2,82 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <limits>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace wendel {
 namespace {
 
+using Fields = std::optional<std::vector<std::string>>;
+
 TEST(CharCuts, CountAndCutWholeCharactersOnly)
 {
     const std::pair<std::string, std::size_t> lengths[] = {
         {"", 0}, {"\xC3\x84rzte", 5}, {"\xE6\x9D\xB1\xE4\xBA\xAC", 2},
-        {"\x80", 1},         // a stray continuation byte is a character of its own
-        {"a\x80\x80", 2},    // after an ASCII byte too, however many follow
-        {"\xC3", 1},         // a lead byte whose continuation never comes
+        {"\x80", 1},      // a stray continuation byte is a character of its own
+        {"a\x80\x80", 2}, // after an ASCII byte too, however many follow
+        {"\xC3", 1},      // a lead byte whose continuation never comes
     };
     for (const auto& [text, length] : lengths) EXPECT_EQ(CharLength(text), length) << text;
 
-    struct Cut {
-        std::string text;
-        std::int64_t start, length;
-        std::optional<std::string> expected;
-    };
-    const Cut cuts[] = {
-        {"abc", 2, 2, "bc"}, {"abc", 4, 0, ""}, // an empty cut just past the end still lies in the text
+    const std::tuple<std::string, std::int64_t, std::int64_t, std::optional<std::string>> cuts[] = {
+        {"abc", 2, 2, "bc"}, {"abc", 1, 3, "abc"}, {"abc", 4, 0, ""}, // an empty cut just past the end still lies in the text
         {"abc", 5, 0, std::nullopt}, {"abc", 3, 2, std::nullopt}, {"abc", 0, 1, std::nullopt},
         {"abc", 1, -1, std::nullopt}, {"abc", INT64_MIN, 2, std::nullopt}, {"abc", 2, INT64_MAX, std::nullopt},
-        {"\xC3\x84rzte", 1, 1, "\xC3\x84"}, {"x\xE6\x9D\xB1y", 2, 2, "\xE6\x9D\xB1y"},
+        {"\xC3\x84rzte", 1, 1, "\xC3\x84"}, {"x\xE6\x9D\xB1y", 2, 2, "\xE6\x9D\xB1y"}, {"a\x80\x80" "b", 2, 1, "\x80\x80"},
     };
-    for (const Cut& cut : cuts) {
-        EXPECT_EQ(CutChars(cut.text, cut.start, cut.length), cut.expected)
-            << cut.text << " from " << cut.start << " for " << cut.length;
+    for (const auto& [text, start, length, expected] : cuts) {
+        EXPECT_EQ(CutChars(text, start, length), expected) << text << " from " << start << " for " << length;
     }
+    EXPECT_EQ(CharsAfter("\xC3\x84" "bc", 1), "bc");
+    EXPECT_EQ(CharsAfter("ab", 5), "");
+    EXPECT_EQ(CharsAfter(std::string_view("\xC3\x84", 1), 1), ""); // a text cut inside a character
 }
 
-TEST(SplitFieldEnds, FindsTheCharacterAfterEachClosingQuote)
+TEST(QuotedFields, SplitAtTheCharacterAfterEachClosingQuoteAndCut)
 {
-    struct Row {
-        const char* text;
-        int count;
-        FieldEnds ends;
-        const char* left;
-    };
-    const Row rows[] = {
+    const std::tuple<std::string, int, FieldEnds, const char*> rows[] = { // text, count, ends, left
         {R"("A","BB","CCC"])", 3, {4, 9, 15}, ""}, // the closing character counts as the last separator
         {R"("","","")", 3, {3, 6, 9}, ""},          // empty fields are found: the search skips the opening quote
         {R"("A","BB")", 1, {4}, R"("BB")"},         // only the counted fields are consumed
         {"no quotes", 3, {1, 2, 3}, "quotes"},       // no quote: one character at a time
         {"", 2, {1, 2}, ""},
-        {"\"\xC3\x84\"\xC2\xB7\"B\"]", 2, {4, 8}, ""}, // characters, not bytes: the separator is two bytes
+        {"\"\xC3\x84\"\xC2\xB7\"B\"]", 2, {4, 8}, ""},      // characters, not bytes: the separator is two bytes
         {R"("A","B")", 9, {4, 8, 9, 10, 11, 12, 13}, ""}, // a count beyond 7 stops at 7
+        {R"("A","B")", 0, {4}, R"("B")"},                 // and one below 1 at 1
     };
-    for (const Row& row : rows) {
-        std::string text = row.text;
-        EXPECT_EQ(SplitFieldEnds(row.count, text), row.ends) << row.text;
-        EXPECT_EQ(text, row.left) << row.text;
+    for (const auto& [text, count, ends, left] : rows) {
+        std::string consumed = text;
+        EXPECT_EQ(SplitFieldEnds(count, consumed), ends) << text;
+        EXPECT_EQ(consumed, left) << text;
     }
-}
-
-TEST(SplitFieldEnds, PositionsBeyondSixteenBitsAreMarkedNotWrapped)
-{
-    std::string text = "\"" + std::string(32764, 'a') + "\",\"b\",\"c\"]";
-    const FieldEnds ends = SplitFieldEnds(3, text);
-    EXPECT_EQ(ends[0], 32767); // the last position that fits
-    EXPECT_EQ(ends[1], kFieldEndOutOfRange);
-    EXPECT_EQ(ends[2], kFieldEndOutOfRange);
-    std::string content = "\"" + std::string(32764, 'a') + "\",\"b\",\"c\"]";
-    EXPECT_FALSE(CutQuotedFields(content, ends, 3));
-}
-
-TEST(CutQuotedFields, RefusesPositionsThatDoNotDescribeTheText)
-{
-    EXPECT_FALSE(CutQuotedFields("\"A\"]", FieldEnds{40, 50}, 2));
-    EXPECT_FALSE(CutQuotedFields("\"A\",\"B\"]", FieldEnds{4, 2}, 2));
-    EXPECT_FALSE(CutQuotedFields("\"A\"]", FieldEnds{4}, 0));
-    EXPECT_FALSE(CutQuotedFields("\"A\",\"BB\",\"C", FieldEnds{4, 9}, 2)); // too short for the last field
-    EXPECT_EQ(CutQuotedFields("\"A\",\"BB\",\"C\"", FieldEnds{4, 9}, 2), (std::vector<std::string>{"A", "BB", ""}));
+    // Positions beyond 16 bits are marked, not wrapped, and no cut accepts them.
+    const std::string huge = "\"" + std::string(32764, 'a') + "\",\"b\",\"c\"]";
+    std::string consumed = huge;
+    EXPECT_EQ(SplitFieldEnds(3, consumed), (FieldEnds{32767, kFieldEndOutOfRange, kFieldEndOutOfRange}));
+    EXPECT_EQ(CutQuotedFields(huge, FieldEnds{32767, kFieldEndOutOfRange, kFieldEndOutOfRange}, 3), std::nullopt);
+    EXPECT_EQ(CutQuotedFields(R"("A","BB","C"])", FieldEnds{4, 9}, 2), Fields({"A", "BB", "C"}));
+    EXPECT_EQ(CutQuotedFields(R"("A","B"])", FieldEnds{4}, 1), Fields({"A", "B"}));
+    // Positions that do not describe the text.
+    EXPECT_EQ(CutQuotedFields("\"A\"]", FieldEnds{40, 50}, 2), std::nullopt);
+    EXPECT_EQ(CutQuotedFields("\"A\",\"B\"]", FieldEnds{4, 2}, 2), std::nullopt);
+    EXPECT_EQ(CutQuotedFields("\"A\"]", FieldEnds{4}, 0), std::nullopt);
+    EXPECT_EQ(CutQuotedFields("\"A\"]", FieldEnds{4}, 8), std::nullopt);
+    EXPECT_EQ(CutQuotedFields("\"A\",\"BB\",\"C", FieldEnds{4, 9}, 2), std::nullopt); // too short for the last field
+    EXPECT_EQ(CutQuotedFields("\"A\",\"BB\",\"C\"", FieldEnds{4, 9}, 2), Fields({"A", "BB", ""}));
 }
 
 TEST(ArticleRule, TurnsRoundOnlyACommaBlankAndTheArticle)
 {
     const std::pair<const char*, const char*> rows[] = {
-        {"Ravens, The", "The Ravens"}, {"RAVENS, THE", "The RAVENS"}, {"ravens, tHe", "The ravens"},
-        {", The", "The "}, {"Soothe", "Soothe"}, {"Tithe", "Tithe"}, {"Bathe", "Bathe"},
-        {"The", "The"}, {"aThe", "aThe"}, // three and four characters can no longer be cut short
-        {"Ravens,The", "Ravens,The"}, {"Ravens, Them", "Ravens, Them"}, {"", ""},
+        {"Ravens, The", "The Ravens"}, {"RAVENS, THE", "The RAVENS"}, {"ravens, tHe", "The ravens"}, {", The", "The "},
+        {"Soothe", "Soothe"}, {"Tithe", "Tithe"}, {"Bathe", "Bathe"}, {"The", "The"}, {"aThe", "aThe"},
+        {"Ravens,The", "Ravens,The"}, {"Ravens, Them", "Ravens, Them"}, {"", ""}, {"x; The", "x; The"},
+        {"x,-The", "x,-The"}, {"x, Aha", "x, Aha"}, {"x, Tee", "x, Tee"}, {"x, Thy", "x, Thy"},
         {"\xC3\x84rzte, The", "The \xC3\x84rzte"},
     };
     for (const auto& [text, expected] : rows) EXPECT_EQ(ApplyArticleRule(text), expected) << text;
@@ -94,31 +85,20 @@ TEST(ArticleRule, TurnsRoundOnlyACommaBlankAndTheArticle)
 
 TEST(MarkedTitle, PicksPerformerAndTitleApart)
 {
-    struct Row {
-        const char* field;
-        bool marked;
-        const char* artist;
-        const char* title;
-    };
-    const Row rows[] = {
-        {"!a{Guest}t{Song}!", true, "Guest", "Song"},
-        {"!a{}t{}!", true, "", ""},
-        {"!a{Guest}t{Stop t{x}!", true, "Guest", "x"},  // cut after the last "t{"
-        {"!a{A}t{B}t{C}!", true, "A", "C"},             // and at the first "}t{"
+    const std::tuple<const char*, bool, const char*, const char*> rows[] = { // field, marked, artist, title
+        {"!a{Guest}t{Song}!", true, "Guest", "Song"}, {"!a{}t{}!", true, "", ""},
+        {"!a{Guest}t{Stop t{x}!", true, "Guest", "x"}, // cut after the last "t{"
+        {"!a{A}t{B}t{C}!", true, "A", "C"},           // and at the first "}t{"
         {"!a{\xC3\x84}t{\xE6\x9D\xB1}!", true, "\xC3\x84", "\xE6\x9D\xB1"},
-        {"!a{Guest Song}!", false, "", ""},             // no "}t{": a plain title
-        {"!a{Guest}t{Song}", false, "", ""},
-        {"!A{Guest}t{Song}!", false, "", ""},
-        {"a{Guest}t{Song}!", false, "", ""},
-        {"!a{}!", false, "", ""},
-        {"", false, "", ""},
+        {"!a{Guest Song}!", false, "", ""}, // no "}t{": a plain title
+        {"!a{Guest}t{Song}", false, "", ""}, {"!A{Guest}t{Song}!", false, "", ""}, {"a{Guest}t{Song}!", false, "", ""},
+        {"!a{}!", false, "", ""}, {"", false, "", ""},
     };
-    for (const Row& row : rows) {
-        EXPECT_EQ(IsMarkedTitle(row.field), row.marked) << row.field;
-        if (row.marked) {
-            EXPECT_EQ(MarkedArtist(row.field), row.artist) << row.field;
-            EXPECT_EQ(MarkedTitle(row.field), row.title) << row.field;
-        }
+    for (const auto& [field, marked, artist, title] : rows) {
+        EXPECT_EQ(IsMarkedTitle(field), marked) << field;
+        if (!marked) continue;
+        EXPECT_EQ(MarkedArtist(field), artist) << field;
+        EXPECT_EQ(MarkedTitle(field), title) << field;
     }
     // Given a text that is not marked at all they still cut nothing outside it.
     for (const char* text : {"", "t", "t{", "!a", "}t{", "x}t{"}) {
@@ -131,13 +111,27 @@ TEST(WholeNumber, AcceptsOnlyATextThatIsWhollyANumber)
 {
     const std::pair<const char*, std::optional<double>> rows[] = {
         {"12", 12.0}, {" 12 ", 12.0}, {"\t-3", -3.0}, {"+4", 4.0}, {"2.5", 2.5}, {".5", 0.5}, {"5.", 5.0},
-        {"1e3", 1000.0}, {"1D2", 100.0}, {"&H10", 16.0}, {"&o17", 15.0}, {"0", 0.0},
-        {"", std::nullopt}, {" ", std::nullopt}, {"abc", std::nullopt}, {"5x", std::nullopt},
-        {"1 2", std::nullopt}, {"- 5", std::nullopt}, {".", std::nullopt}, {"1e", std::nullopt},
+        {"1e3", 1000.0}, {"1e+3", 1000.0}, {"1E-2", 0.01}, {"1D2", 100.0}, {"&H10", 16.0}, {"&H7", 7.0}, {"&hfa", 250.0},
+        {"&o17", 15.0}, {"0", 0.0}, {"09", 9.0},
+        {"", std::nullopt}, {" ", std::nullopt}, {"abc", std::nullopt}, {"5x", std::nullopt}, {"1 2", std::nullopt},
+        {"- 5", std::nullopt}, {".", std::nullopt}, {"1e", std::nullopt}, {"1e+", std::nullopt}, {"1f2", std::nullopt},
         {"&H", std::nullopt}, {"&HG", std::nullopt}, {"&O8", std::nullopt}, {"&X1", std::nullopt},
+        {"&H1G", std::nullopt}, {"&Hg", std::nullopt}, {"1:", std::nullopt}, {"1/", std::nullopt},
         {"1e999", std::nullopt}, {"\xEF\xBC\x95", std::nullopt}, // a full-width digit is no number
     };
     for (const auto& [text, expected] : rows) EXPECT_EQ(WholeNumber(text), expected) << text;
+    // A number inside a longer text is read up to the end of its part only.
+    EXPECT_EQ(WholeNumber(std::string_view("12", 1)), 1.0);
+    EXPECT_EQ(WholeNumber(std::string_view("1E5", 1)), 1.0);
+}
+
+TEST(OverlapInterval, RoundsHalfToEvenWithinOneAndTheLargestInterval)
+{
+    const std::pair<float, int> rows[] = {
+        {2000.0f, 2000}, {2.5f, 2}, {3.5f, 4}, {1.5f, 2}, {1.0f, 1}, {0.5f, 1}, {0.0f, 1}, {-5.0f, 1},
+        {3e9f, INT_MAX}, {2147483520.0f, 2147483520}, {std::numeric_limits<float>::quiet_NaN(), 1},
+    };
+    for (const auto& [overlap, interval] : rows) EXPECT_EQ(OverlapInterval(overlap), interval) << overlap;
 }
 
 } // namespace
