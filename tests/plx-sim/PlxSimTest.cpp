@@ -1,0 +1,298 @@
+// plx-sim: its playlist and script files, its player on a simulated clock,
+// and its process for what only a process shows (options, exit codes,
+// control from standard input and a script, a clean end). Who hears what is
+// the serving layer's, tested there.
+
+#include "LinkPeer.h"
+#include "Playlist.h"
+#include "Printers.h"
+#include "Script.h"
+#include "Simulation.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace plxsim {
+namespace {
+
+using Texts = std::vector<std::string>;
+using jukebox::testing::Msg;
+
+TEST(PlxPlaylist, EntriesBecomeTracksAndItems)
+{
+    const Playlist playlist = ParsePlaylist(R"(# comment
+
+[track]
+length = 4:05
+title = Say "Hi"
+artist = Ravens, The
+album = ...
+cover = covers/a.jpg
+number = 7
+
+[album]
+cover =
+track = 1:02:03   Opening   Night
+track = 0:45 !a{Guest}t{Encore}!
+
+[album]
+title = Whole Album
+cover = /abs/b.png
+track = 1:00 First
+)",
+                                            "/lists");
+    ASSERT_TRUE(playlist.errors.empty()) << playlist.errors.front();
+    ASSERT_EQ(playlist.entries.size(), 3u);
+    // A title after the length counts, a cover is taken from the playlist's
+    // folder, an album is titled by its first track unless given, and its
+    // length is in minutes however long.
+    const Entry &track = playlist.entries[0], &album = playlist.entries[1];
+    EXPECT_EQ(PlayingMessage(track, 0), R"(playing["...","Ravens, The","Say ''Hi''","4:05","/lists/covers/a.jpg","","7"])");
+    EXPECT_EQ(ItemMessage(1, track), R"(playlist_item["1","...","Ravens, The","Say ''Hi''","4:05","/lists/covers/a.jpg","1","1"])");
+    EXPECT_EQ(PlayingMessage(album, 1), R"(playing["","","!a{Guest}t{Encore}!","0:45","","","2"])");
+    EXPECT_EQ(ItemMessage(2, album), R"(playlist_item["2","","","Opening   Night","62:48","","2","0"])");
+    EXPECT_EQ(ItemMessage(3, playlist.entries[2]), R"(playlist_item["3","","","Whole Album","1:00","/abs/b.png","1","0"])");
+}
+
+TEST(PlxPlaylist, MistakesNameTheirLine)
+{
+    const std::vector<std::pair<const char*, const char*>> cases = {
+        {"# nothing\n", "the playlist has no entries"},
+        {"artist = x\n[track]\nlength = 1:00\n", "line 1: a key outside"},
+        {"[track]\nlength = 1:00\ncolour = red\n", "line 3: unknown key colour"},
+        {"[track]\ntitle = x\n", "line 1: a track needs a length"},
+        {"[album]\nartist = x\n", "line 1: an album needs at least one track"},
+        {"[track]\nlength = 4:60\n", "line 2: length must be"},
+        {"[track]\nlength = 1:00\nnumber = -2\n", "line 3: number must be"},
+        {"[album]\ntrack = 3:00\n", "line 2: expected track = m:ss title"},
+        {"[album]\nlength = 1:00\ntrack = 1:00 a\n", "line 2: unknown key length in [album]"},
+        {"[track]\nlength = 1:00\n[playlist]\nartist = x\n", "line 3: unknown block [playlist]"},
+        {"[track]\nlength = 1:00\njust words\n", "line 3: expected key = value"},
+    };
+    for (const auto& [text, error] : cases) {
+        const Playlist playlist = ParsePlaylist(text, "");
+        ASSERT_FALSE(playlist.errors.empty()) << text;
+        EXPECT_EQ(playlist.errors.front().rfind(error, 0), 0u) << playlist.errors.front();
+    }
+    for (const char* bad : {"", "5", ":05", "4:", "4:5x", "0:00", "1:60:00", "1:2:3:4", "-1:00", "+1:00"})
+        EXPECT_EQ(ParseLength(bad), std::nullopt) << bad;
+}
+
+TEST(PlxScript, TimedVerbs)
+{
+    std::vector<std::string> errors;
+    const std::vector<ScriptStep> steps = ParseScript("# start\n0 play\n  2.5   pause \r\n10 quit\n", errors);
+    EXPECT_TRUE(errors.empty());
+    ASSERT_EQ(steps.size(), 3u);
+    EXPECT_EQ(steps[1].atMs, 2500);
+    EXPECT_EQ(steps[1].verb, "pause");
+    ParseScript("1 dance\n-1 play\nsoon stop\n2\n3 next\n", errors);
+    EXPECT_EQ(errors.size(), 4u);
+    EXPECT_EQ(errors.front().rfind("line 1:", 0), 0u);
+}
+
+Entry Single(std::string title, int seconds)
+{
+    return {false, "Artist", "Album", title, "/c/" + title + ".jpg", 1, {{title, seconds}}};
+}
+
+Entry Album(std::vector<Track> tracks) { return {true, "Band", "Live", tracks.front().title, "", 1, tracks}; }
+
+// A simulation whose client 1 has done the saver's whole handshake.
+struct Rig {
+    explicit Rig(std::vector<Entry> entries, Options options = {}) : sim(std::move(entries), options)
+    {
+        sim.Connect(1);
+        sim.Open(1, "plxr", "type=devrx");
+        first = Send("notify_playing_item[on]");
+        Send("notify_playing_timecode[on]");
+    }
+    static Texts Of(const Outbox& out)
+    {
+        Texts texts;
+        for (const Outgoing& o : out) texts.push_back(o.message);
+        return texts;
+    }
+    Texts Advance(std::int64_t ms) { return Of(sim.Advance(ms)); }
+    Texts Send(const std::string& command) { return Of(sim.Command(1, "plx", command)); }
+    Texts Control(const std::string& verb) { return Of(sim.Control(verb)); }
+
+    Simulation sim;
+    Texts first;
+};
+
+TEST(PlxSimulation, ClockRunsThroughThePlaylistAtAnySpeed)
+{
+    const Entry album = Album({{"B1", 1}, {"B2", 2}});
+    Rig rig({Single("A", 2), album});
+    EXPECT_EQ(rig.first, Texts{PlayingMessage(Single("A", 2), 0)}); // a newcomer is told at once
+    for (const auto& [position, item] : std::vector<std::pair<int, std::string>>{
+             {2, ItemMessage(2, album)}, {3, EmptyItemMessage(3)}, {0, EmptyItemMessage(0)}})
+        EXPECT_EQ(rig.Send("playlist_getitem[ " + std::to_string(position) + "]"), Texts{item}) << position;
+    EXPECT_EQ(rig.Advance(999), Texts{});
+    EXPECT_EQ(rig.Advance(1), Texts{"time[0:01]"});
+    EXPECT_EQ(rig.Advance(1000), (Texts{PlayingMessage(album, 0), "time[0:00]"}));
+    EXPECT_EQ(rig.Advance(2000), (Texts{PlayingMessage(album, 1), "time[0:00]", "time[0:01]"}));
+    EXPECT_EQ(rig.Advance(5000), Texts{"playlist_stop[]"}); // the end: it rests on the last entry
+    EXPECT_EQ(rig.sim.Position(), 2);
+    EXPECT_EQ(rig.sim.RealMsUntilNextEvent(), std::nullopt);
+
+    Rig odd({Single("A", 100)}, Options{1.5, 0, true, false});
+    std::size_t times = 0;
+    for (int i = 0; i < 12; ++i) times += odd.Advance(333).size(); // 5.994 simulated seconds
+    EXPECT_EQ(times, 5u);
+    EXPECT_EQ(odd.Advance(4), Texts{"time[0:06]"}); // no fraction lost on the way
+
+    Rig lazy({Single("A", 1), Single("B", 1)}, Options{0.5, 0, true, true});
+    EXPECT_EQ(lazy.sim.RealMsUntilNextEvent(), 2000);
+    lazy.Advance(2000); // B
+    EXPECT_EQ(lazy.Advance(2000), (Texts{PlayingMessage(Single("A", 1), 0), "time[0:00]"})); // loops
+}
+
+TEST(PlxSimulation, PointerFollowsANewEntryOnlyAfterTheLag)
+{
+    Rig rig({Single("A", 1), Album({{"B1", 1}, {"B2", 1}})}, Options{1.0, 500, true, false});
+    rig.Advance(1000); // entry 2 starts
+    EXPECT_EQ(rig.Send("playlist_getpointer"), Texts{"playlist_pointer[1]"});
+    EXPECT_EQ(rig.sim.RealMsUntilNextEvent(), 500);
+    rig.Advance(499);
+    EXPECT_EQ(rig.sim.Pointer(), 1);
+    rig.Advance(1);
+    EXPECT_EQ(rig.Send("playlist_getpointer"), Texts{"playlist_pointer[2]"});
+    rig.Advance(500); // the album's second track: the pointer stays
+    EXPECT_EQ(rig.sim.TrackIndex(), 1u);
+    EXPECT_EQ(rig.sim.Pointer(), 2);
+}
+
+TEST(PlxSimulation, ControlVerbs)
+{
+    const Entry a = Single("A", 60), b = Single("B", 60), album = Album({{"C1", 60}, {"C2", 60}});
+    Rig rig({a, album, b}, Options{1.0, 0, false, false});
+    EXPECT_EQ(rig.first, Texts{"playlist_stop[]"});
+    EXPECT_EQ(rig.Control("play"), (Texts{"playlist_play[]", PlayingMessage(a, 0), "time[0:00]"}));
+    rig.Advance(5000);
+    EXPECT_EQ(rig.Control("pause"), Texts{"playlist_pause[]"});
+    EXPECT_EQ(rig.Advance(5000), Texts{}); // a paused clock stands still
+    EXPECT_EQ(rig.sim.Current(), std::optional(jukebox::Track{"Album", "Artist", "A", "1:00", "/c/A.jpg", "1"}));
+    EXPECT_EQ(rig.Control("play"), Texts{"playlist_play[]"});
+    EXPECT_EQ(rig.sim.ElapsedMs(), 5000);
+    EXPECT_EQ(rig.Control("stop"), Texts{"playlist_stop[]"});
+    EXPECT_EQ(rig.sim.Current(), std::nullopt);
+    EXPECT_EQ(rig.Control("next"), (Texts{"playlist_play[]", PlayingMessage(album, 0), "time[0:00]"}));
+    EXPECT_EQ(rig.Control("next"), (Texts{PlayingMessage(album, 1), "time[0:00]"}));
+    rig.Control("next");
+    EXPECT_EQ(rig.Control("next"), Texts{"playlist_stop[]"});
+    EXPECT_EQ(rig.Control("prev"), (Texts{"playlist_play[]", PlayingMessage(album, 0), "time[0:00]"}));
+    rig.Control("prev");
+    EXPECT_EQ(rig.Control("prev"), (Texts{PlayingMessage(a, 0), "time[0:00]"})); // the first restarts
+    bool known = true;
+    EXPECT_EQ(rig.sim.Control("dance", &known), Outbox{});
+    EXPECT_FALSE(known);
+}
+
+// The real program; its output, standard error included, in a file of the test's folder.
+class PlxSimProcess : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        for (auto& process : processes_) {
+            process->kill();
+            process->waitForFinished(3000);
+        }
+    }
+    QProcess& Start(const QStringList& extra = {})
+    {
+        QProcess& process = *processes_.emplace_back(std::make_unique<QProcess>());
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.setStandardOutputFile(Output(process));
+        process.start(PLX_SIM_BIN, QStringList{"--endpoint", endpoint_, "--playlist", dir_.filePath("list.plx")} + extra);
+        return process;
+    }
+    // What the process has said, once `text` is in it or after a while.
+    QString Said(const QProcess& process, const QString& text = {})
+    {
+        QString said;
+        wendel::testing::WaitUntil([&] {
+            QFile file(Output(process));
+            return file.open(QIODevice::ReadOnly) && (said = QString::fromUtf8(file.readAll())).contains(text);
+        }, 8000);
+        return said;
+    }
+    QString Output(const QProcess& process) const { return dir_.filePath(QString::number(quintptr(&process))); }
+    bool Ended(QProcess& process)
+    {
+        return wendel::testing::WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 8000);
+    }
+
+    QTemporaryDir dir_;
+    const QString endpoint_ = dir_.filePath("trivox.sock");
+    std::vector<std::unique_ptr<QProcess>> processes_;
+};
+
+TEST_F(PlxSimProcess, RefusesBadStartsWithTwoFollowsItsScriptAndInputAndEndsCleanly)
+{
+    const std::pair<const char*, QByteArray> files[] = {
+        {"list.plx", "[track]\nlength = 0:30\n\n[album]\nartist = Band\nalbum = Live\ncover = a.jpg\n"
+                     "track = 0:20 One\ntrack = 0:20 Two\n"},
+        {"script", "# stop, then on to the album\n0.2 stop\n0.3 next\n"},
+        {"broken.plx", ""},
+    };
+    for (const auto& [name, bytes] : files) {
+        QFile file(dir_.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+    QProcess& sim = Start({"--script", dir_.filePath("script")});
+    ASSERT_TRUE(Said(sim, "listening on").contains("listening on"));
+    const std::pair<QStringList, QString> bad[] = {
+        {{"--speed", "0"}, "--speed must be"},
+        {{"--pointer-lag", "-5"}, "--pointer-lag must be"},
+        {{"--playlist", dir_.filePath("broken.plx")}, "broken.plx: the playlist has no entries"},
+        {{"--script", dir_.filePath("missing")}, "missing"},
+        {{"--sped", "2"}, "Unknown option 'sped'"},
+        {{"--endpoint"}, "Missing value after '--endpoint'"},
+        {{"stray"}, "unexpected argument stray"},
+        {{}, "already listening"}, // the server's refusals themselves: tests/jukebox
+    };
+    for (const auto& [args, says] : bad) {
+        QProcess& process = Start(args);
+        ASSERT_TRUE(Ended(process));
+        EXPECT_EQ(process.exitCode(), 2);
+        EXPECT_TRUE(Said(process).contains(says)) << Said(process).toStdString();
+    }
+    // Steps never fire before their time, or close steps could swap places.
+    const QString said = Said(sim, "] next\n");
+    for (const auto& [verb, at] : {std::pair{"stop", 0.2}, std::pair{"next", 0.3}}) {
+        const QRegularExpression line(QStringLiteral("\\[ *([0-9.]+)\\] %1\n").arg(QLatin1String(verb)));
+        EXPECT_GE(line.match(said).captured(1).toDouble(), at) << said.toStdString();
+    }
+    jukebox::testing::LinkPeer saver;
+    ASSERT_TRUE(saver.Connect(endpoint_));
+    saver.Handshake();
+    // A cover's path is taken from the playlist's folder.
+    const QByteArray cover = QFile::encodeName(dir_.filePath("a.jpg"));
+    EXPECT_GE(saver.WaitFor(Msg(R"(playing["Live","Band","One","0:20",")" + cover + R"(","","1"])")), 0) << saver.Describe();
+    sim.write("pause\n");
+    EXPECT_GE(saver.WaitFor(Msg("playlist_pause[]")), 0) << saver.Describe();
+    // Ended by a signal or by `quit`, it takes its socket with it.
+    sim.terminate();
+    ASSERT_TRUE(Ended(sim));
+    EXPECT_EQ(sim.exitStatus(), QProcess::NormalExit);
+    EXPECT_FALSE(QFile::exists(endpoint_));
+    QProcess& again = Start();
+    ASSERT_TRUE(Said(again, "listening on").contains("listening on"));
+    again.write("quit\n");
+    ASSERT_TRUE(Ended(again));
+    EXPECT_EQ(again.exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(endpoint_));
+}
+
+} // namespace
+} // namespace plxsim
