@@ -6,6 +6,7 @@
 #include "EventLoopWait.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QList>
 #include <QLocalSocket>
 #include <QString>
@@ -13,6 +14,17 @@
 namespace jukebox::testing {
 
 inline QByteArray Msg(const QByteArray& message) { return "MSG\tplxr\t" + message; }
+
+// The text of a jukebox's log file once it holds `text`, or as it is after `ms`.
+inline QString LogText(const QString& path, const QString& text = {}, int ms = 8000)
+{
+    QString log;
+    wendel::testing::WaitUntil([&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) && (log = QString::fromUtf8(file.readAll())).contains(text);
+    }, ms);
+    return log;
+}
 
 class LinkPeer {
 public:
@@ -43,7 +55,6 @@ public:
         lines.removeLast(); // the unfinished line
         return lines;
     }
-    qsizetype Mark() { return Lines().size(); }
     // The index of the first line from `from` on that starts with `prefix`, or -1.
     qsizetype WaitFor(const QByteArray& prefix, qsizetype from = 0, int ms = 8000)
     {

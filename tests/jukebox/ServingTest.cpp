@@ -207,13 +207,9 @@ protected:
         std::fflush(stdout);
         ::dup2(stdout_, STDOUT_FILENO);
         ::close(stdout_);
-        if (HasFailure()) std::cerr << "log:\n" << Logged().toStdString();
+        if (HasFailure()) std::cerr << "log:\n" << Log().toStdString();
     }
-    QString Logged() const
-    {
-        QFile file(dir_.filePath("log"));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
+    QString Log(const QString& text = {}) const { return testing::LogText(dir_.filePath("log"), text, 10000); }
 
     QTemporaryDir dir_;
     const QString endpoint_ = dir_.filePath("trivox.sock");
@@ -221,7 +217,7 @@ protected:
     int stdout_ = -1;
     StubPlayer player_;
     Audience audience_{player_};
-    Log log_;
+    jukebox::Log log_;
     Server server_{audience_, log_, true};
     QString error_;
 };
@@ -245,7 +241,7 @@ TEST_F(JukeboxServer, ReplacesAStaleSocketButNeverALiveOneOrAFile)
     // A socket file that nobody serves, as a crashed jukebox leaves behind.
     ASSERT_EQ(::mknod(path_.constData(), S_IFSOCK | 0600, 0), 0);
     ASSERT_TRUE(server_.Listen(endpoint_, error_)) << error_.toStdString();
-    EXPECT_TRUE(Logged().contains("replaced a stale socket"));
+    EXPECT_TRUE(Log().contains("replaced a stale socket"));
     struct stat info {};
     ASSERT_EQ(::lstat(path_.constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u) << "the owner's only";
@@ -272,8 +268,9 @@ TEST_F(JukeboxServer, StrangersJunkAndFloodsNeverStopIt)
         ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0755), 0);
         ASSERT_EQ(::chmod(path_.constData(), 0666), 0);
         EXPECT_TRUE(wendel::testing::RunUnprivileged([&] { return Knock(path_); }));
-        EXPECT_TRUE(WaitUntil([&] { return Logged().contains("ignored a connection from another user"); }, 10000));
-        EXPECT_FALSE(Logged().contains("connected")) << "the stranger was counted as a saver";
+        const QString log = Log("ignored a connection from another user");
+        EXPECT_TRUE(log.contains("ignored a connection from another user"));
+        EXPECT_FALSE(log.contains("connected")) << "the stranger was counted as a saver";
     }
     {
         LinkPeer rude;

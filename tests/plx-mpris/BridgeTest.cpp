@@ -200,15 +200,8 @@ protected:
         EXPECT_TRUE(StartBus());
         return *players_.emplace_back(std::make_unique<TestPlayer>(bus_.Address(), suffix));
     }
-    QString Log() const
-    {
-        QFile file(Path("bridge.log"));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-    bool Logged(const QString& text, int ms = 8000)
-    {
-        return wendel::testing::WaitUntil([&] { return Log().contains(text); }, ms);
-    }
+    QString Log(const QString& text = {}, int ms = 8000) const { return jukebox::testing::LogText(Path("bridge.log"), text, ms); }
+    bool Logged(const QString& text, int ms = 8000) const { return Log(text, ms).contains(text); }
     bool Running() { return bridge_.state() == QProcess::Running && !bridge_.waitForFinished(0); }
 
     QTemporaryDir dir_;
@@ -235,7 +228,7 @@ TEST_F(MprisBridge, ATrackListGivesThePointerAndTheEntriesAndPositionTheTime)
     EXPECT_GE(saver_.WaitFor(Msg("playlist_pointer[2]")), 0);
     EXPECT_GE(saver_.WaitFor(Msg(R"(playlist_item["3","Al","Ar","Three","1:01","","1","1"])")), 0);
     EXPECT_GE(saver_.WaitFor(Msg(R"(playlist_item["4","","","","","","0","1"])")), 0);
-    const qsizetype mark = saver_.Mark();
+    const qsizetype mark = saver_.Lines().size();
     player.Set({{"Position", qlonglong(0)}, {"Metadata", Track("Three")}});
     ASSERT_GE(saver_.WaitFor(Playing("Three"), mark), 0);
     saver_.Send("SEND\tplx\tplaylist_getpointer\n");
@@ -293,12 +286,12 @@ TEST_F(MprisBridge, CoversOnlyWhenTheSaverCanReadThem)
         {"/notes.jpg", ""}, {"/pipe.jpg", ""}, {"/missing.jpg", ""},
     };
     for (const auto& [file, cover] : files) {
-        const qsizetype mark = saver_.Mark();
+        const qsizetype mark = saver_.Lines().size();
         player.Set({{"Metadata", Track(file, base + file)}});
         const QString got = QString::fromUtf8(saver_.Line(saver_.WaitFor(Titled(file), mark)).split('"').value(9));
         EXPECT_TRUE(cover.isEmpty() ? got.isEmpty() : got.startsWith(cover)) << file << ": " << got.toStdString();
     }
-    const qsizetype webFrom = saver_.Mark();
+    const qsizetype webFrom = saver_.Lines().size();
     const std::pair<const char*, const char*> bad[] = {
         {"/page.html", "not a picture"}, {"/huge", "announced 10000000000 bytes"}, {"/endless", "more than 16 MiB"},
         {"/to-file", "HTTP status 302"}, {"/missing", "HTTP status 404"},

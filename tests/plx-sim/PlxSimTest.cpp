@@ -24,6 +24,7 @@ namespace plxsim {
 namespace {
 
 using Texts = std::vector<std::string>;
+using jukebox::testing::LogText;
 using jukebox::testing::Msg;
 
 TEST(PlxPlaylist, EntriesBecomeTracksAndItems)
@@ -216,16 +217,7 @@ protected:
         process.start(PLX_SIM_BIN, QStringList{"--endpoint", endpoint_, "--playlist", dir_.filePath("list.plx")} + extra);
         return process;
     }
-    // What the process has said, once `text` is in it or after a while.
-    QString Said(const QProcess& process, const QString& text = {})
-    {
-        QString said;
-        wendel::testing::WaitUntil([&] {
-            QFile file(Output(process));
-            return file.open(QIODevice::ReadOnly) && (said = QString::fromUtf8(file.readAll())).contains(text);
-        }, 8000);
-        return said;
-    }
+    QString Said(const QProcess& process, const QString& text = {}) { return LogText(Output(process), text); }
     QString Output(const QProcess& process) const { return dir_.filePath(QString::number(quintptr(&process))); }
     bool Ended(QProcess& process)
     {
