@@ -1,7 +1,6 @@
-// plx-sim: its playlist and script files, its player on a simulated clock,
-// and its process for what only a process shows (options, exit codes,
-// control from standard input and a script, a clean end). Who hears what is
-// the serving layer's, tested there.
+// plx-sim: its playlist and script files, its player on a simulated clock, and
+// its process for options, exit codes, control from standard input and a
+// script, and a clean end. Who hears what is the serving layer's, tested there.
 
 #include "LinkPeer.h"
 #include "Playlist.h"
@@ -34,9 +33,9 @@ TEST(PlxPlaylist, EntriesBecomeTracksAndItems)
 [track]
 length = 4:05
 title = Say "Hi"
-artist = Ravens, The
+artist = Ravens
 album = ...
-cover = covers/a.jpg
+cover = a.jpg
 number = 7
 
 [album]
@@ -45,22 +44,21 @@ track = 1:02:03   Opening   Night
 track = 0:45 !a{Guest}t{Encore}!
 
 [album]
-title = Whole Album
+title = Whole
 cover = /abs/b.png
 track = 1:00 First
 )",
                                             "/lists");
     ASSERT_TRUE(playlist.errors.empty()) << playlist.errors.front();
     ASSERT_EQ(playlist.entries.size(), 3u);
-    // A title after the length counts, a cover is taken from the playlist's
-    // folder, an album is titled by its first track unless given, and its
-    // length is in minutes however long.
+    // A title after the length counts, a cover is taken from the playlist's folder, an
+    // album is titled by its first track unless given, and its length is in minutes.
     const Entry &track = playlist.entries[0], &album = playlist.entries[1];
-    EXPECT_EQ(PlayingMessage(track, 0), R"(playing["...","Ravens, The","Say ''Hi''","4:05","/lists/covers/a.jpg","","7"])");
-    EXPECT_EQ(ItemMessage(1, track), R"(playlist_item["1","...","Ravens, The","Say ''Hi''","4:05","/lists/covers/a.jpg","1","1"])");
+    EXPECT_EQ(PlayingMessage(track, 0), R"(playing["...","Ravens","Say ''Hi''","4:05","/lists/a.jpg","","7"])");
+    EXPECT_EQ(ItemMessage(1, track), R"(playlist_item["1","...","Ravens","Say ''Hi''","4:05","/lists/a.jpg","1","1"])");
     EXPECT_EQ(PlayingMessage(album, 1), R"(playing["","","!a{Guest}t{Encore}!","0:45","","","2"])");
     EXPECT_EQ(ItemMessage(2, album), R"(playlist_item["2","","","Opening   Night","62:48","","2","0"])");
-    EXPECT_EQ(ItemMessage(3, playlist.entries[2]), R"(playlist_item["3","","","Whole Album","1:00","/abs/b.png","1","0"])");
+    EXPECT_EQ(ItemMessage(3, playlist.entries[2]), R"(playlist_item["3","","","Whole","1:00","/abs/b.png","1","0"])");
 }
 
 TEST(PlxPlaylist, MistakesNameTheirLine)
