@@ -105,6 +105,10 @@ std::string CoverCache::Store(std::string_view key, std::string_view bytes)
         ::unlink(temporary.c_str());
         return {};
     }
+    // One picture per key: an older one of another type would be found first.
+    std::error_code error;
+    for (const PictureType type : kTypes)
+        if (type != picture->type) fs::remove(PathFor(key, Extension(type)), error);
     Trim(path);
     return path.string();
 }
