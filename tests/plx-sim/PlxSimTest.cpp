@@ -217,10 +217,6 @@ protected:
     }
     QString Said(const QProcess& process, const QString& text = {}) { return LogText(Output(process), text); }
     QString Output(const QProcess& process) const { return dir_.filePath(QString::number(quintptr(&process))); }
-    bool Ended(QProcess& process)
-    {
-        return wendel::testing::WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 8000);
-    }
 
     QTemporaryDir dir_;
     const QString endpoint_ = dir_.filePath("trivox.sock");
@@ -253,7 +249,7 @@ TEST_F(PlxSimProcess, RefusesBadStartsWithTwoFollowsItsScriptAndInputAndEndsClea
     };
     for (const auto& [args, says] : bad) {
         QProcess& process = Start(args);
-        ASSERT_TRUE(Ended(process));
+        ASSERT_TRUE(process.waitForFinished(8000));
         EXPECT_EQ(process.exitCode(), 2);
         EXPECT_TRUE(Said(process).contains(says)) << Said(process).toStdString();
     }
@@ -273,13 +269,13 @@ TEST_F(PlxSimProcess, RefusesBadStartsWithTwoFollowsItsScriptAndInputAndEndsClea
     EXPECT_GE(saver.WaitFor(Msg("playlist_pause[]")), 0) << saver.Describe();
     // Ended by a signal or by `quit`, it takes its socket with it.
     sim.terminate();
-    ASSERT_TRUE(Ended(sim));
+    ASSERT_TRUE(sim.waitForFinished(8000));
     EXPECT_EQ(sim.exitStatus(), QProcess::NormalExit);
     EXPECT_FALSE(QFile::exists(endpoint_));
     QProcess& again = Start();
     ASSERT_TRUE(Said(again, "listening on").contains("listening on"));
     again.write("quit\n");
-    ASSERT_TRUE(Ended(again));
+    ASSERT_TRUE(again.waitForFinished(8000));
     EXPECT_EQ(again.exitCode(), 0);
     EXPECT_FALSE(QFile::exists(endpoint_));
 }
