@@ -34,6 +34,7 @@ using testing::LinkPeer;
 using testing::Msg;
 using wendel::testing::RunUnprivileged;
 using wendel::testing::WaitUntil;
+namespace fs = std::filesystem;
 
 Texts For(int client, const Outbox& out)
 {
@@ -234,9 +235,7 @@ TEST_F(JukeboxServer, ReplacesAStaleSocketButNeverALiveOneOrAFile)
     // A socket file that nobody serves, as a crashed jukebox leaves behind.
     ASSERT_EQ(::mknod(path_.constData(), S_IFSOCK | 0600, 0), 0);
     ASSERT_TRUE(server_.Listen(endpoint_, error_)) << error_.toStdString();
-    struct stat info {};
-    ASSERT_EQ(::lstat(path_.constData(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u) << "the owner's only";
+    EXPECT_EQ(fs::status(path_.toStdString()).permissions(), fs::perms(0600)) << "the owner's only";
 
     const QString notes = dir_.filePath("notes.txt");
     QFile(notes).open(QIODevice::WriteOnly);
@@ -261,7 +260,7 @@ TEST_F(JukeboxServer, StrangersJunkAndFloodsNeverStopIt)
         ASSERT_EQ(::chmod(path_.constData(), 0666), 0);
         // From a thread of its own, so the server here can answer or shut it out meanwhile.
         auto stranger = std::async(std::launch::async, [&] { return RunUnprivileged([&] { return Knock(path_); }); });
-        ASSERT_TRUE(WaitUntil([&] { return stranger.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 15000));
+        ASSERT_TRUE(WaitUntil([&] { return stranger.wait_for(std::chrono::seconds()) == std::future_status::ready; }, 15000));
         EXPECT_TRUE(stranger.get());
     }
     {
@@ -295,7 +294,6 @@ TEST_F(JukeboxServer, StrangersJunkAndFloodsNeverStopIt)
     EXPECT_GE(good.WaitFor(Msg("playlist_pointer[7]")), 0) << good.Describe();
 }
 
-namespace fs = std::filesystem;
 
 // `v` in `bytes` bytes, most significant first (big-endian), or last.
 std::string Num(std::uint32_t v, int bytes, bool big = true)
@@ -388,7 +386,8 @@ TEST(CoverCache, KeepsGoodPicturesPrivatelyAndRefusesTheRestOrAnUnmakeableFolder
     EXPECT_EQ(fs::path(path).extension(), ".png");
     std::ifstream in(path, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), png);
-    for (const fs::path& own : {folder, folder.parent_path()}) EXPECT_EQ(fs::status(own).permissions(), fs::perms(0700)) << own;
+    for (const fs::path& own : {folder, folder.parent_path()})
+        EXPECT_EQ(fs::status(own).permissions(), fs::perms(0700)) << own;
     EXPECT_EQ(cache.Find("folder:a"), path);
     EXPECT_EQ(cache.Find("folder:b"), "");
     // The same key with a picture of another type: still one answer, the new one.
