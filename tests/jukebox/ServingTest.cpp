@@ -6,6 +6,7 @@
 #include "CoverCache.h"
 #include "LinkPeer.h"
 #include "Picture.h"
+#include "Printers.h"
 #include "RunningClock.h"
 #include "Server.h"
 #include "support/Unprivileged.h"
@@ -29,20 +30,11 @@
 namespace jukebox {
 namespace {
 
-using Texts = std::vector<std::string>;
 using testing::LinkPeer;
 using testing::Msg;
 using wendel::testing::RunUnprivileged;
 using wendel::testing::WaitUntil;
 namespace fs = std::filesystem;
-
-Texts For(int client, const Outbox& out)
-{
-    Texts texts;
-    for (const Outgoing& o : out)
-        if (o.client == client) texts.push_back(o.message);
-    return texts;
-}
 
 // A player whose every answer the test sets.
 struct StubPlayer final : Player {
@@ -60,12 +52,12 @@ struct StubPlayer final : Player {
     std::optional<Track> current = Track{"Al\"bum", "Art\tist", "Ti\r\ntle", "4:05", "/c.jpg", "3"};
 };
 
-// Client 1 has done the saver's whole handshake.
-void Handshake(Audience& audience, int client = 1)
+// The saver's whole handshake; what the client is told at once.
+Texts Handshake(Audience& audience, int client = 1)
 {
     audience.Connect(client);
     audience.Open(client, kMessageDevice, "type=devrx");
-    audience.Command(client, kCommandDevice, "notify_playing_item[on]");
+    return For(client, audience.Command(client, kCommandDevice, "notify_playing_item[on]"));
 }
 
 const std::string kPlaying = R"(playing["Al''bum","Art ist","Ti  tle","4:05","/c.jpg","","3"])";
@@ -99,9 +91,7 @@ TEST(JukeboxAudience, ANewcomerLearnsThePresentOrNothingWhileThePlayerIsAway)
         player.state = state;
         if (!hasTrack) player.current.reset();
         Audience audience(player);
-        audience.Connect(1);
-        audience.Open(1, "plxr", "type=devrx");
-        EXPECT_EQ(For(1, audience.Command(1, "plx", "notify_playing_item[on]")), told);
+        EXPECT_EQ(Handshake(audience), told);
         EXPECT_EQ(For(1, audience.Command(1, "plx", "notify_playing_item[on]")), Texts{}) << "told once";
     }
 }

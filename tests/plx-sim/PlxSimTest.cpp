@@ -22,7 +22,8 @@
 namespace plxsim {
 namespace {
 
-using Texts = std::vector<std::string>;
+using jukebox::For;
+using jukebox::Texts;
 using jukebox::testing::LogText;
 using jukebox::testing::Msg;
 
@@ -114,15 +115,9 @@ struct Rig {
         first = Send("notify_playing_item[on]");
         Send("notify_playing_timecode[on]");
     }
-    static Texts Of(const Outbox& out)
-    {
-        Texts texts;
-        for (const Outgoing& o : out) texts.push_back(o.message);
-        return texts;
-    }
-    Texts Advance(std::int64_t ms) { return Of(sim.Advance(ms)); }
-    Texts Send(const std::string& command) { return Of(sim.Command(1, "plx", command)); }
-    Texts Control(const std::string& verb) { return Of(sim.Control(verb)); }
+    Texts Advance(std::int64_t ms) { return For(1, sim.Advance(ms)); }
+    Texts Send(const std::string& command) { return For(1, sim.Command(1, "plx", command)); }
+    Texts Control(const std::string& verb) { return For(1, sim.Control(verb)); }
 
     Simulation sim;
     Texts first;
