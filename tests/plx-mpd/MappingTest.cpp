@@ -51,15 +51,11 @@ TEST(MpdMapping, CoversComeFromTheSongsFolderButNeverForAStream)
 TEST(MpdMapping, AlbumRunsGroupConsecutiveSongsOfOneAlbum)
 {
     const std::tuple<const char*, const char*, const char*, int> queue[] = { // album, album artist, artist, seconds
-        {"A", "", "X", 60},        // 0: run 0 (A by X)
-        {"A", "", "X", 60},        // 1
-        {"A", "", "Y", 60},        // 2: another artist: run 1
-        {"B", "V", "Y", 30},       // 3: run 2 (B by V, whatever the track artists)
-        {"B", "V", "Z", 30},       // 4
-        {"B", "V", "Z", 30},       // 5
-        {"", "", "X", 10},         // 6: no album: alone
-        {"", "", "X", 10},         // 7: alone again
-        {"A", "", "X", 60},        // 8: A again, but not next to the first run
+        {"A", "", "X", 60}, {"A", "", "X", 60},                         // 0-1: run 0, A by X
+        {"A", "", "Y", 60},                                             // 2: another artist, run 1
+        {"B", "V", "Y", 30}, {"B", "V", "Z", 30}, {"B", "V", "Z", 30},  // 3-5: run 2, B by V whatever the track artists
+        {"", "", "X", 10}, {"", "", "X", 10},                           // 6, 7: no album, each alone
+        {"A", "", "X", 60},                                             // 8: A again, not next to the first run
     };
     AlbumRuns runs;
     for (const auto& [album, albumArtist, artist, seconds] : queue)
