@@ -78,16 +78,6 @@ TEST(MpdMapping, AlbumRunsGroupConsecutiveSongsOfOneAlbum)
     EXPECT_EQ(SongEntry(Song{"s/x.flac", "", "", "", "", "", std::nullopt}), (jukebox::Entry{"", "", "x", "", "", 1, false}));
 }
 
-TEST(MpdMapping, AQueueOfTenThousandSongsCostsAFewNumbersPerRun)
-{
-    AlbumRuns runs;
-    const std::string bigTag(kMaxTagBytes, 'y');
-    for (int i = 0; i < 10000; ++i) runs.Add(Song{"f", bigTag + std::to_string(i / 10), "", bigTag, bigTag, "", 100});
-    EXPECT_EQ(runs.Size(), 1000u);
-    EXPECT_EQ(runs.RunOf(9999), 999u);
-    EXPECT_EQ(runs.At(999).seconds, 1000);
-}
-
 TEST(MpdMapping, HostOptionsReadAsMpcReadsThem)
 {
     const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
