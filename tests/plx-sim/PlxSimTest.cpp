@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -192,19 +192,13 @@ TEST(PlxSimulation, ControlVerbs)
     EXPECT_FALSE(known);
 }
 
-// The real program; its output, standard error included, in a file of the test's folder.
+// The real program; its output, standard error included, in a file of the test's
+// folder. A QProcess ends its process when it goes.
 class PlxSimProcess : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        for (auto& process : processes_) {
-            process->kill();
-            process->waitForFinished(3000);
-        }
-    }
     QProcess& Start(const QStringList& extra = {})
     {
-        QProcess& process = *processes_.emplace_back(std::make_unique<QProcess>());
+        QProcess& process = processes_.emplace_back();
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.setStandardOutputFile(Output(process));
         process.start(PLX_SIM_BIN, QStringList{"--endpoint", endpoint_, "--playlist", dir_.filePath("list.plx")} + extra);
@@ -215,7 +209,7 @@ protected:
 
     QTemporaryDir dir_;
     const QString endpoint_ = dir_.filePath("trivox.sock");
-    std::vector<std::unique_ptr<QProcess>> processes_;
+    std::list<QProcess> processes_;
 };
 
 TEST_F(PlxSimProcess, RefusesBadStartsWithTwoFollowsItsScriptAndInputAndEndsCleanly)
