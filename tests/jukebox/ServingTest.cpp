@@ -222,7 +222,7 @@ protected:
     return ::testing::AssertionFailure() << (got > 0 ? "answered" : "not shut out") << ", errno " << error;
 }
 
-TEST_F(JukeboxServer, ReplacesAStaleSocketButNeverALiveOneOrAFileAndStrangersJunkAndFloodsNeverStopIt)
+TEST_F(JukeboxServer, TakesOnlyAStaleSocketAndOutlastsStrangersJunkFloodsAndHogs)
 {
     // A socket file that nobody serves, as a crashed jukebox leaves behind.
     ASSERT_EQ(::mknod(path_.constData(), S_IFSOCK | 0600, 0), 0);
@@ -276,7 +276,6 @@ TEST_F(JukeboxServer, ReplacesAStaleSocketButNeverALiveOneOrAFileAndStrangersJun
     good.Send("SEND\tplx\tplaylist_getpointer\n");
     EXPECT_GE(good.WaitFor(Msg("playlist_pointer[7]")), 0) << good.Describe();
 }
-
 
 // `v` in `bytes` bytes, most significant first (big-endian), or last.
 std::string Num(std::uint32_t v, int bytes, bool big = true)
