@@ -11,21 +11,21 @@ namespace wendel {
 namespace {
 
 using Log = std::vector<std::string>;
-
-constexpr int kBoardWidth = 641;
-constexpr int kBoardHeight = 481;
+using G = GrabResult;
 
 const ScreenInfo kLeft{1, {0, 0, 1024, 768}};
 const ScreenInfo kRight{2, {1024, 0, 1280, 1024}};
 const ScreenInfo kBelow{3, {0, 768, 800, 600}};
+const PixelRect kForeign{0, 0, 800, 600};
 
+// A 641 x 481 board over one screen unless a test sets others.
 struct Rig {
-    testing::FakeDesktop desktop;
-    testing::FakeTimer grabTimer;
-    testing::FakeDiagnostics diagnostics;
-    std::unique_ptr<SaverDesktop> saver;
-
-    void Make() { saver = std::make_unique<SaverDesktop>(DesktopPorts{desktop, grabTimer, diagnostics}, kBoardWidth, kBoardHeight); }
+    Rig()
+    {
+        desktop.screens = {kLeft};
+        desktop.primary = 1;
+    }
+    void Make() { saver = std::make_unique<SaverDesktop>(DesktopPorts{desktop, grabTimer, diagnostics}, 641, 481); }
     void Start(bool background)
     {
         Make();
@@ -33,15 +33,16 @@ struct Rig {
         saver->ShowBoard();
     }
     // Fires the grab timer while it is armed, at most `limit` times.
-    int RunGrabTimer(int limit = 100)
+    void RunGrabTimer(int limit = 100)
     {
-        int ticks = 0;
-        while (grabTimer.enabled && grabTimer.interval > 0 && ticks < limit) {
-            ++ticks;
+        for (int ticks = 0; grabTimer.enabled && grabTimer.interval > 0 && ticks < limit; ++ticks) {
             saver->GrabTimerTick();
         }
-        return ticks;
     }
+    testing::FakeDesktop desktop;
+    testing::FakeTimer grabTimer;
+    testing::FakeDiagnostics diagnostics;
+    std::unique_ptr<SaverDesktop> saver;
 };
 
 TEST(SaverDesktop, SurfacesAndBoardAtStart)
@@ -69,10 +70,9 @@ TEST(SaverDesktop, SurfacesAndBoardAtStart)
         {"an unknown primary counts as the first screen", {kRight, kLeft}, 99, true, {},
          {"backdrop 2 1024,0 1280x1024", "backdrop 1 0,0 1024x768", "board backdrop 2 319,271", "grab"}},
         {"no screen at all: nothing to place", {}, 1, true, {}, {}},
-        {"a foreign window: the board in it, no backdrop and no grab", {kLeft}, 1, true,
-         PixelRect{0, 0, 800, 600}, {"board foreign 0 79,59"}},
-        {"a foreign window with background off", {kLeft}, 1, false, PixelRect{5, 5, 641, 481},
-         {"board foreign 0 0,0"}},
+        {"a foreign window: the board in it, no backdrop and no grab", {kLeft}, 1, true, kForeign,
+         {"board foreign 0 79,59"}},
+        {"a foreign window with background off", {kLeft}, 1, false, PixelRect{5, 5, 641, 481}, {"board foreign 0 0,0"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -89,38 +89,40 @@ TEST(SaverDesktop, SurfacesAndBoardAtStart)
 
 TEST(SaverDesktop, ScreensThatComeAndGo)
 {
-    const std::tuple<const char*, bool, std::function<void(testing::FakeDesktop&)>, Log> rows[] = {
-        {"a screen added gets its backdrop", true,
-         [](auto& d) { d.screens.push_back(kBelow); }, {"backdrop 3 0,768 800x600"}},
-        {"a screen removed loses it", true,
-         [](auto& d) { d.screens.pop_back(); }, {"remove 2"}},
-        {"a new primary takes the board and the keyboard", true,
-         [](auto& d) { d.primary = 2; }, {"board backdrop 2 319,271", "grab"}},
-        {"the primary removed: the board moves out before its backdrop goes", true,
+    enum Start { Backdrops, BoardAlone, Hosted, NoScreen }; // over kLeft and kRight, but for NoScreen
+    const std::tuple<const char*, Start, std::function<void(testing::FakeDesktop&)>, Log> rows[] = {
+        {"a screen added gets its backdrop", Backdrops, [](auto& d) { d.screens.push_back(kBelow); },
+         {"backdrop 3 0,768 800x600"}},
+        {"a screen removed loses it", Backdrops, [](auto& d) { d.screens.pop_back(); }, {"remove 2"}},
+        {"a new primary takes the board and the keyboard", Backdrops, [](auto& d) { d.primary = 2; },
+         {"board backdrop 2 319,271", "grab"}},
+        {"the primary removed: the board moves out before its backdrop goes", Backdrops,
          [](auto& d) { d.screens.erase(d.screens.begin()); d.primary = 2; },
          {"board backdrop 2 319,271", "remove 1", "grab"}},
-        {"the primary resized: its backdrop refits, the board recentres", true,
+        {"the primary resized: its backdrop refits, the board recentres", Backdrops,
          [](auto& d) { d.screens[0].area = {0, 0, 1920, 1080}; },
          {"backdrop 1 0,0 1920x1080", "board backdrop 1 639,299"}},
-        {"a screen moved", true,
-         [](auto& d) { d.screens[1].area.x = 2000; }, {"backdrop 2 2000,0 1280x1024"}},
-        {"nothing changed", true, [](auto&) {}, {}},
-        {"background off: a new primary moves the board window", false,
-         [](auto& d) { d.primary = 2; }, {"board own 2 1343,271"}},
-        {"background off: a screen added changes nothing", false,
-         [](auto& d) { d.screens.push_back(kBelow); }, {}},
-        {"every screen gone: the surfaces stay until one comes back", true,
-         [](auto& d) { d.screens.clear(); }, {}},
-        {"every screen replaced by a new one", true,
-         [](auto& d) { d.screens = {kBelow}; d.primary = 3; },
+        {"a screen moved", Backdrops, [](auto& d) { d.screens[1].area.x = 2000; }, {"backdrop 2 2000,0 1280x1024"}},
+        {"nothing changed", Backdrops, [](auto&) {}, {}},
+        {"background off: a new primary moves the board window", BoardAlone, [](auto& d) { d.primary = 2; },
+         {"board own 2 1343,271"}},
+        {"background off: a screen added changes nothing", BoardAlone, [](auto& d) { d.screens.push_back(kBelow); },
+         {}},
+        {"every screen gone: the surfaces stay until one comes back", Backdrops, [](auto& d) { d.screens.clear(); },
+         {}},
+        {"every screen replaced by a new one", Backdrops, [](auto& d) { d.screens = {kBelow}; d.primary = 3; },
          {"backdrop 3 0,768 800x600", "board backdrop 3 79,59", "remove 1", "remove 2", "grab"}},
+        {"no screen at first, then one", NoScreen, [](auto& d) { d.screens = {kBelow}; d.primary = 3; },
+         {"backdrop 3 0,768 800x600", "board backdrop 3 79,59", "grab"}},
+        {"inside a foreign window screens are not ours", Hosted, [](auto& d) { d.screens = {kBelow}; d.primary = 3; },
+         {}},
     };
-    for (const auto& [name, background, change, expected] : rows) {
+    for (const auto& [name, start, change, expected] : rows) {
         SCOPED_TRACE(name);
         Rig rig;
-        rig.desktop.screens = {kLeft, kRight};
-        rig.desktop.primary = 1;
-        rig.Start(background);
+        rig.desktop.screens = start == NoScreen ? std::vector<ScreenInfo>{} : std::vector{kLeft, kRight};
+        if (start == Hosted) rig.desktop.foreign = kForeign;
+        rig.Start(start != BoardAlone);
         rig.desktop.log.clear();
         change(rig.desktop);
         rig.saver->ScreensChanged();
@@ -128,33 +130,7 @@ TEST(SaverDesktop, ScreensThatComeAndGo)
     }
 }
 
-TEST(SaverDesktop, NoScreenAtFirstThenOne)
-{
-    Rig rig;
-    rig.Start(true);
-    EXPECT_TRUE(rig.desktop.log.empty());
-    rig.desktop.screens = {kBelow};
-    rig.desktop.primary = 3;
-    rig.saver->ScreensChanged();
-    EXPECT_EQ(rig.desktop.log, (Log{"backdrop 3 0,768 800x600", "board backdrop 3 79,59", "grab"}));
-}
-
-TEST(SaverDesktop, AForeignWindowIgnoresScreens)
-{
-    Rig rig;
-    rig.desktop.screens = {kLeft};
-    rig.desktop.foreign = PixelRect{0, 0, 800, 600};
-    rig.Start(true);
-    rig.desktop.log.clear();
-    rig.desktop.screens.push_back(kRight);
-    rig.desktop.primary = 2;
-    rig.saver->ScreensChanged();
-    rig.saver->End();
-    EXPECT_TRUE(rig.desktop.log.empty());
-}
-
-const std::string kHeld =
-    "wendelsaver: another program holds the keyboard; trying again for 3 seconds";
+const std::string kHeld = "wendelsaver: another program holds the keyboard; trying again for 3 seconds";
 const std::string kRefused = "wendelsaver: the keyboard cannot be grabbed; trying again for 3 seconds";
 const std::string kGaveUp =
     "wendelsaver: could not grab the keyboard; keys reach the saver only while it has the focus";
@@ -162,7 +138,6 @@ const std::string kGrabbed = "wendelsaver: keyboard grabbed";
 
 TEST(SaverDesktop, KeyboardGrabRetries)
 {
-    using G = GrabResult;
     struct Row {
         const char* name;
         std::deque<GrabResult> answers;
@@ -170,37 +145,35 @@ TEST(SaverDesktop, KeyboardGrabRetries)
         int grabs;
         Log notes;
         bool grabbedAtEnd;
+        int ticksBeforeTheEnd = 100;
     };
     const Row rows[] = {
         {"at once", {}, G::Grabbed, 1, {}, true},
-        {"the window still on its way: quiet retries", {G::NotViewable, G::NotViewable}, G::Grabbed,
-         3, {}, true},
-        {"held, then free", {G::HeldElsewhere, G::HeldElsewhere, G::NotViewable}, G::Grabbed, 4,
-         {kHeld, kGrabbed}, true},
-        {"held for good: a first try and 30 retries, then it says so and stops", {},
-         G::HeldElsewhere, 31, {kHeld, kGaveUp}, false},
+        {"the window still on its way: quiet retries", {G::NotViewable, G::NotViewable}, G::Grabbed, 3, {}, true},
+        {"held, then free", {G::HeldElsewhere, G::HeldElsewhere, G::NotViewable}, G::Grabbed, 4, {kHeld, kGrabbed},
+         true},
+        {"held for good: a first try and 30 retries, then it says so and stops", {}, G::HeldElsewhere, 31,
+         {kHeld, kGaveUp}, false},
         {"refused for good", {}, G::Refused, 31, {kRefused, kGaveUp}, false},
         {"never viewable", {}, G::NotViewable, 31, {kGaveUp}, false},
-        {"free on the last retry", std::deque<G>(30, G::HeldElsewhere), G::Grabbed, 31,
-         {kHeld, kGrabbed}, true},
+        {"free on the last retry", std::deque<G>(30, G::HeldElsewhere), G::Grabbed, 31, {kHeld, kGrabbed}, true},
         {"no grabs on this window system", {}, G::Unsupported, 1, {}, false},
+        {"ended while retrying: the retries stop", {}, G::HeldElsewhere, 1, {kHeld}, false, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Rig rig;
-        rig.desktop.screens = {kLeft};
-        rig.desktop.primary = 1;
         rig.desktop.grabAnswers = row.answers;
         rig.desktop.grabAnswer = row.then;
         rig.Start(true);
-        rig.RunGrabTimer();
-        EXPECT_FALSE(rig.grabTimer.enabled);
+        rig.RunGrabTimer(row.ticksBeforeTheEnd);
         for (int interval : rig.grabTimer.armedIntervals) EXPECT_EQ(interval, SaverDesktop::kGrabRetryMs);
         EXPECT_EQ(std::count(rig.desktop.log.begin(), rig.desktop.log.end(), "grab"), row.grabs);
         EXPECT_EQ(rig.diagnostics.lines, row.notes);
         rig.desktop.log.clear();
         rig.saver->End();
         rig.saver->End(); // the keyboard goes back once
+        EXPECT_FALSE(rig.grabTimer.enabled);
         EXPECT_EQ(rig.desktop.log, row.grabbedAtEnd ? Log{"release"} : Log{});
     }
 }
@@ -210,35 +183,21 @@ TEST(SaverDesktop, AGrabLostIsTakenAgain)
     for (const bool hosted : {false, true}) {
         SCOPED_TRACE(hosted ? "hosted" : "own windows");
         Rig rig;
-        rig.desktop.screens = {kLeft};
-        rig.desktop.primary = 1;
-        if (hosted) rig.desktop.foreign = PixelRect{0, 0, 800, 600};
+        if (hosted) rig.desktop.foreign = kForeign;
         rig.Make();
         rig.saver->KeyboardMayBeLost(); // before the board is shown: nothing to grab for
         EXPECT_TRUE(rig.desktop.log.empty());
-        rig.desktop.grabAnswers = {GrabResult::HeldElsewhere, GrabResult::Grabbed};
+        rig.desktop.grabAnswers = {G::HeldElsewhere, G::Grabbed};
         rig.saver->ShowBoard();
         rig.RunGrabTimer();
         rig.desktop.log.clear();
         // Lost and held elsewhere again: it says so again.
-        rig.desktop.grabAnswers = {GrabResult::HeldElsewhere, GrabResult::NotViewable, GrabResult::Grabbed};
+        rig.desktop.grabAnswers = {G::HeldElsewhere, G::NotViewable, G::Grabbed};
         rig.saver->KeyboardMayBeLost();
         rig.RunGrabTimer();
         EXPECT_EQ(rig.desktop.log, hosted ? Log{} : (Log{"grab", "grab", "grab"}));
         EXPECT_EQ(rig.diagnostics.lines, hosted ? Log{} : (Log{kHeld, kGrabbed, kHeld, kGrabbed}));
     }
-}
-
-TEST(SaverDesktop, EndingWhileRetryingStopsTheRetries)
-{
-    Rig rig;
-    rig.desktop.screens = {kLeft};
-    rig.desktop.grabAnswer = GrabResult::HeldElsewhere;
-    rig.Start(false);
-    ASSERT_TRUE(rig.grabTimer.enabled);
-    rig.saver->End();
-    EXPECT_FALSE(rig.grabTimer.enabled);
-    EXPECT_EQ(rig.desktop.log, (Log{"board own 1 191,143", "grab"}));
 }
 
 TEST(SaverDesktop, WindowIdsFromXscreensaver)

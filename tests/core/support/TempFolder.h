@@ -25,8 +25,6 @@ private:
 
 void WriteBytes(const std::string& path, std::string_view bytes);
 std::string ReadBytes(const std::string& path);
-
-// The names in a folder, sorted.
-std::vector<std::string> NamesIn(const std::filesystem::path& folder);
+std::vector<std::string> NamesIn(const std::filesystem::path& folder); // sorted
 
 } // namespace wendel::testing
