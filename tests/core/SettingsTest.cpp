@@ -249,49 +249,45 @@ TEST_F(SettingsFileTest, WhatOkWritesReadsBack)
 // rewritten in place (longer before, so the rewrite must also cut it short).
 TEST_F(SettingsFileTest, AFolderOrFileClosedToUs)
 {
-    struct Row {
-        fs::perms folderMode;
-        std::optional<fs::perms> fileMode; // none: no file there yet
-        const char* readBox;               // or ""
-        bool saved;                        // else the permission box, and the file as it was
-    };
     const char* const kDenied = "INI file Permission Denied, contining with default settings";
-    const Row rows[] = {
+    // folder mode, file mode (none: no file there yet), the reading's box (or ""), saved (else the
+    // permission box, and the file as it was)
+    const std::tuple<fs::perms, std::optional<fs::perms>, const char*, bool> rows[] = {
         {fs::perms(0555), fs::perms(0666), "", true}, {fs::perms(0555), fs::perms(0444), "", false},
         {fs::perms(0555), std::nullopt, kNotFoundBox, false}, {fs::perms(0777), fs::perms(0444), "", false},
         {fs::perms(0777), fs::perms::none, kDenied, false},
     };
     const std::string oldFile = "Custom Look = 3\r\n" + std::string(1000, '#');
     const SettingsToWrite values{4, 12, false, "/pics/a.png"};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(&row - rows);
-        const fs::path place = folder.Path() / std::to_string(&row - rows);
+    for (const auto& [folderMode, fileMode, readBox, saved] : rows) {
+        const fs::path place = folder.Path() / std::to_string(NamesIn(folder.Path()).size());
+        SCOPED_TRACE(place);
         fs::create_directory(place);
         ini = (place / "wendelsaver.ini").string();
-        if (row.fileMode) {
+        if (fileMode) {
             WriteBytes(ini, oldFile);
-            fs::permissions(ini, *row.fileMode);
+            fs::permissions(ini, *fileMode);
         }
-        fs::permissions(place, row.folderMode);
+        fs::permissions(place, folderMode);
         EXPECT_TRUE(testing::RunUnprivileged([&]() -> ::testing::AssertionResult {
             FakeMessageBoxes childBoxes;
             const SaverSettings read = ReadSettings(ini, childBoxes);
             WriteSettings(ini, values, clock, childBoxes);
             std::vector<std::string> shown, expected;
             for (const MessageBoxRequest& box : childBoxes.shown) shown.push_back(box.text);
-            if (*row.readBox) expected.push_back(row.readBox);
-            if (!row.saved) expected.push_back("INI file Permission Denied, setting not saved.");
+            if (*readBox) expected.push_back(readBox);
+            if (!saved) expected.push_back("INI file Permission Denied, setting not saved.");
             if (shown != expected) return ::testing::AssertionFailure() << ::testing::PrintToString(shown);
-            if (!(read == (*row.readBox ? kDefaults : Look(3)))) return ::testing::AssertionFailure() << "read";
+            if (!(read == (*readBox ? kDefaults : Look(3)))) return ::testing::AssertionFailure() << "read";
             return ::testing::AssertionSuccess();
         }));
         fs::permissions(place, fs::perms(0755));
-        if (row.fileMode) {
-            EXPECT_EQ(fs::status(ini).permissions() & fs::perms::all, *row.fileMode);
+        if (fileMode) {
+            EXPECT_EQ(fs::status(ini).permissions() & fs::perms::all, *fileMode);
             fs::permissions(ini, fs::perms::owner_read, fs::perm_options::add);
-            EXPECT_EQ(ReadBytes(ini), row.saved ? ComposeSettingsFile(values, clock.now) : oldFile);
+            EXPECT_EQ(ReadBytes(ini), saved ? ComposeSettingsFile(values, clock.now) : oldFile);
         }
-        EXPECT_EQ(NamesIn(place).size(), row.fileMode ? 1u : 0u); // no temporary file left
+        EXPECT_EQ(NamesIn(place).size(), fileMode ? 1u : 0u); // no temporary file left
     }
 }
 

@@ -30,12 +30,8 @@ public:
 TEST(Startup, ArgumentsChooseTheWindow)
 {
     const std::string huge = "/s" + std::string(100000, 'x');
-    struct Row {
-        std::vector<const char*> args; // after the program name
-        const char* switchText;
-        const char* opened; // nothing: the program ends at once
-    };
-    const Row rows[] = {
+    // the arguments after the program name, the switch, the window opened (none: the program ends at once)
+    const std::tuple<std::vector<const char*>, const char*, const char*> rows[] = {
         {{}, "/C", "setup"}, {{""}, "/C", "setup"}, {{"/c"}, "/C", "setup"}, {{"/C"}, "/C", "setup"},
         {{"/c:1234"}, "/C", "setup"}, {{"/c:", "1234", "x"}, "/C", "setup"}, {{"/s"}, "/S", "saver"},
         {{"/S", "extra", "words"}, "/S", "saver"}, {{huge.c_str()}, "/S", "saver"}, {{"/a"}, "/A", ""},
@@ -44,19 +40,19 @@ TEST(Startup, ArgumentsChooseTheWindow)
         {{"/{"}, "/{", ""}, {{"/`"}, "/`", ""},
         {{"\xC3\xA9/s"}, "\xC3\xA9/", ""}, // two characters, the first of two bytes
     };
-    for (const Row& row : rows) {
+    for (const auto& [args, switchText, opened] : rows) {
         std::vector<const char*> argv{"wendelsaver"};
-        argv.insert(argv.end(), row.args.begin(), row.args.end());
+        argv.insert(argv.end(), args.begin(), args.end());
         const std::string commandLine = JoinArguments(static_cast<int>(argv.size()), argv.data());
         SCOPED_TRACE(commandLine.substr(0, 20));
-        EXPECT_EQ(FormSwitch(commandLine), row.switchText);
+        EXPECT_EQ(FormSwitch(commandLine), switchText);
         for (const bool another : {false, true}) { // a second instance ends whatever its switch
             FakeStartupHost host;
             host.anotherInstance = another;
             testing::FakeMessageBoxes boxes;
-            EXPECT_EQ(RunStartup(commandLine, host, boxes), !another && *row.opened);
-            EXPECT_EQ(host.opened, another ? "" : row.opened);
-            const bool password = !another && std::string(row.switchText) == "/A";
+            EXPECT_EQ(RunStartup(commandLine, host, boxes), !another && *opened);
+            EXPECT_EQ(host.opened, another ? "" : opened);
+            const bool password = !another && std::string(switchText) == "/A";
             ASSERT_EQ(boxes.shown.size(), password ? 1u : 0u);
             if (!password) continue;
             const MessageBoxRequest& box = boxes.shown[0];

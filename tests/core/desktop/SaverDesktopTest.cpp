@@ -47,24 +47,9 @@ struct Rig {
 
 TEST(SaverDesktop, SurfacesAndBoardAtStart)
 {
-    struct Row {
-        const char* name;
-        std::vector<ScreenInfo> screens;
-        ScreenKey primary;
-        bool background;
-        std::optional<PixelRect> foreign;
-        Log expected;
-    };
-    const Row rows[] = {
-        {"one screen, background on", {kLeft}, 1, true, {},
-         {"backdrop 1 0,0 1024x768", "board backdrop 1 191,143", "grab"}},
-        {"board inside the primary, which is not the first", {kLeft, kRight}, 2, true, {},
-         {"backdrop 1 0,0 1024x768", "backdrop 2 1024,0 1280x1024", "board backdrop 2 319,271", "grab"}},
-        {"three screens", {kLeft, kRight, kBelow}, 3, true, {},
-         {"backdrop 1 0,0 1024x768", "backdrop 2 1024,0 1280x1024", "backdrop 3 0,768 800x600",
-          "board backdrop 3 79,59", "grab"}},
-        {"background off: the board alone, in desktop coordinates", {kLeft, kRight}, 2, false, {},
-         {"board own 2 1343,271", "grab"}},
+    // name, screens, primary, background, foreign window, what the desktop sees
+    const std::tuple<const char*, std::vector<ScreenInfo>, ScreenKey, bool, std::optional<PixelRect>, Log> rows[] = {
+        {"one screen", {kLeft}, 1, true, {}, {"backdrop 1 0,0 1024x768", "board backdrop 1 191,143", "grab"}},
         {"a screen smaller than the board cuts it evenly", {{1, {0, 0, 600, 400}}}, 1, false, {},
          {"board own 1 -20,-40", "grab"}},
         {"an unknown primary counts as the first screen", {kRight, kLeft}, 99, true, {},
@@ -74,15 +59,15 @@ TEST(SaverDesktop, SurfacesAndBoardAtStart)
          {"board foreign 0 79,59"}},
         {"a foreign window with background off", {kLeft}, 1, false, PixelRect{5, 5, 641, 481}, {"board foreign 0 0,0"}},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, screens, primary, background, foreign, expected] : rows) {
+        SCOPED_TRACE(name);
         Rig rig;
-        rig.desktop.screens = row.screens;
-        rig.desktop.primary = row.primary;
-        rig.desktop.foreign = row.foreign;
-        rig.Start(row.background);
-        EXPECT_EQ(rig.desktop.log, row.expected);
-        EXPECT_EQ(rig.saver->Hosted(), row.foreign.has_value());
+        rig.desktop.screens = screens;
+        rig.desktop.primary = primary;
+        rig.desktop.foreign = foreign;
+        rig.Start(background);
+        EXPECT_EQ(rig.desktop.log, expected);
+        EXPECT_EQ(rig.saver->Hosted(), foreign.has_value());
         EXPECT_TRUE(rig.diagnostics.lines.empty());
     }
 }
@@ -91,31 +76,25 @@ TEST(SaverDesktop, ScreensThatComeAndGo)
 {
     enum Start { Backdrops, BoardAlone, Hosted, NoScreen }; // over kLeft and kRight, but for NoScreen
     const std::tuple<const char*, Start, std::function<void(testing::FakeDesktop&)>, Log> rows[] = {
-        {"a screen added gets its backdrop", Backdrops, [](auto& d) { d.screens.push_back(kBelow); },
-         {"backdrop 3 0,768 800x600"}},
-        {"a screen removed loses it", Backdrops, [](auto& d) { d.screens.pop_back(); }, {"remove 2"}},
-        {"a new primary takes the board and the keyboard", Backdrops, [](auto& d) { d.primary = 2; },
+        {"a screen added", Backdrops, [](auto& d) { d.screens.push_back(kBelow); }, {"backdrop 3 0,768 800x600"}},
+        {"a screen removed", Backdrops, [](auto& d) { d.screens.pop_back(); }, {"remove 2"}},
+        {"a new primary takes board and keyboard", Backdrops, [](auto& d) { d.primary = 2; },
          {"board backdrop 2 319,271", "grab"}},
         {"the primary removed: the board moves out before its backdrop goes", Backdrops,
          [](auto& d) { d.screens.erase(d.screens.begin()); d.primary = 2; },
          {"board backdrop 2 319,271", "remove 1", "grab"}},
-        {"the primary resized: its backdrop refits, the board recentres", Backdrops,
-         [](auto& d) { d.screens[0].area = {0, 0, 1920, 1080}; },
+        {"the primary resized", Backdrops, [](auto& d) { d.screens[0].area = {0, 0, 1920, 1080}; },
          {"backdrop 1 0,0 1920x1080", "board backdrop 1 639,299"}},
-        {"a screen moved", Backdrops, [](auto& d) { d.screens[1].area.x = 2000; }, {"backdrop 2 2000,0 1280x1024"}},
         {"nothing changed", Backdrops, [](auto&) {}, {}},
-        {"background off: a new primary moves the board window", BoardAlone, [](auto& d) { d.primary = 2; },
+        {"background off: the board in desktop coordinates", BoardAlone, [](auto& d) { d.primary = 2; },
          {"board own 2 1343,271"}},
-        {"background off: a screen added changes nothing", BoardAlone, [](auto& d) { d.screens.push_back(kBelow); },
-         {}},
-        {"every screen gone: the surfaces stay until one comes back", Backdrops, [](auto& d) { d.screens.clear(); },
-         {}},
-        {"every screen replaced by a new one", Backdrops, [](auto& d) { d.screens = {kBelow}; d.primary = 3; },
+        {"background off: no backdrop", BoardAlone, [](auto& d) { d.screens.push_back(kBelow); }, {}},
+        {"every screen gone: all stays till one comes", Backdrops, [](auto& d) { d.screens.clear(); }, {}},
+        {"every screen replaced", Backdrops, [](auto& d) { d.screens = {kBelow}; d.primary = 3; },
          {"backdrop 3 0,768 800x600", "board backdrop 3 79,59", "remove 1", "remove 2", "grab"}},
         {"no screen at first, then one", NoScreen, [](auto& d) { d.screens = {kBelow}; d.primary = 3; },
          {"backdrop 3 0,768 800x600", "board backdrop 3 79,59", "grab"}},
-        {"inside a foreign window screens are not ours", Hosted, [](auto& d) { d.screens = {kBelow}; d.primary = 3; },
-         {}},
+        {"inside a foreign window", Hosted, [](auto& d) { d.screens = {kBelow}; d.primary = 3; }, {}},
     };
     for (const auto& [name, start, change, expected] : rows) {
         SCOPED_TRACE(name);
@@ -150,10 +129,8 @@ TEST(SaverDesktop, KeyboardGrabRetries)
     const Row rows[] = {
         {"at once", {}, G::Grabbed, 1, {}, true},
         {"the window still on its way: quiet retries", {G::NotViewable, G::NotViewable}, G::Grabbed, 3, {}, true},
-        {"held, then free", {G::HeldElsewhere, G::HeldElsewhere, G::NotViewable}, G::Grabbed, 4, {kHeld, kGrabbed},
-         true},
-        {"held for good: a first try and 30 retries, then it says so and stops", {}, G::HeldElsewhere, 31,
-         {kHeld, kGaveUp}, false},
+        {"held, free", {G::HeldElsewhere, G::HeldElsewhere, G::NotViewable}, G::Grabbed, 4, {kHeld, kGrabbed}, true},
+        {"held for good: a first try and 30 retries", {}, G::HeldElsewhere, 31, {kHeld, kGaveUp}, false},
         {"refused for good", {}, G::Refused, 31, {kRefused, kGaveUp}, false},
         {"never viewable", {}, G::NotViewable, 31, {kGaveUp}, false},
         {"free on the last retry", std::deque<G>(30, G::HeldElsewhere), G::Grabbed, 31, {kHeld, kGrabbed}, true},

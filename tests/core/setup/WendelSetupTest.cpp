@@ -42,17 +42,9 @@ const std::string kInvalidEntry = "Overlap has a value between 0 and 12";
 
 TEST(Setup, OpensWithTheControlsTheFileDescribes)
 {
-    struct Row {
-        std::optional<std::string> file;
-        int look; // and its preview
-        const char* overlapText;
-        int overlapScroller;
-        bool background;
-        const char* image;
-        Strings boxes;
-    };
     const char* none = kNoDefaultImagePlaceholder;
-    const Row rows[] = {
+    // file (none: no file), look and its preview, overlap text and scroller, background, image, boxes
+    const std::tuple<std::optional<std::string>, int, const char*, int, bool, const char*, Strings> rows[] = {
         {std::nullopt, 1, "2", 2, true, none, {"INI file not found, contining with default settings"}},
         {"Overlap = 0", 1, "0", 0, true, none, {}}, {"Overlap = 1.5", 1, "2", 2, true, none, {}},
         {"Overlap = 12", 1, " 12", 12, true, none, {}}, {"Overlap = 7", 1, "7", 7, true, none, {}},
@@ -63,16 +55,16 @@ TEST(Setup, OpensWithTheControlsTheFileDescribes)
         {"Default Image =", 1, "2", 2, true, none, {}},
         {"Default Image = /pics/a=b.jpg", 1, "2", 2, true, "/pics/a=b.jpg", {}},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.file.value_or("no file"));
-        SetupRig rig(row.file);
-        EXPECT_EQ(rig.view.look, row.look);
-        EXPECT_EQ(rig.view.shownLookImage, row.look);
-        EXPECT_EQ(rig.view.overlapText, row.overlapText);
-        EXPECT_EQ(rig.view.overlapScroller, row.overlapScroller);
-        EXPECT_EQ(rig.view.backgroundOn, row.background);
-        EXPECT_EQ(rig.view.defaultImage, row.image);
-        EXPECT_EQ(rig.BoxTexts(), row.boxes);
+    for (const auto& [file, look, overlapText, overlapScroller, background, image, boxes] : rows) {
+        SCOPED_TRACE(file.value_or("no file"));
+        SetupRig rig(file);
+        EXPECT_EQ(rig.view.look, look);
+        EXPECT_EQ(rig.view.shownLookImage, look);
+        EXPECT_EQ(rig.view.overlapText, overlapText);
+        EXPECT_EQ(rig.view.overlapScroller, overlapScroller);
+        EXPECT_EQ(rig.view.backgroundOn, background);
+        EXPECT_EQ(rig.view.defaultImage, image);
+        EXPECT_EQ(rig.BoxTexts(), boxes);
         EXPECT_EQ(rig.process.exitCalls, 0);
     }
 }

@@ -21,15 +21,7 @@ TempFolder::TempFolder()
 
 TempFolder::~TempFolder()
 {
-    // Give write access back first, or removal fails for a non-root user.
     std::error_code ignored;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    for (auto it = fs::recursive_directory_iterator(path_, ignored); it != fs::recursive_directory_iterator();
-         it.increment(ignored)) {
-        if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-        }
-    }
     fs::remove_all(path_, ignored);
 }
 

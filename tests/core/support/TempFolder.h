@@ -8,7 +8,7 @@
 namespace wendel::testing {
 
 // A fresh folder (mode 0755) under the system temp folder, removed with all
-// its content when the test ends, even after a test took write access away.
+// its content when the test ends (a folder closed by a test must be opened again).
 class TempFolder {
 public:
     TempFolder();
