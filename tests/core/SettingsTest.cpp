@@ -57,10 +57,8 @@ TEST(ParseSettings, GivesTheSettingsOfTheText)
         // background upper-cased, ASCII letters only
         {"Background = off", Background("OFF")}, {"Background = azAZ{`@", Background("AZAZ{`@")},
         {"Background =", Background("")}, {"Background = \xC3\xB6n", Background("\xC3\xB6N")},
-        // default image as written
         {"Default Image = C:\\a=b.jpg", Image("C:\\a=b.jpg")}, {"Default Image =", Image("")},
         {"Default Image = /Pics/My Cover.JPG", Image("/Pics/My Cover.JPG")}, {"Default Image = \tx\t", Image("\tx\t")},
-        // keys that do not match
         {"background = off", kDefaults}, {"Overlap\t= 5", kDefaults}, {"'Custom Look = 3", kDefaults},
         {"Custom  Look = 3", kDefaults}, {"= 5", kDefaults}, {"Back\0ground = off"s, kDefaults},
         // CRLF, LF and a bare CR all end a line
@@ -126,9 +124,8 @@ TEST_F(SettingsFileTest, ReadingAFileGivesItsSettingsOrTheDefaultsAfterABox)
     }
 }
 
-// Runs `operation` on a thread of its own and gives it a second. One that
-// waits on a FIFO is let go by a partner that comes and goes, so that a
-// failing test still ends.
+// Runs `operation` on a thread of its own for a second. One left waiting on a
+// FIFO is let go by a partner that comes and goes, so a failing test still ends.
 std::optional<int> CodeWithinASecond(const std::function<int()>& operation, const std::string& fifo)
 {
     std::future<int> code = std::async(std::launch::async, operation);
@@ -140,9 +137,8 @@ std::optional<int> CodeWithinASecond(const std::function<int()>& operation, cons
     return std::nullopt;
 }
 
-// The zero device at a path a faulty writer may replace: as root a node of
-// our own (never the system's /dev/zero), else /dev/zero itself, whose folder
-// others cannot write. Empty where no node of ours would open (a nodev mount).
+// The zero device at a path a faulty writer may replace: as root a node of our
+// own, else /dev/zero itself. Empty where no node of ours opens (a nodev mount).
 std::string ZeroDevice(const std::string& path)
 {
     if (::geteuid() != 0) return "/dev/zero";
@@ -153,10 +149,9 @@ std::string ZeroDevice(const std::string& path)
     return path;
 }
 
-// Whatever the settings path names, reading and writing answer within a
-// second with a code: a FIFO is never waited on, a device never read to its
-// end, and nothing but a regular file is read or replaced. A file over 1 MiB
-// is refused unread, yet OK may replace it.
+// Whatever the path names, reading and writing answer within a second: nothing
+// but a regular file is read or replaced. A file over 1 MiB is refused unread,
+// yet OK may replace it.
 TEST_F(SettingsFileTest, OddPathsAreAnsweredWithinASecond)
 {
     struct Row {
@@ -237,8 +232,7 @@ TEST_F(SettingsFileTest, WhatOkWritesReadsBack)
 TEST_F(SettingsFileTest, AFolderOrFileClosedToUs)
 {
     const char* const kDenied = "INI file Permission Denied, contining with default settings";
-    // folder mode, file mode (none: no file there yet), the reading's box (or ""), saved (else the
-    // permission box, and the file as it was)
+    // folder mode, file mode (none: no file), the reading's box, saved (else the file stays as it was)
     const std::tuple<fs::perms, std::optional<fs::perms>, const char*, bool> rows[] = {
         {fs::perms(0555), fs::perms(0666), "", true}, {fs::perms(0555), fs::perms(0444), "", false},
         {fs::perms(0555), std::nullopt, kNotFoundBox, false}, {fs::perms(0777), fs::perms(0444), "", false},

@@ -78,8 +78,9 @@ TEST(SaverLoad, MessageDuringTheOpeningsDecidesTheWaitingLabel)
 
 // The saver reads Background by the dialog's rule (Setup.OpensWithTheControls...):
 // only OFF, in any letter case, turns the backdrop off. The look chooses one
-// header and footer.
-TEST(SaverLoad, BackgroundAndLookFromTheFile)
+// header and footer. Mouse moves never end the saver; a press or a key does,
+// with the cursor shown once and the notifications left on.
+TEST(SaverLoad, BackgroundAndLookFromTheFileThenAPressOrAKeyEnds)
 {
     const std::tuple<const char*, bool, Picture, Picture> rows[] = { // line, backdrop, header, footer
         {"Background = oFf", false, Picture::DefaultHeader, Picture::DefaultFooter},
@@ -97,23 +98,14 @@ TEST(SaverLoad, BackgroundAndLookFromTheFile)
         EXPECT_EQ(load.rig.cursor.calls, std::vector<bool>{!backdrop});
         EXPECT_EQ(load.rig.board.pictureVisibilityHistory,
                   (std::vector<std::pair<Picture, bool>>{{header, true}, {footer, true}}));
-    }
-}
-
-TEST(SaverInput, PressOrKeyEndsWithTheCursorShownOnceAndMovesDoNothing)
-{
-    for (void (WendelSaverMain::*input)() : {&WendelSaverMain::FormMouseDown, &WendelSaverMain::FormKeyDown}) {
-        LoadRig load(kLook3);
-        FakeSaver& rig = load.rig;
-        rig.saver.FormLoad();
-        rig.cursor.calls.clear();
-        rig.link.calls.clear();
-        for (int i = 0; i < 50; ++i) rig.saver.FormMouseMove();
-        EXPECT_EQ(rig.process.exitCalls, 0);
-        (rig.saver.*input)();
-        EXPECT_EQ(rig.cursor.calls, std::vector<bool>{true});
-        EXPECT_EQ(rig.process.exitStatus, 0);
-        EXPECT_TRUE(rig.link.calls.empty()); // the notifications are left on
+        load.rig.cursor.calls.clear();
+        load.rig.link.calls.clear();
+        for (int i = 0; i < 50; ++i) load.rig.saver.FormMouseMove();
+        EXPECT_EQ(load.rig.process.exitCalls, 0);
+        (load.rig.saver.*(backdrop ? &WendelSaverMain::FormKeyDown : &WendelSaverMain::FormMouseDown))();
+        EXPECT_EQ(load.rig.cursor.calls, std::vector<bool>{true});
+        EXPECT_EQ(load.rig.process.exitStatus, 0);
+        EXPECT_TRUE(load.rig.link.calls.empty());
     }
 }
 
