@@ -17,19 +17,17 @@ bool RunningAsRoot() { return geteuid() == 0; }
     const pid_t child = fork();
     if (child < 0) return ::testing::AssertionFailure() << "fork failed";
     if (child == 0) {
-        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(2);
-        const ::testing::AssertionResult result = check();
+        const bool dropped = setgroups(0, nullptr) == 0 && setgid(kNobody) == 0 && setuid(kNobody) == 0;
+        const ::testing::AssertionResult result = dropped ? check() : ::testing::AssertionFailure() << "cannot switch";
         // The child's message reaches the test's output; its status the verdict.
         if (!result) std::cerr << "as user " << kNobody << ": " << result.message() << std::endl;
         _exit(result ? 0 : 1);
     }
     int status = 0;
-    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
-        return ::testing::AssertionFailure() << "the child was lost: " << status;
+    if (waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+        return ::testing::AssertionSuccess();
     }
-    if (WEXITSTATUS(status) == 2) return ::testing::AssertionFailure() << "cannot become user " << kNobody;
-    if (WEXITSTATUS(status) != 0) return ::testing::AssertionFailure() << "failed as user " << kNobody;
-    return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "failed as user " << kNobody << " (its output above)";
 }
 
 } // namespace wendel::testing
