@@ -282,6 +282,7 @@ TEST(FileErrorFromErrno, GivesTheClassicCodes)
     }
     EXPECT_EQ(FileErrorFromErrno(ENOENT, "wendelsaver.ini").code, kFileNotFound); // the current folder
     EXPECT_EQ(FileErrorFromErrorCode(std::make_error_code(std::errc::permission_denied), "x").code, kPermissionDenied);
+    EXPECT_EQ(FileErrorFromErrno(0, "x").detail, "x: unknown failure");
     // A full disk, and a descriptor that is gone, end the writing with their error.
     const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
     ASSERT_GE(full, 0);

@@ -58,12 +58,9 @@ TEST(Setup, OpensWithTheControlsTheFileDescribes)
     for (const auto& [file, look, overlapText, overlapScroller, background, image, boxes] : rows) {
         SCOPED_TRACE(file.value_or("no file"));
         SetupRig rig(file);
-        EXPECT_EQ(rig.view.look, look);
-        EXPECT_EQ(rig.view.shownLookImage, look);
-        EXPECT_EQ(rig.view.overlapText, overlapText);
-        EXPECT_EQ(rig.view.overlapScroller, overlapScroller);
-        EXPECT_EQ(rig.view.backgroundOn, background);
-        EXPECT_EQ(rig.view.defaultImage, image);
+        const testing::FakeSetupView& v = rig.view;
+        EXPECT_EQ(std::tie(v.look, v.shownLookImage, v.overlapText, v.overlapScroller, v.backgroundOn, v.defaultImage),
+                  std::make_tuple(look, look, overlapText, overlapScroller, background, image));
         EXPECT_EQ(rig.BoxTexts(), boxes);
         EXPECT_EQ(rig.process.exitCalls, 0);
     }
@@ -84,8 +81,7 @@ TEST(Setup, OverlapCheckLeavesBoxAndScrollerAgreeing)
         rig.view.overlapScroller = scrollerBefore;
         rig.view.overlapText = typed;
         rig.setup.OverlapInputChanged();
-        EXPECT_EQ(rig.view.overlapText, text);
-        EXPECT_EQ(rig.view.overlapScroller, scroller);
+        EXPECT_EQ(std::tie(rig.view.overlapText, rig.view.overlapScroller), std::tie(text, scroller));
         EXPECT_EQ(rig.BoxTexts(), box ? Strings{kInvalidEntry} : Strings{});
         if (box) {
             EXPECT_EQ(std::tie(rig.boxes.shown[0].title, rig.boxes.shown[0].icon),
