@@ -56,8 +56,7 @@ protected:
     FakeClock clock;
 };
 
-// What the saver and the dialog read from the file: its settings, or the
-// defaults after the one box they show for any file they cannot use.
+// What the saver and the dialog read: the file's settings, or the defaults after a box.
 TEST_F(SettingsFileTest, ReadingGivesTheSettingsOfTheFileOrTheDefaultsAfterABox)
 {
     constexpr std::size_t kLongLine = 1000u * 1000u; // long, yet inside the 1 MiB a settings file may have
@@ -109,14 +108,19 @@ TEST_F(SettingsFileTest, ReadingGivesTheSettingsOfTheFileOrTheDefaultsAfterABox)
     }
 }
 
-// Runs `operation` on a thread of its own for a second. One left waiting on a
-// FIFO is let go by a partner that comes and goes, so a failing test still ends.
-std::optional<int> CodeWithinASecond(const std::function<int()>& operation, const std::string& fifo)
+// The code (0: none) of reading or of replacing the file at `path`, if it comes
+// within a second. One left waiting on a FIFO is let go by a partner that comes
+// and goes, so a failing test still ends.
+std::optional<int> CodeWithinASecond(const std::string& path, bool write)
 {
-    std::future<int> code = std::async(std::launch::async, operation);
+    std::future<int> code = std::async(std::launch::async, [&] {
+        if (write) return ReplaceFileAtomically(path, "Overlap = 3\r\n").value_or(FileError{}).code;
+        const SettingsLoad load = LoadSettingsFile(path);
+        return std::holds_alternative<FileError>(load) ? std::get<FileError>(load).code : 0;
+    });
     if (code.wait_for(std::chrono::seconds(1)) == std::future_status::ready) return code.get();
     while (code.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-        ::close(::open(fifo.c_str(), O_RDWR | O_NONBLOCK));
+        ::close(::open(path.c_str(), O_RDWR | O_NONBLOCK));
     }
     code.get();
     return std::nullopt;
@@ -134,19 +138,14 @@ std::string ZeroDevice(const std::string& path)
     return path;
 }
 
-// Whatever the path names, reading and writing answer within a second: nothing
-// but a regular file is read or replaced. A file over 1 MiB is refused unread,
-// yet OK may replace it.
+// Whatever the path names, reading and writing answer within a second; only a
+// regular file is read or replaced. One over 1 MiB is refused unread, yet replaced.
 TEST_F(SettingsFileTest, OddPathsAreAnsweredWithinASecond)
 {
-    struct Row {
-        const char* kind;
-        std::function<std::string()> make;
-        int readCode, writeCode;
-    };
     const std::size_t kCap = kMaxSettingsFileBytes;
     const int k75 = kPathFileAccessError;
-    const Row rows[] = {
+    // what stands at the path, how it is made, the code of reading it and of replacing it
+    const std::tuple<const char*, std::function<std::string()>, int, int> rows[] = {
         {"FIFO", [&] { ::mkfifo(ini.c_str(), 0600); return ini; }, k75, k75},
         {"folder", [&] { fs::create_directory(ini); return ini; }, k75, k75},
         {"symlink loop", [&] { fs::create_symlink(ini + ".b", ini); fs::create_symlink(ini, ini + ".b"); return ini; },
@@ -158,27 +157,19 @@ TEST_F(SettingsFileTest, OddPathsAreAnsweredWithinASecond)
         {"empty path", [&] { return ""s; }, k75, k75},
         {"NUL in the path", [&] { WriteBytes(ini, "'old\r\n"); return ini + "\0.bak"s; }, k75, k75}, // not cut there
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.kind);
+    for (const auto& [kind, make, readCode, writeCode] : rows) {
+        SCOPED_TRACE(kind);
         fs::remove_all(folder.Path());
         fs::create_directory(folder.Path());
-        const std::string path = row.make();
-        if (row.kind == "device"s && path.empty()) {
+        const std::string path = make();
+        if (path.empty() && kind == "device"s) {
             std::cout << "[ info ] no zero device of our own here; row left out\n";
             continue;
         }
         const fs::file_type kindBefore = fs::symlink_status(path).type();
-        const auto readCode = [&] {
-            const SettingsLoad load = LoadSettingsFile(path);
-            return std::holds_alternative<FileError>(load) ? std::get<FileError>(load).code : 0;
-        };
-        const auto writeCode = [&] {
-            const std::optional<FileError> failure = ReplaceFileAtomically(path, "Overlap = 3\r\n");
-            return failure ? failure->code : 0;
-        };
-        EXPECT_EQ(CodeWithinASecond(readCode, path), row.readCode);
-        EXPECT_EQ(CodeWithinASecond(writeCode, path), row.writeCode);
-        if (row.writeCode != 0) {
+        EXPECT_EQ(CodeWithinASecond(path, false), readCode);
+        EXPECT_EQ(CodeWithinASecond(path, true), writeCode);
+        if (writeCode != 0) {
             EXPECT_EQ(fs::symlink_status(path).type(), kindBefore); // left as it was
         }
         EXPECT_LE(NamesIn(folder.Path()).size(), 2u); // no temporary file left
@@ -208,9 +199,8 @@ TEST_F(SettingsFileTest, WhatOkWritesReadsBack)
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-// Permissions bite only a user without privileges. A folder closed to us
-// cannot take the temporary file; a file in it that we may write is then
-// rewritten in place (longer before, so the rewrite must also cut it short).
+// A folder closed to us cannot take the temporary file: a file in it that we may
+// write is rewritten in place (longer before, so the rewrite must cut it short).
 TEST_F(SettingsFileTest, AFolderOrFileClosedToUs)
 {
     const char* const kDenied = "INI file Permission Denied, contining with default settings";
@@ -267,8 +257,7 @@ TEST_F(SettingsFileTest, KeepsALinkAndThePermissionsOfTheFile)
     EXPECT_EQ(NamesIn(folder.Path()), (std::vector<std::string>{"real.ini", "wendelsaver.ini"}));
 }
 
-// Conditions a test cannot bring about on a real disk (full disk, read-only
-// file system, I/O error) still have to land on their own codes.
+// Conditions a test cannot bring about on a real disk land on their own codes too.
 TEST(FileErrorFromErrno, GivesTheClassicCodes)
 {
     TempFolder folder;
@@ -283,7 +272,7 @@ TEST(FileErrorFromErrno, GivesTheClassicCodes)
     EXPECT_EQ(FileErrorFromErrno(ENOENT, "wendelsaver.ini").code, kFileNotFound); // the current folder
     EXPECT_EQ(FileErrorFromErrorCode(std::make_error_code(std::errc::permission_denied), "x").code, kPermissionDenied);
     EXPECT_EQ(FileErrorFromErrno(0, "x").detail, "x: unknown failure");
-    // A full disk, and a descriptor that is gone, end the writing with their error.
+    // A full disk and a lost descriptor end the writing with their error.
     const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
     ASSERT_GE(full, 0);
     EXPECT_EQ(WriteAll(full, "Overlap = 3\r\n"), ENOSPC);

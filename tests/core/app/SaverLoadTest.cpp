@@ -10,8 +10,7 @@ using testing::FakeSaver;
 using testing::LinkCall;
 using Strings = std::vector<std::string>;
 
-// A saver over fakes that reads its settings from a real file, with the
-// labels the layout shows at start.
+// A saver over fakes reading a real settings file, with the labels shown at start.
 struct LoadRig {
     explicit LoadRig(const std::string& settingsText)
     {
@@ -76,10 +75,9 @@ TEST(SaverLoad, MessageDuringTheOpeningsDecidesTheWaitingLabel)
     EXPECT_EQ(rig.link.Commands(), (Strings{"notify_playing_item[on]", "notify_playing_timecode[on]"}));
 }
 
-// The saver reads Background by the dialog's rule (Setup.OpensWithTheControls...):
-// only OFF, in any letter case, turns the backdrop off. The look chooses one
-// header and footer. Mouse moves never end the saver; a press or a key does,
-// with the cursor shown once and the notifications left on.
+// Only OFF, in any letter case, turns the backdrop off (the dialog's rule too);
+// the look chooses one header and footer. Mouse moves never end the saver; a
+// press or a key does, with the cursor shown once and the notifications left on.
 TEST(SaverLoad, BackgroundAndLookFromTheFileThenAPressOrAKeyEnds)
 {
     const std::tuple<const char*, bool, Picture, Picture> rows[] = { // line, backdrop, header, footer
