@@ -62,48 +62,43 @@ TEST(SaverLoad, RunsItsStepsInOrder)
     EXPECT_TRUE(rig.board.IsVisible(Picture::Play)); // it was not playing
 }
 
-TEST(SaverLoad, MessageDuringTheOpeningsDecidesTheWaitingLabel)
-{
-    LoadRig load(kLook3);
-    FakeSaver& rig = load.rig;
-    rig.link.onOpen = [&](const std::string& device) {
-        if (device == "plxr") rig.link.Deliver("plxr", "playlist_pause[]");
-    };
-    rig.saver.FormLoad();
-    EXPECT_FALSE(rig.board.IsVisible(Label::NoPLX));
-    EXPECT_TRUE(rig.board.IsVisible(Label::Caption_Upnext));
-    EXPECT_EQ(rig.link.Commands(), (Strings{"notify_playing_item[on]", "notify_playing_timecode[on]"}));
-}
-
 // Only OFF, in any letter case, turns the backdrop off (the dialog's rule too);
-// the look chooses one header and footer. Mouse moves never end the saver; a
-// press or a key does, with the cursor shown once and the notifications left on.
-TEST(SaverLoad, BackgroundAndLookFromTheFileThenAPressOrAKeyEnds)
+// the look chooses one header and footer; a message during the openings keeps
+// the waiting label hidden. Mouse moves never end the saver; a press or a key
+// does, with the cursor shown once and the notifications left on.
+TEST(SaverLoad, BackgroundLookAndWaitingLabelThenAPressOrAKeyEnds)
 {
-    const std::tuple<const char*, bool, Picture, Picture> rows[] = { // line, backdrop, header, footer
-        {"Background = oFf", false, Picture::DefaultHeader, Picture::DefaultFooter},
-        {"Background = O?N", true, Picture::DefaultHeader, Picture::DefaultFooter},
-        {"Custom Look = 2", true, Picture::Header1, Picture::Footer1},
-        {"Custom Look = 4", true, Picture::Header3, Picture::Footer3},
-        {"Custom Look = 0", true, Picture::DefaultHeader, Picture::DefaultFooter},
-        {"Custom Look = 5", true, Picture::DefaultHeader, Picture::DefaultFooter},
+    const std::tuple<const char*, bool, Picture, Picture, bool> rows[] = { // line, backdrop, header, footer, heard
+        {"Background = oFf", false, Picture::DefaultHeader, Picture::DefaultFooter, false},
+        {"Background = O?N", true, Picture::DefaultHeader, Picture::DefaultFooter, true},
+        {"Custom Look = 2", true, Picture::Header1, Picture::Footer1, false},
+        {"Custom Look = 4", true, Picture::Header3, Picture::Footer3, false},
+        {"Custom Look = 0", true, Picture::DefaultHeader, Picture::DefaultFooter, false},
+        {"Custom Look = 5", true, Picture::DefaultHeader, Picture::DefaultFooter, false},
     };
-    for (const auto& [line, backdrop, header, footer] : rows) {
+    for (const auto& [line, backdrop, header, footer, heard] : rows) {
         SCOPED_TRACE(line);
         LoadRig load(line);
-        load.rig.saver.FormLoad();
-        EXPECT_EQ(load.rig.board.backdropsShown, backdrop ? 1 : 0);
-        EXPECT_EQ(load.rig.cursor.calls, std::vector<bool>{!backdrop});
-        EXPECT_EQ(load.rig.board.pictureVisibilityHistory,
+        FakeSaver& rig = load.rig;
+        rig.link.onOpen = [&](const std::string& device) {
+            if (heard && device == "plxr") rig.link.Deliver("plxr", "hello");
+        };
+        rig.saver.FormLoad();
+        EXPECT_EQ(rig.board.backdropsShown, backdrop ? 1 : 0);
+        EXPECT_EQ(rig.cursor.calls, std::vector<bool>{!backdrop});
+        EXPECT_EQ(rig.board.pictureVisibilityHistory,
                   (std::vector<std::pair<Picture, bool>>{{header, true}, {footer, true}}));
-        load.rig.cursor.calls.clear();
-        load.rig.link.calls.clear();
-        for (int i = 0; i < 50; ++i) load.rig.saver.FormMouseMove();
-        EXPECT_EQ(load.rig.process.exitCalls, 0);
-        (load.rig.saver.*(backdrop ? &WendelSaverMain::FormKeyDown : &WendelSaverMain::FormMouseDown))();
-        EXPECT_EQ(load.rig.cursor.calls, std::vector<bool>{true});
-        EXPECT_EQ(load.rig.process.exitStatus, 0);
-        EXPECT_TRUE(load.rig.link.calls.empty());
+        EXPECT_EQ(rig.board.IsVisible(Label::NoPLX), !heard);
+        EXPECT_EQ(rig.board.IsVisible(Label::Caption_Upnext), heard);
+        EXPECT_EQ(rig.link.Commands(), (Strings{"notify_playing_item[on]", "notify_playing_timecode[on]"}));
+        rig.cursor.calls.clear();
+        rig.link.calls.clear();
+        for (int i = 0; i < 50; ++i) rig.saver.FormMouseMove();
+        EXPECT_EQ(rig.process.exitCalls, 0);
+        (rig.saver.*(backdrop ? &WendelSaverMain::FormKeyDown : &WendelSaverMain::FormMouseDown))();
+        EXPECT_EQ(rig.cursor.calls, std::vector<bool>{true});
+        EXPECT_EQ(rig.process.exitStatus, 0);
+        EXPECT_TRUE(rig.link.calls.empty());
     }
 }
 
