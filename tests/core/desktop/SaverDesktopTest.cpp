@@ -115,49 +115,42 @@ const std::string kGrabbed = "wendelsaver: keyboard grabbed";
 
 TEST(SaverDesktop, KeyboardGrabRetries)
 {
-    struct Row {
-        const char* name;
-        std::deque<GrabResult> answers;
-        GrabResult then;
-        int grabs;
-        Log notes;
-        bool grabbedAtEnd;
-        int ticksBeforeTheEnd = 100;
-        bool lostOnceGrabbed = false;
+    const auto held = G::HeldElsewhere;
+    // name, the first answers, the answer then, grabs, notes, released at the end, ticks before the end, lost
+    const std::tuple<const char*, std::deque<G>, G, int, Log, bool, int, bool> rows[] = {
+        {"at once", {}, G::Grabbed, 1, {}, true, 100, false},
+        {"the window still on its way: quiet retries", {G::NotViewable, G::NotViewable}, G::Grabbed, 3, {}, true, 100,
+         false},
+        {"held, then free", {held, held, G::NotViewable}, G::Grabbed, 4, {kHeld, kGrabbed}, true, 100, false},
+        {"held for good: a first try and 30 retries", {}, held, 31, {kHeld, kGaveUp}, false, 100, false},
+        {"refused for good", {}, G::Refused, 31, {kRefused, kGaveUp}, false, 100, false},
+        {"never viewable", {}, G::NotViewable, 31, {kGaveUp}, false, 100, false},
+        {"free on the last retry", std::deque<G>(30, held), G::Grabbed, 31, {kHeld, kGrabbed}, true, 100, false},
+        {"no grabs on this window system", {}, G::Unsupported, 1, {}, false, 100, false},
+        {"ended while retrying: the retries stop", {}, held, 1, {kHeld}, false, 0, false},
+        {"lost, then held again: it says so again", {held, G::Grabbed, held, G::NotViewable}, G::Grabbed, 5,
+         {kHeld, kGrabbed, kHeld, kGrabbed}, true, 100, true},
     };
-    const Row rows[] = {
-        {"at once", {}, G::Grabbed, 1, {}, true},
-        {"the window still on its way: quiet retries", {G::NotViewable, G::NotViewable}, G::Grabbed, 3, {}, true},
-        {"held, free", {G::HeldElsewhere, G::HeldElsewhere, G::NotViewable}, G::Grabbed, 4, {kHeld, kGrabbed}, true},
-        {"held for good: a first try and 30 retries", {}, G::HeldElsewhere, 31, {kHeld, kGaveUp}, false},
-        {"refused for good", {}, G::Refused, 31, {kRefused, kGaveUp}, false},
-        {"never viewable", {}, G::NotViewable, 31, {kGaveUp}, false},
-        {"free on the last retry", std::deque<G>(30, G::HeldElsewhere), G::Grabbed, 31, {kHeld, kGrabbed}, true},
-        {"no grabs on this window system", {}, G::Unsupported, 1, {}, false},
-        {"ended while retrying: the retries stop", {}, G::HeldElsewhere, 1, {kHeld}, false, 0},
-        {"lost, then held again: it says so again", {G::HeldElsewhere, G::Grabbed, G::HeldElsewhere, G::NotViewable},
-         G::Grabbed, 5, {kHeld, kGrabbed, kHeld, kGrabbed}, true, 100, true},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, answers, then, grabs, notes, released, ticks, lost] : rows) {
+        SCOPED_TRACE(name);
         Rig rig;
         rig.desktop.screens = {kLeft};
-        rig.desktop.grabAnswers = row.answers;
-        rig.desktop.grabAnswer = row.then;
+        rig.desktop.grabAnswers = answers;
+        rig.desktop.grabAnswer = then;
         rig.Start(true);
-        rig.RunGrabTimer(row.ticksBeforeTheEnd);
-        if (row.lostOnceGrabbed) {
+        rig.RunGrabTimer(ticks);
+        if (lost) {
             rig.saver->KeyboardMayBeLost();
             rig.RunGrabTimer();
         }
         for (int interval : rig.grabTimer.armedIntervals) EXPECT_EQ(interval, SaverDesktop::kGrabRetryMs);
-        EXPECT_EQ(std::count(rig.desktop.log.begin(), rig.desktop.log.end(), "grab"), row.grabs);
-        EXPECT_EQ(rig.diagnostics.lines, row.notes);
+        EXPECT_EQ(std::count(rig.desktop.log.begin(), rig.desktop.log.end(), "grab"), grabs);
+        EXPECT_EQ(rig.diagnostics.lines, notes);
         rig.desktop.log.clear();
         rig.saver->End();
         rig.saver->End(); // the keyboard goes back once
         EXPECT_FALSE(rig.grabTimer.enabled);
-        EXPECT_EQ(rig.desktop.log, row.grabbedAtEnd ? Log{"release"} : Log{});
+        EXPECT_EQ(rig.desktop.log, released ? Log{"release"} : Log{});
     }
 }
 
