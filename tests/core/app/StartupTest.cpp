@@ -14,13 +14,9 @@ namespace {
 class FakeStartupHost final : public StartupHost {
 public:
     bool AnotherInstanceRunning() override { return anotherInstance; }
-    bool OpenSetupDialog() override { return Open("setup"); }
-    bool OpenSaver() override { return Open("saver"); }
-    bool Open(const char* window)
-    {
-        opened += window;
-        return true;
-    }
+    // Each records the window and says it opened.
+    bool OpenSetupDialog() override { return !(opened += "setup").empty(); }
+    bool OpenSaver() override { return !(opened += "saver").empty(); }
     bool anotherInstance = false;
     std::string opened;
 };

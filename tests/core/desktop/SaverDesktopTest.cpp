@@ -26,7 +26,6 @@ struct Rig {
         if (background) saver->ShowBackdrops();
         saver->ShowBoard();
     }
-    // Fires the grab timer while it is armed, at most `limit` times.
     void RunGrabTimer(int limit = 100)
     {
         for (int ticks = 0; grabTimer.enabled && grabTimer.interval > 0 && ticks < limit; ++ticks) {
