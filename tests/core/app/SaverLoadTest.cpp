@@ -3,10 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <utility>
-#include <vector>
-
 namespace wendel {
 namespace {
 
@@ -14,8 +10,7 @@ using testing::FakeSaver;
 using testing::LinkCall;
 using Strings = std::vector<std::string>;
 
-// A saver over fakes that reads its settings from a real file, with the
-// labels the layout shows at start.
+// A saver over fakes reading a real settings file, with the labels shown at start.
 struct LoadRig {
     explicit LoadRig(const std::string& settingsText)
     {
@@ -29,7 +24,7 @@ struct LoadRig {
     FakeSaver rig{file};
 };
 
-const char kLook3[] = "Custom Look = 3\r\nOverlap = 2\r\nBackground = ON\r\nDefault Image = /c/d.jpg\r\n";
+const char kLook3[] = "Custom Look = 3\r\nOverlap = 2\r\nBackground = ON\r\n";
 
 TEST(SaverLoad, RunsItsStepsInOrder)
 {
@@ -41,29 +36,23 @@ TEST(SaverLoad, RunsItsStepsInOrder)
     rig.saver.AlbumNextShown = true;
     // What each link call finds done, to pin every step between its neighbours.
     Strings seen;
-    rig.link.onOpen = [&](const std::string& device) {
-        seen.push_back("open " + device + (rig.saver.Settings().Overlap == 2000.0f ? " ms" : "") +
+    const auto note = [&](const std::string& what) {
+        seen.push_back(what + (rig.saver.Settings().Overlap == 2000.0f ? " ms" : "") +
                        (rig.cursor.calls == std::vector<bool>{false} ? " cursor" : "") +
                        (rig.board.IsVisible(Picture::Header2) ? " look" : "") +
                        (rig.saver.RevealSpeed == 0.25 ? " speed" : "") +
                        (rig.board.IsVisible(Label::Caption_Upnext) ? "" : " NoPLX-test"));
     };
-    rig.link.onSend = [&](const std::string& command) {
-        seen.push_back("send " + command + (rig.board.IsVisible(Label::Caption_Upnext) ? "" : " NoPLX-test"));
-    };
+    rig.link.onOpen = note;
+    rig.link.onSend = note;
     rig.saver.FormLoad();
-    EXPECT_EQ(seen, (Strings{"open plx ms cursor look speed", "open plxr ms cursor look speed",
-                             "send notify_playing_item[on] NoPLX-test", "send notify_playing_timecode[on] NoPLX-test"}));
+    EXPECT_EQ(seen, (Strings{"plx ms cursor look speed", "plxr ms cursor look speed",
+                             "notify_playing_item[on] ms cursor look speed NoPLX-test",
+                             "notify_playing_timecode[on] ms cursor look speed NoPLX-test"}));
     EXPECT_EQ(rig.link.calls, (std::vector<LinkCall>{{"OpenDevice", "plx", "type=devtx", 1, 1, 0},
                                                      {"OpenDevice", "plxr", "type=devrx", 1, 1, 0},
                                                      {"SendCommand", "plx", "notify_playing_item[on]"},
                                                      {"SendCommand", "plx", "notify_playing_timecode[on]"}}));
-    EXPECT_EQ(rig.board.backdropsShown, 1);
-    EXPECT_TRUE(rig.board.IsVisible(Label::NoPLX));
-    EXPECT_EQ(rig.saver.CoverRetryLimit, 5);
-    EXPECT_EQ(rig.saver.Settings().DefaultImage, "/c/d.jpg");
-    EXPECT_TRUE(rig.boxes.shown.empty());
-    EXPECT_EQ(rig.process.exitCalls, 0);
     // The reset state, as PLX sees it: the first message still counts as
     // the first, and a pointer reply asks for the playing entry.
     rig.link.Deliver("plxr", "playlist_pointer[4]");
@@ -73,66 +62,43 @@ TEST(SaverLoad, RunsItsStepsInOrder)
     EXPECT_TRUE(rig.board.IsVisible(Picture::Play)); // it was not playing
 }
 
-TEST(SaverLoad, MessageDuringTheOpeningsDecidesTheWaitingLabel)
+// Only OFF, in any letter case, turns the backdrop off (the dialog's rule too);
+// the look chooses one header and footer; a message during the openings keeps
+// the waiting label hidden. Mouse moves never end the saver; a press or a key
+// does, with the cursor shown once and the notifications left on.
+TEST(SaverLoad, BackgroundLookAndWaitingLabelThenAPressOrAKeyEnds)
 {
-    LoadRig load(kLook3);
-    FakeSaver& rig = load.rig;
-    rig.link.onOpen = [&](const std::string& device) {
-        if (device == "plxr") rig.link.Deliver("plxr", "playlist_pause[]");
+    const std::tuple<const char*, bool, Picture, Picture, bool> rows[] = { // line, backdrop, header, footer, heard
+        {"Background = oFf", false, Picture::DefaultHeader, Picture::DefaultFooter, false},
+        {"Background = O?N", true, Picture::DefaultHeader, Picture::DefaultFooter, true},
+        {"Custom Look = 2", true, Picture::Header1, Picture::Footer1, false},
+        {"Custom Look = 4", true, Picture::Header3, Picture::Footer3, false},
+        {"Custom Look = 0", true, Picture::DefaultHeader, Picture::DefaultFooter, false},
+        {"Custom Look = 5", true, Picture::DefaultHeader, Picture::DefaultFooter, false},
     };
-    rig.saver.FormLoad();
-    EXPECT_FALSE(rig.board.IsVisible(Label::NoPLX));
-    EXPECT_TRUE(rig.board.IsVisible(Label::Caption_Upnext));
-    EXPECT_EQ(rig.link.Commands(), (Strings{"notify_playing_item[on]", "notify_playing_timecode[on]"}));
-}
-
-// The saver and the setup dialog read Background by one rule: only OFF, in
-// any letter case, turns the backdrop off (Setup.OpensWithTheControls... has
-// the dialog's side). The look chooses one header and footer.
-TEST(SaverLoad, BackgroundAndLookFromTheFile)
-{
-    struct Row {
-        const char* file;
-        bool backdrop;
-        Picture header, footer;
-    };
-    const Row rows[] = {
-        {"Background = OFF", false, Picture::DefaultHeader, Picture::DefaultFooter},
-        {"Background = oFf", false, Picture::DefaultHeader, Picture::DefaultFooter},
-        {"Background = O?N", true, Picture::DefaultHeader, Picture::DefaultFooter},
-        {"Custom Look = 2", true, Picture::Header1, Picture::Footer1},
-        {"Custom Look = 3", true, Picture::Header2, Picture::Footer2},
-        {"Custom Look = 4", true, Picture::Header3, Picture::Footer3},
-        {"Custom Look = 0", true, Picture::DefaultHeader, Picture::DefaultFooter},
-        {"Custom Look = 5", true, Picture::DefaultHeader, Picture::DefaultFooter},
-        {"Custom Look = -1", true, Picture::DefaultHeader, Picture::DefaultFooter},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.file);
-        LoadRig load(std::string("Overlap = 5\r\n") + row.file + "\r\n");
-        load.rig.saver.FormLoad();
-        EXPECT_EQ(load.rig.board.backdropsShown, row.backdrop ? 1 : 0);
-        EXPECT_EQ(load.rig.cursor.calls, std::vector<bool>{!row.backdrop});
-        EXPECT_EQ(load.rig.saver.Settings().Overlap, 5000.0f);
-        EXPECT_EQ(load.rig.board.pictureVisibilityHistory,
-                  (std::vector<std::pair<Picture, bool>>{{row.header, true}, {row.footer, true}}));
-    }
-}
-
-TEST(SaverInput, PressOrKeyEndsWithTheCursorShownOnceAndMovesDoNothing)
-{
-    for (void (WendelSaverMain::*input)() : {&WendelSaverMain::FormMouseDown, &WendelSaverMain::FormKeyDown}) {
-        LoadRig load(kLook3);
+    for (const auto& [line, backdrop, header, footer, heard] : rows) {
+        SCOPED_TRACE(line);
+        LoadRig load(line);
         FakeSaver& rig = load.rig;
+        rig.link.onOpen = [&](const std::string& device) {
+            if (heard && device == "plxr") rig.link.Deliver("plxr", "hello");
+        };
         rig.saver.FormLoad();
+        EXPECT_EQ(rig.board.backdropsShown, backdrop ? 1 : 0);
+        EXPECT_EQ(rig.cursor.calls, std::vector<bool>{!backdrop});
+        EXPECT_EQ(rig.board.pictureVisibilityHistory,
+                  (std::vector<std::pair<Picture, bool>>{{header, true}, {footer, true}}));
+        EXPECT_EQ(rig.board.IsVisible(Label::NoPLX), !heard);
+        EXPECT_EQ(rig.board.IsVisible(Label::Caption_Upnext), heard);
+        EXPECT_EQ(rig.link.Commands(), (Strings{"notify_playing_item[on]", "notify_playing_timecode[on]"}));
         rig.cursor.calls.clear();
         rig.link.calls.clear();
         for (int i = 0; i < 50; ++i) rig.saver.FormMouseMove();
         EXPECT_EQ(rig.process.exitCalls, 0);
-        (rig.saver.*input)();
+        (rig.saver.*(backdrop ? &WendelSaverMain::FormKeyDown : &WendelSaverMain::FormMouseDown))();
         EXPECT_EQ(rig.cursor.calls, std::vector<bool>{true});
         EXPECT_EQ(rig.process.exitStatus, 0);
-        EXPECT_TRUE(rig.link.calls.empty()); // the notifications are left on
+        EXPECT_TRUE(rig.link.calls.empty());
     }
 }
 

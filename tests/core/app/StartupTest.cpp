@@ -4,61 +4,59 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+#include <vector>
+
 namespace wendel {
 namespace {
 
 class FakeStartupHost final : public StartupHost {
 public:
     bool AnotherInstanceRunning() override { return anotherInstance; }
-    bool OpenSetupDialog() override
-    {
-        opened += "setup";
-        return true;
-    }
-    bool OpenSaver() override
-    {
-        opened += "saver";
-        return true;
-    }
+    // Each records the window and says it opened.
+    bool OpenSetupDialog() override { return !(opened += "setup").empty(); }
+    bool OpenSaver() override { return !(opened += "saver").empty(); }
     bool anotherInstance = false;
     std::string opened;
 };
 
-TEST(Startup, CommandLineChoosesTheWindow)
+// The switch is read from the arguments joined as one command line, the way
+// the classic host passed it: an empty first argument leaves a blank in front.
+TEST(Startup, ArgumentsChooseTheWindow)
 {
-    struct Row {
-        const char* commandLine;
-        const char* switchText;
-        const char* opened; // nothing: the program ends at once
+    const std::string huge = "/s" + std::string(100000, 'x');
+    // the arguments after the program name, the switch, the window opened (none: the program ends at once)
+    const std::tuple<std::vector<const char*>, const char*, const char*> rows[] = {
+        {{}, "/C", "setup"}, {{""}, "/C", "setup"}, {{"/c"}, "/C", "setup"}, {{"/C"}, "/C", "setup"},
+        {{"/c:1234"}, "/C", "setup"}, {{"/c:", "1234", "x"}, "/C", "setup"}, {{"/s"}, "/S", "saver"},
+        {{"/S", "extra", "words"}, "/S", "saver"}, {{huge.c_str()}, "/S", "saver"}, {{"/a"}, "/A", ""},
+        {{"/p"}, "/P", ""}, {{"/p", "4711"}, "/P", ""}, {{"-s"}, "-S", ""}, {{" /s"}, " /", ""},
+        {{"", "/c"}, " /", ""}, {{"/", "s"}, "/ ", ""}, {{"/"}, "/", ""}, {{"s"}, "S", ""}, {{"/x"}, "/X", ""},
+        {{"/{"}, "/{", ""}, {{"/`"}, "/`", ""},
+        {{"\xC3\xA9/s"}, "\xC3\xA9/", ""}, // two characters, the first of two bytes
     };
-    const Row rows[] = {
-        {"", "/C", "setup"}, {"/c", "/C", "setup"}, {"/C", "/C", "setup"}, {"/c:1234", "/C", "setup"},
-        {"/s", "/S", "saver"}, {"/S extra words", "/S", "saver"}, {"/a", "/A", ""}, {"/p", "/P", ""},
-        {"/p 4711", "/P", ""}, {"-s", "-S", ""}, {" /s", " /", ""}, {"/", "/", ""}, {"s", "S", ""},
-        {"/x", "/X", ""}, {"/{", "/{", ""}, {"/`", "/`", ""},
-        {"\xC3\xA9/s", "\xC3\xA9/", ""}, // two characters, the first of two bytes
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.commandLine);
-        EXPECT_EQ(FormSwitch(row.commandLine), row.switchText);
+    for (const auto& [args, switchText, opened] : rows) {
+        std::vector<const char*> argv{"wendelsaver"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const std::string commandLine = JoinArguments(static_cast<int>(argv.size()), argv.data());
+        SCOPED_TRACE(commandLine.substr(0, 20));
+        EXPECT_EQ(FormSwitch(commandLine), switchText);
         for (const bool another : {false, true}) { // a second instance ends whatever its switch
             FakeStartupHost host;
             host.anotherInstance = another;
             testing::FakeMessageBoxes boxes;
-            EXPECT_EQ(RunStartup(row.commandLine, host, boxes), !another && *row.opened);
-            EXPECT_EQ(host.opened, another ? "" : row.opened);
-            const bool password = !another && std::string(row.switchText) == "/A";
+            EXPECT_EQ(RunStartup(commandLine, host, boxes), !another && *opened);
+            EXPECT_EQ(host.opened, another ? "" : opened);
+            const bool password = !another && std::string(switchText) == "/A";
             ASSERT_EQ(boxes.shown.size(), password ? 1u : 0u);
             if (!password) continue;
-            EXPECT_EQ(boxes.shown[0].text, "Password not support in this version");
-            EXPECT_EQ(boxes.shown[0].title, "WendelServer Screensaver");
-            EXPECT_EQ(boxes.shown[0].icon, MessageIcon::Exclamation);
-            EXPECT_EQ(boxes.shown[0].buttons, MessageButtons::Ok);
+            const MessageBoxRequest& box = boxes.shown[0];
+            EXPECT_EQ(std::tie(box.text, box.title, box.icon, box.buttons),
+                      std::make_tuple("Password not support in this version", "WendelServer Screensaver",
+                                      MessageIcon::Exclamation, MessageButtons::Ok));
         }
     }
-    const char* const argv[] = {"wendelsaver", "/c:", "1234", "x"};
-    EXPECT_EQ(JoinArguments(4, argv), "/c: 1234 x");
-    EXPECT_EQ(JoinArguments(1, argv), "");
 }
 
 } // namespace

@@ -11,116 +11,94 @@ namespace wendel {
 namespace {
 
 using Log = std::vector<std::string>;
-
-constexpr int kBoardWidth = 641;
-constexpr int kBoardHeight = 481;
+using G = GrabResult;
 
 const ScreenInfo kLeft{1, {0, 0, 1024, 768}};
 const ScreenInfo kRight{2, {1024, 0, 1280, 1024}};
 const ScreenInfo kBelow{3, {0, 768, 800, 600}};
+const PixelRect kForeign{0, 0, 800, 600};
 
+// A 641 x 481 board; no primary screen named unless a test names one.
 struct Rig {
+    void Start(bool background)
+    {
+        saver = std::make_unique<SaverDesktop>(DesktopPorts{desktop, grabTimer, diagnostics}, 641, 481);
+        if (background) saver->ShowBackdrops();
+        saver->ShowBoard();
+    }
+    void RunGrabTimer(int limit = 100)
+    {
+        for (int ticks = 0; grabTimer.enabled && grabTimer.interval > 0 && ticks < limit; ++ticks) {
+            saver->GrabTimerTick();
+        }
+    }
     testing::FakeDesktop desktop;
     testing::FakeTimer grabTimer;
     testing::FakeDiagnostics diagnostics;
     std::unique_ptr<SaverDesktop> saver;
-
-    void Make() { saver = std::make_unique<SaverDesktop>(DesktopPorts{desktop, grabTimer, diagnostics}, kBoardWidth, kBoardHeight); }
-    void Start(bool background)
-    {
-        Make();
-        if (background) saver->ShowBackdrops();
-        saver->ShowBoard();
-    }
-    // Fires the grab timer while it is armed, at most `limit` times.
-    int RunGrabTimer(int limit = 100)
-    {
-        int ticks = 0;
-        while (grabTimer.enabled && grabTimer.interval > 0 && ticks < limit) {
-            ++ticks;
-            saver->GrabTimerTick();
-        }
-        return ticks;
-    }
 };
 
 TEST(SaverDesktop, SurfacesAndBoardAtStart)
 {
-    struct Row {
-        const char* name;
-        std::vector<ScreenInfo> screens;
-        ScreenKey primary;
-        bool background;
-        std::optional<PixelRect> foreign;
-        Log expected;
-    };
-    const Row rows[] = {
-        {"one screen, background on", {kLeft}, 1, true, {},
-         {"backdrop 1 0,0 1024x768", "board backdrop 1 191,143", "grab"}},
-        {"board inside the primary, which is not the first", {kLeft, kRight}, 2, true, {},
-         {"backdrop 1 0,0 1024x768", "backdrop 2 1024,0 1280x1024", "board backdrop 2 319,271", "grab"}},
-        {"three screens", {kLeft, kRight, kBelow}, 3, true, {},
-         {"backdrop 1 0,0 1024x768", "backdrop 2 1024,0 1280x1024", "backdrop 3 0,768 800x600",
-          "board backdrop 3 79,59", "grab"}},
-        {"background off: the board alone, in desktop coordinates", {kLeft, kRight}, 2, false, {},
-         {"board own 2 1343,271", "grab"}},
+    // name, screens, primary, background, foreign window, what the desktop sees
+    const std::tuple<const char*, std::vector<ScreenInfo>, ScreenKey, bool, std::optional<PixelRect>, Log> rows[] = {
+        {"one screen", {kLeft}, 1, true, {}, {"backdrop 1 0,0 1024x768", "board backdrop 1 191,143", "grab"}},
         {"a screen smaller than the board cuts it evenly", {{1, {0, 0, 600, 400}}}, 1, false, {},
          {"board own 1 -20,-40", "grab"}},
         {"an unknown primary counts as the first screen", {kRight, kLeft}, 99, true, {},
          {"backdrop 2 1024,0 1280x1024", "backdrop 1 0,0 1024x768", "board backdrop 2 319,271", "grab"}},
         {"no screen at all: nothing to place", {}, 1, true, {}, {}},
-        {"a foreign window: the board in it, no backdrop and no grab", {kLeft}, 1, true,
-         PixelRect{0, 0, 800, 600}, {"board foreign 0 79,59"}},
-        {"a foreign window with background off", {kLeft}, 1, false, PixelRect{5, 5, 641, 481},
-         {"board foreign 0 0,0"}},
+        {"a foreign window: the board in it, no backdrop and no grab", {kLeft}, 1, true, kForeign,
+         {"board foreign 0 79,59"}},
+        {"a foreign window with background off", {kLeft}, 1, false, PixelRect{5, 5, 641, 481}, {"board foreign 0 0,0"}},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, screens, primary, background, foreign, expected] : rows) {
+        SCOPED_TRACE(name);
         Rig rig;
-        rig.desktop.screens = row.screens;
-        rig.desktop.primary = row.primary;
-        rig.desktop.foreign = row.foreign;
-        rig.Start(row.background);
-        EXPECT_EQ(rig.desktop.log, row.expected);
-        EXPECT_EQ(rig.saver->Hosted(), row.foreign.has_value());
+        rig.desktop.screens = screens;
+        rig.desktop.primary = primary;
+        rig.desktop.foreign = foreign;
+        rig.Start(background);
+        EXPECT_EQ(rig.desktop.log, expected);
+        EXPECT_EQ(rig.saver->Hosted(), foreign.has_value());
         EXPECT_TRUE(rig.diagnostics.lines.empty());
+        // A keyboard lost is grabbed again wherever the start grabbed it.
+        const Log grab = expected.empty() || expected.back() != "grab" ? Log{} : Log{"grab"};
+        rig.desktop.log.clear();
+        rig.saver->KeyboardMayBeLost();
+        EXPECT_EQ(rig.desktop.log, grab);
     }
 }
 
 TEST(SaverDesktop, ScreensThatComeAndGo)
 {
-    const std::tuple<const char*, bool, std::function<void(testing::FakeDesktop&)>, Log> rows[] = {
-        {"a screen added gets its backdrop", true,
-         [](auto& d) { d.screens.push_back(kBelow); }, {"backdrop 3 0,768 800x600"}},
-        {"a screen removed loses it", true,
-         [](auto& d) { d.screens.pop_back(); }, {"remove 2"}},
-        {"a new primary takes the board and the keyboard", true,
-         [](auto& d) { d.primary = 2; }, {"board backdrop 2 319,271", "grab"}},
-        {"the primary removed: the board moves out before its backdrop goes", true,
-         [](auto& d) { d.screens.erase(d.screens.begin()); d.primary = 2; },
+    enum Start { Backdrops, BoardAlone, Hosted, NoScreen }; // over kLeft and kRight, but for NoScreen
+    const std::tuple<const char*, Start, std::function<void(testing::FakeDesktop&)>, Log> rows[] = {
+        {"a screen added", Backdrops, [](auto& d) { d.screens.push_back(kBelow); }, {"backdrop 3 0,768 800x600"}},
+        {"a screen removed", Backdrops, [](auto& d) { d.screens.pop_back(); }, {"remove 2"}},
+        {"a new primary takes board and keyboard", Backdrops, [](auto& d) { d.primary = 2; },
+         {"board backdrop 2 319,271", "grab"}},
+        {"the primary removed: board out first", Backdrops, [](auto& d) { d.screens.erase(d.screens.begin()); },
          {"board backdrop 2 319,271", "remove 1", "grab"}},
-        {"the primary resized: its backdrop refits, the board recentres", true,
-         [](auto& d) { d.screens[0].area = {0, 0, 1920, 1080}; },
+        {"the primary resized", Backdrops, [](auto& d) { d.screens[0].area = {0, 0, 1920, 1080}; },
          {"backdrop 1 0,0 1920x1080", "board backdrop 1 639,299"}},
-        {"a screen moved", true,
-         [](auto& d) { d.screens[1].area.x = 2000; }, {"backdrop 2 2000,0 1280x1024"}},
-        {"nothing changed", true, [](auto&) {}, {}},
-        {"background off: a new primary moves the board window", false,
-         [](auto& d) { d.primary = 2; }, {"board own 2 1343,271"}},
-        {"background off: a screen added changes nothing", false,
-         [](auto& d) { d.screens.push_back(kBelow); }, {}},
-        {"every screen gone: the surfaces stay until one comes back", true,
-         [](auto& d) { d.screens.clear(); }, {}},
-        {"every screen replaced by a new one", true,
-         [](auto& d) { d.screens = {kBelow}; d.primary = 3; },
+        {"nothing changed", Backdrops, [](auto&) {}, {}},
+        {"background off: the board in desktop coordinates", BoardAlone, [](auto& d) { d.primary = 2; },
+         {"board own 2 1343,271"}},
+        {"background off: no backdrop", BoardAlone, [](auto& d) { d.screens.push_back(kBelow); }, {}},
+        {"every screen gone: all stays till one comes", Backdrops, [](auto& d) { d.screens.clear(); }, {}},
+        {"every screen replaced", Backdrops, [](auto& d) { d.screens = {kBelow}; d.primary = 3; },
          {"backdrop 3 0,768 800x600", "board backdrop 3 79,59", "remove 1", "remove 2", "grab"}},
+        {"no screen at first, then one", NoScreen, [](auto& d) { d.screens = {kBelow}; d.primary = 3; },
+         {"backdrop 3 0,768 800x600", "board backdrop 3 79,59", "grab"}},
+        {"inside a foreign window", Hosted, [](auto& d) { d.screens = {kBelow}; d.primary = 3; }, {}},
     };
-    for (const auto& [name, background, change, expected] : rows) {
+    for (const auto& [name, start, change, expected] : rows) {
         SCOPED_TRACE(name);
         Rig rig;
-        rig.desktop.screens = {kLeft, kRight};
-        rig.desktop.primary = 1;
-        rig.Start(background);
+        rig.desktop.screens = start == NoScreen ? std::vector<ScreenInfo>{} : std::vector{kLeft, kRight};
+        if (start == Hosted) rig.desktop.foreign = kForeign;
+        rig.Start(start != BoardAlone);
         rig.desktop.log.clear();
         change(rig.desktop);
         rig.saver->ScreensChanged();
@@ -128,33 +106,7 @@ TEST(SaverDesktop, ScreensThatComeAndGo)
     }
 }
 
-TEST(SaverDesktop, NoScreenAtFirstThenOne)
-{
-    Rig rig;
-    rig.Start(true);
-    EXPECT_TRUE(rig.desktop.log.empty());
-    rig.desktop.screens = {kBelow};
-    rig.desktop.primary = 3;
-    rig.saver->ScreensChanged();
-    EXPECT_EQ(rig.desktop.log, (Log{"backdrop 3 0,768 800x600", "board backdrop 3 79,59", "grab"}));
-}
-
-TEST(SaverDesktop, AForeignWindowIgnoresScreens)
-{
-    Rig rig;
-    rig.desktop.screens = {kLeft};
-    rig.desktop.foreign = PixelRect{0, 0, 800, 600};
-    rig.Start(true);
-    rig.desktop.log.clear();
-    rig.desktop.screens.push_back(kRight);
-    rig.desktop.primary = 2;
-    rig.saver->ScreensChanged();
-    rig.saver->End();
-    EXPECT_TRUE(rig.desktop.log.empty());
-}
-
-const std::string kHeld =
-    "wendelsaver: another program holds the keyboard; trying again for 3 seconds";
+const std::string kHeld = "wendelsaver: another program holds the keyboard; trying again for 3 seconds";
 const std::string kRefused = "wendelsaver: the keyboard cannot be grabbed; trying again for 3 seconds";
 const std::string kGaveUp =
     "wendelsaver: could not grab the keyboard; keys reach the saver only while it has the focus";
@@ -162,83 +114,43 @@ const std::string kGrabbed = "wendelsaver: keyboard grabbed";
 
 TEST(SaverDesktop, KeyboardGrabRetries)
 {
-    using G = GrabResult;
-    struct Row {
-        const char* name;
-        std::deque<GrabResult> answers;
-        GrabResult then;
-        int grabs;
-        Log notes;
-        bool grabbedAtEnd;
+    const auto held = G::HeldElsewhere;
+    // name, the first answers, the answer then, grabs, notes, released at the end, ticks before the end, lost
+    const std::tuple<const char*, std::deque<G>, G, int, Log, bool, int, bool> rows[] = {
+        {"at once", {}, G::Grabbed, 1, {}, true, 100, false},
+        {"the window still on its way: quiet retries", {G::NotViewable, G::NotViewable}, G::Grabbed, 3, {}, true, 100,
+         false},
+        {"held, then free", {held, held, G::NotViewable}, G::Grabbed, 4, {kHeld, kGrabbed}, true, 100, false},
+        {"held for good: a first try and 30 retries", {}, held, 31, {kHeld, kGaveUp}, false, 100, false},
+        {"refused for good", {}, G::Refused, 31, {kRefused, kGaveUp}, false, 100, false},
+        {"never viewable", {}, G::NotViewable, 31, {kGaveUp}, false, 100, false},
+        {"free on the last retry", std::deque<G>(30, held), G::Grabbed, 31, {kHeld, kGrabbed}, true, 100, false},
+        {"no grabs on this window system", {}, G::Unsupported, 1, {}, false, 100, false},
+        {"ended while retrying: the retries stop", {}, held, 1, {kHeld}, false, 0, false},
+        {"lost, then held again: it says so again", {held, G::Grabbed, held, G::NotViewable}, G::Grabbed, 5,
+         {kHeld, kGrabbed, kHeld, kGrabbed}, true, 100, true},
     };
-    const Row rows[] = {
-        {"at once", {}, G::Grabbed, 1, {}, true},
-        {"the window still on its way: quiet retries", {G::NotViewable, G::NotViewable}, G::Grabbed,
-         3, {}, true},
-        {"held, then free", {G::HeldElsewhere, G::HeldElsewhere, G::NotViewable}, G::Grabbed, 4,
-         {kHeld, kGrabbed}, true},
-        {"held for good: a first try and 30 retries, then it says so and stops", {},
-         G::HeldElsewhere, 31, {kHeld, kGaveUp}, false},
-        {"refused for good", {}, G::Refused, 31, {kRefused, kGaveUp}, false},
-        {"never viewable", {}, G::NotViewable, 31, {kGaveUp}, false},
-        {"free on the last retry", std::deque<G>(30, G::HeldElsewhere), G::Grabbed, 31,
-         {kHeld, kGrabbed}, true},
-        {"no grabs on this window system", {}, G::Unsupported, 1, {}, false},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, answers, then, grabs, notes, released, ticks, lost] : rows) {
+        SCOPED_TRACE(name);
         Rig rig;
         rig.desktop.screens = {kLeft};
-        rig.desktop.primary = 1;
-        rig.desktop.grabAnswers = row.answers;
-        rig.desktop.grabAnswer = row.then;
+        rig.desktop.grabAnswers = answers;
+        rig.desktop.grabAnswer = then;
         rig.Start(true);
-        rig.RunGrabTimer();
-        EXPECT_FALSE(rig.grabTimer.enabled);
+        rig.RunGrabTimer(ticks);
+        if (lost) {
+            rig.saver->KeyboardMayBeLost();
+            rig.RunGrabTimer();
+        }
         for (int interval : rig.grabTimer.armedIntervals) EXPECT_EQ(interval, SaverDesktop::kGrabRetryMs);
-        EXPECT_EQ(std::count(rig.desktop.log.begin(), rig.desktop.log.end(), "grab"), row.grabs);
-        EXPECT_EQ(rig.diagnostics.lines, row.notes);
+        EXPECT_EQ(std::count(rig.desktop.log.begin(), rig.desktop.log.end(), "grab"), grabs);
+        EXPECT_EQ(rig.diagnostics.lines, notes);
         rig.desktop.log.clear();
         rig.saver->End();
         rig.saver->End(); // the keyboard goes back once
-        EXPECT_EQ(rig.desktop.log, row.grabbedAtEnd ? Log{"release"} : Log{});
+        EXPECT_FALSE(rig.grabTimer.enabled);
+        EXPECT_EQ(rig.desktop.log, released ? Log{"release"} : Log{});
     }
-}
-
-TEST(SaverDesktop, AGrabLostIsTakenAgain)
-{
-    for (const bool hosted : {false, true}) {
-        SCOPED_TRACE(hosted ? "hosted" : "own windows");
-        Rig rig;
-        rig.desktop.screens = {kLeft};
-        rig.desktop.primary = 1;
-        if (hosted) rig.desktop.foreign = PixelRect{0, 0, 800, 600};
-        rig.Make();
-        rig.saver->KeyboardMayBeLost(); // before the board is shown: nothing to grab for
-        EXPECT_TRUE(rig.desktop.log.empty());
-        rig.desktop.grabAnswers = {GrabResult::HeldElsewhere, GrabResult::Grabbed};
-        rig.saver->ShowBoard();
-        rig.RunGrabTimer();
-        rig.desktop.log.clear();
-        // Lost and held elsewhere again: it says so again.
-        rig.desktop.grabAnswers = {GrabResult::HeldElsewhere, GrabResult::NotViewable, GrabResult::Grabbed};
-        rig.saver->KeyboardMayBeLost();
-        rig.RunGrabTimer();
-        EXPECT_EQ(rig.desktop.log, hosted ? Log{} : (Log{"grab", "grab", "grab"}));
-        EXPECT_EQ(rig.diagnostics.lines, hosted ? Log{} : (Log{kHeld, kGrabbed, kHeld, kGrabbed}));
-    }
-}
-
-TEST(SaverDesktop, EndingWhileRetryingStopsTheRetries)
-{
-    Rig rig;
-    rig.desktop.screens = {kLeft};
-    rig.desktop.grabAnswer = GrabResult::HeldElsewhere;
-    rig.Start(false);
-    ASSERT_TRUE(rig.grabTimer.enabled);
-    rig.saver->End();
-    EXPECT_FALSE(rig.grabTimer.enabled);
-    EXPECT_EQ(rig.desktop.log, (Log{"board own 1 191,143", "grab"}));
 }
 
 TEST(SaverDesktop, WindowIdsFromXscreensaver)

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <random>
-#include <sstream>
 #include <stdexcept>
+
+#include <stdlib.h>
 
 namespace wendel::testing {
 
@@ -13,27 +13,15 @@ namespace fs = std::filesystem;
 
 TempFolder::TempFolder()
 {
-    std::random_device device;
-    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-        const fs::path candidate =
-            fs::temp_directory_path() / ("wendel-test-" + std::to_string(device()));
-        if (fs::create_directory(candidate)) path_ = candidate;
-    }
-    if (path_.empty()) throw std::runtime_error("no temp folder");
+    std::string name = (fs::temp_directory_path() / "wendel-test-XXXXXX").string();
+    if (!::mkdtemp(name.data())) throw std::runtime_error("no temp folder");
+    path_ = name;
     fs::permissions(path_, fs::perms(0755));
 }
 
 TempFolder::~TempFolder()
 {
-    // Give write access back first, or removal fails for a non-root user.
     std::error_code ignored;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    for (auto it = fs::recursive_directory_iterator(path_, ignored);
-         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-        if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-        }
-    }
     fs::remove_all(path_, ignored);
 }
 
@@ -54,9 +42,7 @@ std::string ReadBytes(const std::string& path)
 std::vector<std::string> NamesIn(const fs::path& folder)
 {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -8,7 +8,7 @@
 namespace wendel::testing {
 
 // A fresh folder (mode 0755) under the system temp folder, removed with all
-// its content when the test ends, even after a test took write access away.
+// its content when the test ends (a folder closed by a test must be opened again).
 class TempFolder {
 public:
     TempFolder();
@@ -25,8 +25,6 @@ private:
 
 void WriteBytes(const std::string& path, std::string_view bytes);
 std::string ReadBytes(const std::string& path);
-
-// The names in a folder, sorted.
-std::vector<std::string> NamesIn(const std::filesystem::path& folder);
+std::vector<std::string> NamesIn(const std::filesystem::path& folder); // sorted
 
 } // namespace wendel::testing
