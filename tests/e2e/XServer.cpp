@@ -1,6 +1,5 @@
 #include "Harness.h"
 
-#include <QFile>
 #include <QtEndian>
 
 // After Qt: Xlib's macros would clash with its names.
@@ -10,50 +9,34 @@
 
 namespace wendel::e2e {
 
-namespace {
-
-// One xdotool or xwininfo call answers in milliseconds, so a hang shows as a
-// failure long before ctest's own timeout.
-const Millis kToolTimeout = Millis(5000);
-
 // Windows of the programs under test come and go on their own; asking about
 // one that just vanished is normal here and must not end the test binary.
-int IgnoreXErrors(Display*, XErrorEvent*)
+static int IgnoreXErrors(Display*, XErrorEvent*)
 {
     return 0;
 }
 
-} // namespace
-
-XServer::XServer(const QString& folder, QSize size) : folder_(folder)
+// -displayfd 1: the server picks a free display and writes its number once it
+// accepts clients. -noreset: without it the server resets whenever its last
+// client leaves, between two runs of a program.
+XServer::XServer(const QString& folder, QSize size)
+    : xvfb_({"Xvfb", "-noreset", "-dpi", "96", "-nolisten", "tcp", "-screen", "0",
+             QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()), "-displayfd", "1", "-fbdir", folder},
+            QProcessEnvironment::systemEnvironment(), folder + "/xvfb.log"),
+      folder_(folder)
 {
-    DieWithParent(xvfb_);
-    xvfb_.setStandardErrorFile(folder + QStringLiteral("/xvfb.log"));
-    // -displayfd 1: the server chooses a free display and writes its number
-    // once it accepts clients. -noreset: without it the server resets whenever
-    // its last client leaves, between two runs of a program.
-    xvfb_.start(QStringLiteral("Xvfb"),
-                {QStringLiteral("-noreset"), QStringLiteral("-dpi"), QStringLiteral("96"), QStringLiteral("-nolisten"),
-                 QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                 QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()), QStringLiteral("-displayfd"),
-                 QStringLiteral("1"), QStringLiteral("-fbdir"), folder});
-    QByteArray announced;
-    PollUntil(Patience(Millis(10000)), [&] {
-        xvfb_.waitForReadyRead(50);
-        announced += xvfb_.readAllStandardOutput();
-        return announced.contains('\n') || xvfb_.state() == QProcess::NotRunning;
-    });
-    bool isNumber = false;
-    const int number = announced.trimmed().toInt(&isNumber);
-    if (!isNumber) {
-        startFailure_ = QStringLiteral("Xvfb gave no display number; see ") + folder + QStringLiteral("/xvfb.log");
-        return;
-    }
-    display_ = QStringLiteral(":%1").arg(number);
+    WaitUntil([&] {
+        for (const QString& line : xvfb_.Log().split('\n')) {
+            bool isNumber = false;
+            line.toUInt(&isNumber);
+            if (isNumber) display_ = ':' + line;
+        }
+        return !display_.isEmpty() || !xvfb_.IsRunning();
+    }, Patience(Millis(10000)));
     XSetErrorHandler(IgnoreXErrors);
-    connection_ = XOpenDisplay(display_.toLocal8Bit().constData());
+    connection_ = display_.isEmpty() ? nullptr : XOpenDisplay(display_.toLocal8Bit().constData());
     if (!connection_) {
-        startFailure_ = QStringLiteral("cannot connect to ") + display_;
+        failure_ = "no X server; " + xvfb_.Describe() + "\n" + xvfb_.Log();
         return;
     }
     XSelectInput(connection_, DefaultRootWindow(connection_), SubstructureNotifyMask);
@@ -65,33 +48,27 @@ XServer::~XServer()
     // Our own client goes first: Xlib ends the whole process when its server
     // disappears under an open connection.
     if (connection_) XCloseDisplay(connection_);
-    // A polite end lets Xvfb remove its lock and socket from /tmp.
-    xvfb_.terminate();
-    if (!xvfb_.waitForFinished(2000)) xvfb_.kill();
-    xvfb_.waitForFinished(2000);
 }
 
 QProcessEnvironment XServer::ClientEnvironment() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"WAYLAND_DISPLAY", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS"})
-        env.remove(QString::fromLatin1(name));
-    env.insert(QStringLiteral("DISPLAY"), display_);
+    for (const char* name : {"WAYLAND_DISPLAY", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS"}) env.remove(name);
+    env.insert("DISPLAY", display_);
     return env;
 }
 
-std::optional<QByteArray> XServer::Run(const QString& program, const QStringList& args) const
+std::optional<QByteArray> XServer::Run(const QStringList& command) const
 {
-    return RunTool(program, args, ClientEnvironment(), kToolTimeout);
+    // One call answers in milliseconds: a hang fails long before ctest's timeout.
+    return RunTool(command, ClientEnvironment(), Millis(5000));
 }
 
 std::vector<WindowId> XServer::VisibleWindows(const QString& title) const
 {
     // An extended regular expression, matched ignoring case: the titles here
     // hold no special characters and differ in more than case.
-    const QByteArray found = Run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                             QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')})
-                                 .value_or(QByteArray());
+    const QByteArray found = Run({"xdotool", "search", "--onlyvisible", "--name", '^' + title + '$'}).value_or("");
     std::vector<WindowId> windows;
     for (const QByteArray& line : found.split('\n')) {
         if (!line.isEmpty()) windows.push_back(line.toULong());
@@ -102,17 +79,12 @@ std::vector<WindowId> XServer::VisibleWindows(const QString& title) const
 std::optional<WindowId> XServer::WaitForWindow(const QString& title, Millis timeout) const
 {
     std::optional<WindowId> window;
-    PollUntil(timeout, [&] {
+    WaitUntil([&] {
         const std::vector<WindowId> windows = VisibleWindows(title);
         if (!windows.empty()) window = windows.front();
         return window.has_value();
-    });
+    }, timeout);
     return window;
-}
-
-bool XServer::WaitUntilGone(WindowId window, Millis timeout) const
-{
-    return PollUntil(timeout, [&] { return !Geometry(window); });
 }
 
 std::optional<QRect> XServer::Geometry(WindowId window) const
@@ -127,24 +99,9 @@ std::optional<QRect> XServer::Geometry(WindowId window) const
     return QRect(x, y, attributes.width, attributes.height);
 }
 
-bool XServer::PressKeys(WindowId window, const QStringList& keys) const
+bool XServer::Press(WindowId window, const QString& key) const
 {
-    return Run(QStringLiteral("xdotool"), QStringList{QStringLiteral("windowfocus"), QStringLiteral("--sync"),
-                                                    QString::number(window), QStringLiteral("key")} + keys)
-        .has_value();
-}
-
-bool XServer::MovePointer(WindowId window, int x, int y) const
-{
-    return Run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--window"),
-                                           QString::number(window), QStringLiteral("--sync"), QString::number(x),
-                                           QString::number(y)})
-        .has_value();
-}
-
-bool XServer::Click(WindowId window, int x, int y) const
-{
-    return MovePointer(window, x, y) && Run(QStringLiteral("xdotool"), {QStringLiteral("click"), QStringLiteral("1")});
+    return Run({"xdotool", "windowfocus", "--sync", QString::number(window), "key", key}).has_value();
 }
 
 std::vector<WindowId> XServer::Mapped(std::size_t skip)
@@ -160,16 +117,10 @@ std::vector<WindowId> XServer::Mapped(std::size_t skip)
                                  mapped_.end());
 }
 
-QString XServer::Property(WindowId window, const QString& name) const
-{
-    // "_NET_WM_STATE(ATOM) = _NET_WM_STATE_ABOVE, _NET_WM_STATE_SKIP_TASKBAR"
-    return QString::fromUtf8(Run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), name}).value_or(""));
-}
-
 WindowId XServer::CreateWindow(const QRect& area)
 {
     XSetWindowAttributes attributes{};
-    attributes.override_redirect = True; // placed exactly, as xscreensaver's own window is
+    attributes.override_redirect = True;
     attributes.background_pixel = WhitePixel(connection_, DefaultScreen(connection_));
     const Window window = XCreateWindow(connection_, DefaultRootWindow(connection_), area.x(), area.y(),
                                         static_cast<unsigned>(area.width()), static_cast<unsigned>(area.height()), 0,
@@ -184,8 +135,8 @@ std::optional<int> XServer::VisibleCursorPixels()
 {
     int eventBase = 0;
     int errorBase = 0;
-    if (!XFixesQueryExtension(connection_, &eventBase, &errorBase)) return std::nullopt;
-    XFixesCursorImage* image = XFixesGetCursorImage(connection_);
+    XFixesCursorImage* image =
+        XFixesQueryExtension(connection_, &eventBase, &errorBase) ? XFixesGetCursorImage(connection_) : nullptr;
     if (!image) return std::nullopt;
     int visible = 0;
     // ARGB in the low 32 bits of each element.
@@ -203,8 +154,7 @@ std::optional<QImage> XServer::Screen() const
     // they are QImage's own RGB32.
     enum Field { kHeaderSize = 0, kWidth = 4, kHeight = 5, kByteOrder = 7, kBitsPerPixel = 11, kBytesPerLine = 12,
                  kColourCount = 19, kFieldCount = 25 };
-    QFile file(folder_ + QStringLiteral("/Xvfb_screen0"));
-    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const QByteArray bytes = ReadFile(folder_ + "/Xvfb_screen0").value_or("");
     if (bytes.size() < kFieldCount * 4) return std::nullopt;
     quint32 field[kFieldCount];
     for (int i = 0; i < kFieldCount; ++i) field[i] = qFromBigEndian<quint32>(bytes.constData() + 4 * i);
