@@ -117,18 +117,6 @@ bool Process::WaitForLog(const QString& text, Millis timeout) const
     return WaitUntil([&] { return Log().contains(text); }, timeout);
 }
 
-QStringList Process::Frames(int connection, QChar direction) const
-{
-    // "[    0.413] #1 < OPEN<TAB>plx<TAB>type=devtx<TAB>1<TAB>1<TAB>0"
-    const QString marker = QStringLiteral("] #%1 %2 ").arg(connection).arg(direction);
-    QStringList frames;
-    for (const QString& entry : Log().split('\n')) {
-        const qsizetype at = entry.indexOf(marker);
-        if (entry.startsWith('[') && at >= 0) frames << entry.mid(at + marker.size());
-    }
-    return frames;
-}
-
 QString Process::Describe()
 {
     const QString program = QFileInfo(process_.program()).fileName() + ": ";

@@ -64,9 +64,6 @@ public:
 
     QString Log() const;
     bool WaitForLog(const QString& text, Millis timeout = AppearLimit()) const;
-    // The frames a jukebox's --verbose log shows for connection `connection`
-    // in one direction ('<' received, '>' sent), in order.
-    QStringList Frames(int connection, QChar direction) const;
     // The program and how it ended, for failure messages.
     QString Describe();
 
