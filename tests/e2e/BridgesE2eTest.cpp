@@ -71,7 +71,7 @@ TEST_F(BridgeTest, PlxMpdBringsWhatMpdPlaysToTheBoard)
                                                                "  name \"null\"\n}\n").arg(folder).toUtf8()));
     Process& mpd = Start({"mpd", "--no-daemon", folder + "/mpd.conf"}, env);
     ASSERT_TRUE(WaitUntil([&] { return mpc({"update", "--wait"}); }, Patience(Millis(10000)), Millis(100)))
-        << ReadFile(folder + "/mpd.log").value_or("no log");
+        << ReadFile(folder + "/mpd.log");
     ASSERT_GE(WaitForSent(bridge, Msg("playlist_stop[]")), 0) << bridge.Log();
     ASSERT_TRUE(mpc({"add", "inside/03.flac", "birds/01.flac", "birds/02.flac"}) && mpc({"play"}));
     EXPECT_TRUE(WaitUntil([&] {

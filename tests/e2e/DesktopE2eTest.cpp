@@ -34,11 +34,11 @@ protected:
         screenSize = kBothMonitors.size();
         SaverTest::SetUp();
         if (HasFatalFailure()) return;
-        ASSERT_TRUE(X().Run({"xsetroot", "-solid", "#336699"}));
+        ASSERT_TRUE(RunX({"xsetroot", "-solid", "#336699"}));
     }
     bool ScreenShows(const std::function<bool(const QImage&)>& check, Millis timeout = AppearLimit())
     {
-        return WaitUntil([&] { return check(X().Screen().value_or(QImage())); }, timeout);
+        return WaitUntil([&] { return check(Screen()); }, timeout);
     }
     Process& StartSaver(const QByteArray& background, const QProcessEnvironment& env)
     {
@@ -50,17 +50,17 @@ protected:
     {
         const QString geometry =
             QStringLiteral("%1/338x%2/270+%3+%4").arg(area.width()).arg(area.height()).arg(area.x()).arg(area.y());
-        return X().Run({"xrandr", "--setmonitor", name, geometry, output}) &&
-               X().Run({"xrandr", "--output", "screen", "--primary"});
+        return RunX({"xrandr", "--setmonitor", name, geometry, output}) &&
+               RunX({"xrandr", "--output", "screen", "--primary"});
     }
     bool CursorShownAt(const QPoint& point, bool shown)
     {
-        return X().Run({"xdotool", "mousemove", "--sync", QString::number(point.x()), QString::number(point.y())}) &&
-               WaitUntil([&] { return (X().VisibleCursorPixels().value_or(-1) > 0) == shown; });
+        return RunX({"xdotool", "mousemove", "--sync", QString::number(point.x()), QString::number(point.y())}) &&
+               WaitUntil([&] { return (VisibleCursorPixels().value_or(-1) > 0) == shown; });
     }
     ::testing::AssertionResult HasStates(WindowId window, const QStringList& wanted)
     {
-        const QString states = X().Run({"xprop", "-id", QString::number(window), "_NET_WM_STATE"}).value_or("");
+        const QString states = RunX({"xprop", "-id", QString::number(window), "_NET_WM_STATE"}).value_or("");
         for (const QString& state : wanted) {
             if (!states.contains(state)) return ::testing::AssertionFailure() << states;
         }
@@ -73,7 +73,7 @@ protected:
 TEST_F(DesktopTest, UnderOpenboxWithAPanelTheSaverStaysOnTopAndKeepsTheKeys)
 {
     ASSERT_TRUE(SetMonitor("A", kLeftMonitor, "screen") && SetMonitor("B", kRightMonitor, "none"));
-    QProcessEnvironment peers = X().ClientEnvironment();
+    QProcessEnvironment peers = ClientEnvironment();
     peers.insert("XDG_CONFIG_HOME", Path("peer-config"));
     ASSERT_TRUE(StartWindowManager(peers));
     Start({"tint2"}, peers);
@@ -85,7 +85,7 @@ TEST_F(DesktopTest, UnderOpenboxWithAPanelTheSaverStaysOnTopAndKeepsTheKeys)
     // included; the cursor is hidden on both monitors.
     Process& saver = StartSaver("ON", SaverEnvironment());
     EXPECT_TRUE(ScreenShows([&](const QImage& s) { return BlackAroundBoard(s, kBothMonitors, board); })) << saver.Describe();
-    const std::vector<WindowId> backdrops = X().VisibleWindows("Form1");
+    const std::vector<WindowId> backdrops = VisibleWindows("Form1");
     EXPECT_EQ(backdrops.size(), 2u);
     for (const WindowId backdrop : backdrops)
         EXPECT_TRUE(HasStates(backdrop, {"_FULLSCREEN", "_ABOVE", "_SKIP_TASKBAR", "_SKIP_PAGER"}));
@@ -93,28 +93,28 @@ TEST_F(DesktopTest, UnderOpenboxWithAPanelTheSaverStaysOnTopAndKeepsTheKeys)
         EXPECT_TRUE(CursorShownAt(p, false)) << "the cursor shows at " << p.x() << "," << p.y();
     // The chat window is neither shown nor given the keys: the keyboard is grabbed.
     Start({"xmessage", "-center", "A chat message"}, peers);
-    ASSERT_TRUE(X().WaitForWindow("xmessage"));
+    ASSERT_TRUE(WaitForWindow("xmessage"));
     EXPECT_TRUE(saver.StaysRunningFor(Millis(300)));
-    EXPECT_TRUE(BlackAroundBoard(X().Screen().value_or(QImage()), kBothMonitors, board)) << "the window shows through";
-    ASSERT_TRUE(X().Run({"xdotool", "key", "a"}));
+    EXPECT_TRUE(BlackAroundBoard(Screen(), kBothMonitors, board)) << "the window shows through";
+    ASSERT_TRUE(RunX({"xdotool", "key", "a"}));
     EXPECT_EQ(saver.WaitForExit(), 0) << saver.Describe();
 
     // Background off: the board floats above the chat window, the desktop and the cursor stay.
     Process& floating = StartSaver("OFF", SaverEnvironment());
-    const std::optional<WindowId> window = X().WaitForWindow(kBoardTitle);
+    const std::optional<WindowId> window = WaitForWindow(kBoardTitle);
     ASSERT_TRUE(window) << floating.Describe();
-    EXPECT_EQ(X().Geometry(*window), board);
+    EXPECT_EQ(Geometry(*window), board);
     EXPECT_TRUE(HasStates(*window, {"_ABOVE", "_SKIP_TASKBAR", "_SKIP_PAGER"}));
     EXPECT_TRUE(CursorShownAt(board.center(), true));
     EXPECT_TRUE(ScreenShows([&](const QImage& s) {
         return ColourCount(s, board) > 20 && PixelsOtherThan(s, QRect(0, 0, 2560, 200), kRoot) == 0;
     }));
-    const QImage before = X().Screen().value_or(QImage()).copy(board);
+    const QImage before = Screen().copy(board);
     Start({"xmessage", "-center", "Another message"}, peers);
-    ASSERT_TRUE(X().WaitForWindow("xmessage"));
+    ASSERT_TRUE(WaitForWindow("xmessage"));
     EXPECT_TRUE(floating.StaysRunningFor(Millis(300)));
-    EXPECT_EQ(X().Screen().value_or(QImage()).copy(board), before) << "a window covers the board";
-    ASSERT_TRUE(X().Run({"xdotool", "key", "a"}));
+    EXPECT_EQ(Screen().copy(board), before) << "a window covers the board";
+    ASSERT_TRUE(RunX({"xdotool", "key", "a"}));
     EXPECT_EQ(floating.WaitForExit(), 0) << floating.Describe();
 }
 
@@ -129,7 +129,7 @@ TEST_F(DesktopTest, BackdropsFollowTheMonitorsAndTheBoardThePrimary)
         };
     };
     EXPECT_TRUE(ScreenShows(blackBut(kLeftMonitor, BoardCentredIn(kLeftMonitor)))) << saver.Describe();
-    const auto delmonitor = [&](const char* name) { return X().Run({"xrandr", "--delmonitor", name}).has_value(); };
+    const auto delmonitor = [&](const char* name) { return RunX({"xrandr", "--delmonitor", name}).has_value(); };
     ASSERT_TRUE(SetMonitor("B", kRightMonitor, "none"));
     EXPECT_TRUE(ScreenShows(blackBut(kBothMonitors, BoardCentredIn(kLeftMonitor)), Millis(1000)))
         << "the added monitor got no backdrop within a second";
@@ -152,8 +152,8 @@ TEST_F(DesktopTest, BackdropsFollowTheMonitorsAndTheBoardThePrimary)
 TEST_F(DesktopTest, DrawsIntoXscreensaversWindowOnly)
 {
     const QRect host(100, 50, 800, 600);
-    const WindowId window = X().CreateWindow(host);
-    const std::size_t mark = X().Mapped().size();
+    const WindowId window = CreateWindow(host);
+    const std::size_t mark = Mapped().size();
     QProcessEnvironment env = SaverEnvironment();
     env.insert("XSCREENSAVER_WINDOW", QStringLiteral("0x%1").arg(window, 0, 16));
     Process& saver = StartSaver("ON", env);
@@ -161,7 +161,7 @@ TEST_F(DesktopTest, DrawsIntoXscreensaversWindowOnly)
         return BlackAroundBoard(s, host, BoardCentredIn(host)) && PixelsOtherThan(s, kBothMonitors, kRoot, host) == 0;
     })) << saver.Describe();
     EXPECT_TRUE(saver.StaysRunningFor(Millis(300)));
-    EXPECT_TRUE(X().Mapped(mark).empty()) << "the saver opened windows of its own";
+    EXPECT_TRUE(Mapped(mark).empty()) << "the saver opened windows of its own";
     // Input and cursor stay with the daemon.
     EXPECT_TRUE(CursorShownAt(host.topLeft() + QPoint(10, 10), true));
     EXPECT_EQ(saver.Stop(), 0) << saver.Describe();
@@ -171,7 +171,7 @@ TEST_F(DesktopTest, DrawsIntoXscreensaversWindowOnly)
     EXPECT_TRUE(ScreenShows([&](const QImage& s) { return BlackAroundBoard(s, kBothMonitors, BoardCentredIn(kBothMonitors)); }))
         << alone.Describe();
     EXPECT_TRUE(alone.Log().contains("names no window")) << alone.Log();
-    ASSERT_TRUE(X().Run({"xdotool", "key", "a"}));
+    ASSERT_TRUE(RunX({"xdotool", "key", "a"}));
     EXPECT_EQ(alone.WaitForExit(), 0) << alone.Describe();
 }
 

@@ -6,7 +6,6 @@
 #include <QSet>
 #include <QThread>
 
-#include <iostream>
 #include <sys/prctl.h>
 
 namespace wendel::e2e {
@@ -59,11 +58,10 @@ bool WriteFile(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
-std::optional<QByteArray> ReadFile(const QString& path)
+QByteArray ReadFile(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 Process::Process(const QStringList& command, const QProcessEnvironment& env, const QString& logPath)
@@ -109,7 +107,7 @@ void Process::KillHard()
 
 QString Process::Log() const
 {
-    return QString::fromUtf8(ReadFile(logPath_).value_or(""));
+    return QString::fromUtf8(ReadFile(logPath_));
 }
 
 bool Process::WaitForLog(const QString& text, Millis timeout) const
@@ -149,29 +147,9 @@ int ColourCount(const QImage& image, const QRect& area)
     return int(colours.size());
 }
 
-void SaverTest::SetUp()
-{
-    ASSERT_TRUE(root_.isValid()) << root_.errorString();
-    ASSERT_TRUE(QDir().mkpath(RuntimeDir()) && QDir().mkpath(Path("settings")));
-    ASSERT_TRUE(QFile::setPermissions(RuntimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    x_ = std::make_unique<XServer>(root_.path(), screenSize);
-    ASSERT_EQ(x_->StartFailure(), "");
-}
-
-void SaverTest::TearDown()
-{
-    if (HasFailure()) {
-        for (const auto& process : processes_) std::cout << "--- " << process->Describe() << "\n" << process->Log();
-        if (const std::optional<QByteArray> ini = ReadFile(iniPath))
-            std::cout << "--- settings file, escaped: " << ini->left(2000).toPercentEncoding(" '=!/:-.,") << "\n";
-    }
-    while (!processes_.empty()) processes_.pop_back();
-    x_.reset();
-}
-
 QProcessEnvironment SaverTest::SaverEnvironment() const
 {
-    QProcessEnvironment env = x_->ClientEnvironment();
+    QProcessEnvironment env = ClientEnvironment();
     for (const QString& name : env.keys()) {
         if (name.startsWith("QT_") || name.startsWith("XDG_") || name.startsWith("WENDELSAVER_") ||
             name == "TRIVOX_ENDPOINT")
@@ -197,8 +175,8 @@ Process& SaverTest::StartBoard(const QByteArray& settings, std::optional<QProces
 {
     EXPECT_TRUE(WriteFile(iniPath, settings));
     Process& saver = Start({program, "/s"}, env.value_or(SaverEnvironment()));
-    board = X().WaitForWindow(kBoardTitle);
-    boardAt = board ? X().Geometry(*board).value_or(QRect()) : QRect();
+    board = WaitForWindow(kBoardTitle);
+    boardAt = board ? Geometry(*board).value_or(QRect()) : QRect();
     return saver;
 }
 
@@ -214,7 +192,7 @@ Process& SaverTest::StartJukebox(const QByteArray& playlist, const QString& prog
 bool SaverTest::StartWindowManager(const QProcessEnvironment& env)
 {
     Start({"openbox", "--sm-disable"}, env);
-    return WaitUntil([&] { return X().Run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).value_or("").contains("window id"); });
+    return WaitUntil([&] { return RunX({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).value_or("").contains("window id"); });
 }
 
 QString SaverTest::Cover(std::uint32_t colour)
@@ -228,10 +206,9 @@ QString SaverTest::Cover(std::uint32_t colour)
 
 int SaverTest::BoardPixels(const QRect& part, std::uint32_t colour)
 {
-    const std::optional<QImage> screen = X().Screen();
-    if (!board || !screen) return -1;
-    const QRect area = part.translated(boardAt.topLeft()) & screen->rect();
-    return area.width() * area.height() - PixelsOtherThan(*screen, area, colour);
+    const QImage screen = Screen();
+    const QRect area = part.translated(boardAt.topLeft()) & screen.rect();
+    return area.width() * area.height() - PixelsOtherThan(screen, area, colour);
 }
 
 } // namespace wendel::e2e

@@ -11,7 +11,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <vector>
 
 // Failure messages and gtest's value printer take Qt's strings as they are.
@@ -19,31 +18,32 @@ inline std::ostream& operator<<(std::ostream& out, const QString& text) { return
 inline std::ostream& operator<<(std::ostream& out, const QByteArray& bytes) { return out << bytes.toStdString(); }
 inline void PrintTo(const QByteArray& bytes, std::ostream* out) { *out << bytes; }
 
-// Xlib's macros (None, Bool, KeyPress...) clash with Qt and GoogleTest, so its
+// Xlib's macros (None, Bool, KeyPress...) clash with Qt and GoogleTest: its
 // header stays inside XServer.cpp.
 struct _XDisplay;
 
 namespace wendel::e2e {
 
 using Millis = std::chrono::milliseconds;
+using WindowId = unsigned long;
 
 // A sanitizer build runs several times more slowly: every limit stretches
 // there. A passing run never waits a limit out.
 Millis Patience(Millis normalBuild);
-// A window usually appears within a tenth of a second.
 inline Millis AppearLimit() { return Patience(Millis(5000)); }
-// "Ends at once".
 inline Millis ExitLimit() { return Patience(Millis(2000)); }
-
 // Polls `done` until it holds or the time is up; true when it held.
 bool WaitUntil(const std::function<bool()>& done, Millis timeout = AppearLimit(), Millis interval = Millis(50));
-
 // Runs a tool (xdotool, mpc, flac...) to its end, killed after `timeout`, with
 // `input` on its standard input: its output when it ended with 0, else nothing.
 std::optional<QByteArray> RunTool(const QStringList& command, const QProcessEnvironment& env,
                                   Millis timeout = Patience(Millis(20000)), const QByteArray& input = {});
 bool WriteFile(const QString& path, const QByteArray& bytes);
-std::optional<QByteArray> ReadFile(const QString& path);
+QByteArray ReadFile(const QString& path);
+// Pixels of `area` that are not `colour` (0xRRGGBB), skipping `hole`; and how
+// many different colours it holds (a drawn board has many).
+int PixelsOtherThan(const QImage& image, const QRect& area, std::uint32_t colour, const QRect& hole = {});
+int ColourCount(const QImage& image, const QRect& area);
 
 // One run of a program under test or of a real peer. Its output goes to a log
 // file, never to a pipe that could fill up and stall it. It is asked to end
@@ -72,57 +72,6 @@ private:
     QString logPath_;
 };
 
-using WindowId = unsigned long;
-
-// A private Xvfb at 96 dpi with no window manager. The harness's own
-// connection watches the root window from the start, so it sees even a window
-// that flashes up for a millisecond. The screen is read from Xvfb's
-// framebuffer file: under a window manager a screenshot can show black.
-class XServer {
-public:
-    XServer(const QString& folder, QSize size);
-    ~XServer();
-    XServer(const XServer&) = delete;
-    XServer& operator=(const XServer&) = delete;
-
-    // Empty once it runs.
-    QString StartFailure() const { return failure_; }
-    // The test's environment with this DISPLAY and nothing that could lead a
-    // client to another display or session.
-    QProcessEnvironment ClientEnvironment() const;
-    // Runs an X tool (xrandr, xprop, xdotool...) against this server, as RunTool.
-    std::optional<QByteArray> Run(const QStringList& command) const;
-
-    // Viewable top-level windows titled `title`.
-    std::vector<WindowId> VisibleWindows(const QString& title) const;
-    std::optional<WindowId> WaitForWindow(const QString& title, Millis timeout = AppearLimit()) const;
-    // Where the window is on the screen while it is viewable.
-    std::optional<QRect> Geometry(WindowId window) const;
-    // Qt ignores synthetic key events: a real one goes to the focused window.
-    bool Press(WindowId window, const QString& key) const;
-    // Top-level windows mapped since the server started but the first `skip`:
-    // Mapped().size() marks "from now on".
-    std::vector<WindowId> Mapped(std::size_t skip = 0);
-    // A plain window placed exactly, as the one xscreensaver hands over.
-    WindowId CreateWindow(const QRect& area);
-    // How many pixels of the cursor now on screen can be seen.
-    std::optional<int> VisibleCursorPixels();
-    std::optional<QImage> Screen() const;
-
-private:
-    Process xvfb_;
-    QString folder_;
-    QString display_;
-    QString failure_;
-    _XDisplay* connection_ = nullptr;
-    std::vector<WindowId> mapped_;
-};
-
-// Pixels of `area` that are not `colour` (0xRRGGBB), skipping `hole`; and how
-// many different colours it holds (a drawn board has many).
-int PixelsOtherThan(const QImage& image, const QRect& area, std::uint32_t colour, const QRect& hole = {});
-int ColourCount(const QImage& image, const QRect& area);
-
 inline const QString kBoardTitle = QStringLiteral("WendelSaver"); // also the setup's message box
 // Places on the board from its top-left corner. A square cover is fitted to
 // 320 x 320 at (160, 114); the waiting text lies in front of it.
@@ -142,28 +91,36 @@ inline constexpr std::uint32_t kSea = 0x3060C0;
 inline constexpr std::uint32_t kLeaf = 0x30C060;
 inline const QByteArray kBoardSettings = "Custom Look = 2\r\nOverlap = 1\r\nBackground = ON\r\nDefault Image =\r\n";
 
-// Each test gets a private X server, a private 0700 runtime folder (its
-// instance lock and jukebox socket) and a private settings path. Its processes
-// end with it, last started first, before the X server; a failed test prints
-// their logs.
+// Each test gets a private Xvfb at 96 dpi with no window manager, a private
+// 0700 runtime folder (its instance lock and jukebox socket) and a private
+// settings path. Its processes end with it, last started first, before the X
+// server; a failed test prints their logs. The fixture's own X connection
+// watches the root window from the start, so it sees even a window that
+// flashes up for a millisecond. The screen is read from Xvfb's framebuffer
+// file: under a window manager a screenshot can show black.
 class SaverTest : public ::testing::Test {
 private:
     QTemporaryDir root_;
-    std::unique_ptr<XServer> x_;
+    std::unique_ptr<Process> xvfb_;
+    QString display_;
+    _XDisplay* x_ = nullptr;
+    std::vector<WindowId> mapped_;
     std::vector<std::unique_ptr<Process>> processes_;
 
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    XServer& X() { return *x_; }
     QString Path(const QString& relative) const { return root_.filePath(relative); }
     QString RuntimeDir() const { return Path("run"); }
     QString LockPath() const { return RuntimeDir() + "/wendelsaver.lock"; }
     // Where the saver looks for its jukebox by default.
     QString Endpoint() const { return RuntimeDir() + "/trivox.sock"; }
-    // This test's display, runtime folder and settings path, the xcb
-    // platform, and nothing from the user's Qt set-up.
+    // The test's environment with its DISPLAY and nothing that could lead a
+    // client to another display or session.
+    QProcessEnvironment ClientEnvironment() const;
+    // And its runtime folder and settings path, the xcb platform, and nothing
+    // from the user's Qt set-up.
     QProcessEnvironment SaverEnvironment() const;
 
     Process& Start(const QStringList& command, const QProcessEnvironment& env);
@@ -177,9 +134,28 @@ protected:
     bool StartWindowManager(const QProcessEnvironment& env);
     // A 400 x 400 cover in one colour.
     QString Cover(std::uint32_t colour);
-    // Pixels of exactly `colour` in a part of the board; -1 while it cannot be seen.
+    // Pixels of exactly `colour` in a part of the board.
     int BoardPixels(const QRect& part, std::uint32_t colour);
     bool CoverShows(std::uint32_t colour) { return BoardPixels(kCoverMiddle, colour) == 40 * 40; }
+
+    // Runs an X tool (xrandr, xprop, xdotool...) on this display, as RunTool.
+    std::optional<QByteArray> RunX(const QStringList& command) const;
+    // Viewable top-level windows titled `title`.
+    std::vector<WindowId> VisibleWindows(const QString& title) const;
+    std::optional<WindowId> WaitForWindow(const QString& title, Millis timeout = AppearLimit()) const;
+    // Where the window is on the screen while it is viewable.
+    std::optional<QRect> Geometry(WindowId window) const;
+    // Qt ignores synthetic key events: a real one goes to the focused window.
+    bool Press(WindowId window, const QString& key) const;
+    // Top-level windows mapped since the server started but the first `skip`:
+    // Mapped().size() marks "from now on".
+    std::vector<WindowId> Mapped(std::size_t skip = 0);
+    // A plain window placed exactly, as the one xscreensaver hands over.
+    WindowId CreateWindow(const QRect& area);
+    // How many pixels of the cursor now on screen can be seen.
+    std::optional<int> VisibleCursorPixels();
+    // A null image while it cannot be read.
+    QImage Screen() const;
 
     // Set before SetUp for another screen size.
     QSize screenSize{1024, 768};

@@ -62,7 +62,7 @@ TEST_F(LinkTest, TheBoardShowsWhatPlxSimPlaysThroughARestartUntilAPress)
     EXPECT_EQ(second.Log().count("] #1 < SEND\tplx\tplaylist_getitem[ 1]\n"), 1) << second.Log();
     EXPECT_EQ(second.Log().count("] #1 < SEND\tplx\tplaylist_getitem[ 2]\n"), 1) << second.Log();
     // A press on the bare board, away from its labels, ends it.
-    ASSERT_TRUE(X().Run({"xdotool", "mousemove", "--window", QString::number(*board), "--sync", "630", "470", "click", "1"}));
+    ASSERT_TRUE(RunX({"xdotool", "mousemove", "--window", QString::number(*board), "--sync", "630", "470", "click", "1"}));
     EXPECT_EQ(saver.WaitForExit(), 0) << saver.Describe();
 }
 
@@ -108,7 +108,7 @@ TEST_F(LinkTest, AHostileJukeboxNeitherBreaksNorHoldsOffTheSaver)
     socket->write(Playing("Huge Cover", huge, 5));
     ASSERT_TRUE(WaitUntil([&] { return hear() && BoardPixels(kTrackLabel, kYellow) != title; }));
     ASSERT_FALSE(CoverShows(0x808080)) << "decoded before the key: this proves nothing";
-    ASSERT_TRUE(X().Press(*board, "a"));
+    ASSERT_TRUE(Press(*board, "a"));
     // It ends in well under 100 ms; the bound leaves room for a loaded machine.
     EXPECT_EQ(saver.WaitForExit(Patience(Millis(400))), 0) << saver.Describe();
 }

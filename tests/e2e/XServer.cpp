@@ -1,6 +1,9 @@
 #include "Harness.h"
 
+#include <QDir>
 #include <QtEndian>
+
+#include <iostream>
 
 // After Qt: Xlib's macros would clash with its names.
 #include <X11/Xlib.h>
@@ -16,41 +19,46 @@ static int IgnoreXErrors(Display*, XErrorEvent*)
     return 0;
 }
 
-// -displayfd 1: the server picks a free display and writes its number once it
-// accepts clients. -noreset: without it the server resets whenever its last
-// client leaves, between two runs of a program.
-XServer::XServer(const QString& folder, QSize size)
-    : xvfb_({"Xvfb", "-noreset", "-dpi", "96", "-nolisten", "tcp", "-screen", "0",
-             QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()), "-displayfd", "1", "-fbdir", folder},
-            QProcessEnvironment::systemEnvironment(), folder + "/xvfb.log"),
-      folder_(folder)
+void SaverTest::SetUp()
 {
+    ASSERT_TRUE(root_.isValid()) << root_.errorString();
+    ASSERT_TRUE(QDir().mkpath(RuntimeDir()) && QDir().mkpath(Path("settings")));
+    ASSERT_TRUE(QFile::setPermissions(RuntimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    // -displayfd 1: the server picks a free display and writes its number once
+    // it accepts clients. -noreset: without it the server resets whenever its
+    // last client leaves, between two runs of a program.
+    const QString size = QStringLiteral("%1x%2x24").arg(screenSize.width()).arg(screenSize.height());
+    xvfb_ = std::make_unique<Process>(QStringList{"Xvfb", "-noreset", "-dpi", "96", "-nolisten", "tcp", "-screen", "0",
+                                                  size, "-displayfd", "1", "-fbdir", root_.path()},
+                                      QProcessEnvironment::systemEnvironment(), Path("xvfb.log"));
     WaitUntil([&] {
-        for (const QString& line : xvfb_.Log().split('\n')) {
+        for (const QString& line : xvfb_->Log().split('\n')) {
             bool isNumber = false;
             line.toUInt(&isNumber);
             if (isNumber) display_ = ':' + line;
         }
-        return !display_.isEmpty() || !xvfb_.IsRunning();
+        return !display_.isEmpty() || !xvfb_->IsRunning();
     }, Patience(Millis(10000)));
     XSetErrorHandler(IgnoreXErrors);
-    connection_ = display_.isEmpty() ? nullptr : XOpenDisplay(display_.toLocal8Bit().constData());
-    if (!connection_) {
-        failure_ = "no X server; " + xvfb_.Describe() + "\n" + xvfb_.Log();
-        return;
-    }
-    XSelectInput(connection_, DefaultRootWindow(connection_), SubstructureNotifyMask);
-    XSync(connection_, False);
+    x_ = display_.isEmpty() ? nullptr : XOpenDisplay(display_.toLocal8Bit().constData());
+    ASSERT_TRUE(x_) << "no X server; " << xvfb_->Describe() << "\n" << xvfb_->Log();
+    XSelectInput(x_, DefaultRootWindow(x_), SubstructureNotifyMask);
+    XSync(x_, False);
 }
 
-XServer::~XServer()
+void SaverTest::TearDown()
 {
+    if (HasFailure()) {
+        for (const auto& process : processes_) std::cout << "--- " << process->Describe() << "\n" << process->Log();
+    }
+    while (!processes_.empty()) processes_.pop_back();
     // Our own client goes first: Xlib ends the whole process when its server
     // disappears under an open connection.
-    if (connection_) XCloseDisplay(connection_);
+    if (x_) XCloseDisplay(x_);
+    xvfb_.reset();
 }
 
-QProcessEnvironment XServer::ClientEnvironment() const
+QProcessEnvironment SaverTest::ClientEnvironment() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"WAYLAND_DISPLAY", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS"}) env.remove(name);
@@ -58,17 +66,17 @@ QProcessEnvironment XServer::ClientEnvironment() const
     return env;
 }
 
-std::optional<QByteArray> XServer::Run(const QStringList& command) const
+std::optional<QByteArray> SaverTest::RunX(const QStringList& command) const
 {
     // One call answers in milliseconds: a hang fails long before ctest's timeout.
     return RunTool(command, ClientEnvironment(), Millis(5000));
 }
 
-std::vector<WindowId> XServer::VisibleWindows(const QString& title) const
+std::vector<WindowId> SaverTest::VisibleWindows(const QString& title) const
 {
     // An extended regular expression, matched ignoring case: the titles here
     // hold no special characters and differ in more than case.
-    const QByteArray found = Run({"xdotool", "search", "--onlyvisible", "--name", '^' + title + '$'}).value_or("");
+    const QByteArray found = RunX({"xdotool", "search", "--onlyvisible", "--name", '^' + title + '$'}).value_or("");
     std::vector<WindowId> windows;
     for (const QByteArray& line : found.split('\n')) {
         if (!line.isEmpty()) windows.push_back(line.toULong());
@@ -76,7 +84,7 @@ std::vector<WindowId> XServer::VisibleWindows(const QString& title) const
     return windows;
 }
 
-std::optional<WindowId> XServer::WaitForWindow(const QString& title, Millis timeout) const
+std::optional<WindowId> SaverTest::WaitForWindow(const QString& title, Millis timeout) const
 {
     std::optional<WindowId> window;
     WaitUntil([&] {
@@ -87,56 +95,56 @@ std::optional<WindowId> XServer::WaitForWindow(const QString& title, Millis time
     return window;
 }
 
-std::optional<QRect> XServer::Geometry(WindowId window) const
+std::optional<QRect> SaverTest::Geometry(WindowId window) const
 {
     XWindowAttributes attributes{};
     int x = 0;
     int y = 0;
     Window child = 0;
-    if (XGetWindowAttributes(connection_, window, &attributes) == 0 || attributes.map_state != IsViewable ||
-        !XTranslateCoordinates(connection_, window, DefaultRootWindow(connection_), 0, 0, &x, &y, &child))
+    if (XGetWindowAttributes(x_, window, &attributes) == 0 || attributes.map_state != IsViewable ||
+        !XTranslateCoordinates(x_, window, DefaultRootWindow(x_), 0, 0, &x, &y, &child))
         return std::nullopt;
     return QRect(x, y, attributes.width, attributes.height);
 }
 
-bool XServer::Press(WindowId window, const QString& key) const
+bool SaverTest::Press(WindowId window, const QString& key) const
 {
-    return Run({"xdotool", "windowfocus", "--sync", QString::number(window), "key", key}).has_value();
+    return RunX({"xdotool", "windowfocus", "--sync", QString::number(window), "key", key}).has_value();
 }
 
-std::vector<WindowId> XServer::Mapped(std::size_t skip)
+std::vector<WindowId> SaverTest::Mapped(std::size_t skip)
 {
     // The round trip makes the server hand over every event it produced before.
-    XSync(connection_, False);
-    while (XPending(connection_) > 0) {
+    XSync(x_, False);
+    while (XPending(x_) > 0) {
         XEvent event;
-        XNextEvent(connection_, &event);
+        XNextEvent(x_, &event);
         if (event.type == MapNotify) mapped_.push_back(event.xmap.window);
     }
     return std::vector<WindowId>(mapped_.begin() + static_cast<std::ptrdiff_t>(std::min(skip, mapped_.size())),
                                  mapped_.end());
 }
 
-WindowId XServer::CreateWindow(const QRect& area)
+WindowId SaverTest::CreateWindow(const QRect& area)
 {
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;
-    attributes.background_pixel = WhitePixel(connection_, DefaultScreen(connection_));
-    const Window window = XCreateWindow(connection_, DefaultRootWindow(connection_), area.x(), area.y(),
+    attributes.background_pixel = WhitePixel(x_, DefaultScreen(x_));
+    const Window window = XCreateWindow(x_, DefaultRootWindow(x_), area.x(), area.y(),
                                         static_cast<unsigned>(area.width()), static_cast<unsigned>(area.height()), 0,
                                         CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel,
                                         &attributes);
-    XMapWindow(connection_, window);
-    XSync(connection_, False);
+    XMapWindow(x_, window);
+    XSync(x_, False);
     return window;
 }
 
-std::optional<int> XServer::VisibleCursorPixels()
+std::optional<int> SaverTest::VisibleCursorPixels()
 {
     int eventBase = 0;
     int errorBase = 0;
     XFixesCursorImage* image =
-        XFixesQueryExtension(connection_, &eventBase, &errorBase) ? XFixesGetCursorImage(connection_) : nullptr;
+        XFixesQueryExtension(x_, &eventBase, &errorBase) ? XFixesGetCursorImage(x_) : nullptr;
     if (!image) return std::nullopt;
     int visible = 0;
     // ARGB in the low 32 bits of each element.
@@ -147,21 +155,21 @@ std::optional<int> XServer::VisibleCursorPixels()
     return visible;
 }
 
-std::optional<QImage> XServer::Screen() const
+QImage SaverTest::Screen() const
 {
     // An XWD file: 25 big-endian 32-bit header fields, a colour map, then the
     // pixels; at 32 bits in the server's byte order, least significant first,
     // they are QImage's own RGB32.
     enum Field { kHeaderSize = 0, kWidth = 4, kHeight = 5, kByteOrder = 7, kBitsPerPixel = 11, kBytesPerLine = 12,
                  kColourCount = 19, kFieldCount = 25 };
-    const QByteArray bytes = ReadFile(folder_ + "/Xvfb_screen0").value_or("");
-    if (bytes.size() < kFieldCount * 4) return std::nullopt;
+    const QByteArray bytes = ReadFile(Path("Xvfb_screen0"));
+    if (bytes.size() < kFieldCount * 4) return {};
     quint32 field[kFieldCount];
     for (int i = 0; i < kFieldCount; ++i) field[i] = qFromBigEndian<quint32>(bytes.constData() + 4 * i);
     const qint64 offset = qint64(field[kHeaderSize]) + qint64(field[kColourCount]) * 12;
     if (field[kBitsPerPixel] != 32 || field[kByteOrder] != 0 ||
         offset + qint64(field[kBytesPerLine]) * field[kHeight] > bytes.size())
-        return std::nullopt;
+        return {};
     return QImage(reinterpret_cast<const uchar*>(bytes.constData() + offset), static_cast<int>(field[kWidth]),
                   static_cast<int>(field[kHeight]), field[kBytesPerLine], QImage::Format_RGB32)
         .copy();
