@@ -10,15 +10,6 @@
 
 namespace wendel::e2e {
 
-Millis Patience(Millis normalBuild)
-{
-#ifdef WENDEL_E2E_SANITIZED
-    return normalBuild * 4;
-#else
-    return normalBuild;
-#endif
-}
-
 bool WaitUntil(const std::function<bool()>& done, Millis timeout, Millis interval)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -45,10 +36,10 @@ std::optional<QByteArray> RunTool(const QStringList& command, const QProcessEnvi
     Spawn(tool, command, env);
     tool.write(input);
     tool.closeWriteChannel();
-    const bool ended = tool.waitForFinished(static_cast<int>(timeout.count()));
-    if (!ended) tool.kill();
-    tool.waitForFinished(1000);
-    if (!ended || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0) return std::nullopt;
+    // One that hangs is killed when `tool` goes.
+    if (!tool.waitForFinished(static_cast<int>(timeout.count())) || tool.exitStatus() != QProcess::NormalExit ||
+        tool.exitCode() != 0)
+        return std::nullopt;
     return tool.readAll();
 }
 

@@ -29,7 +29,11 @@ using WindowId = unsigned long;
 
 // A sanitizer build runs several times more slowly: every limit stretches
 // there. A passing run never waits a limit out.
-Millis Patience(Millis normalBuild);
+#ifdef WENDEL_E2E_SANITIZED
+inline Millis Patience(Millis normalBuild) { return normalBuild * 4; }
+#else
+inline Millis Patience(Millis normalBuild) { return normalBuild; }
+#endif
 inline Millis AppearLimit() { return Patience(Millis(5000)); }
 inline Millis ExitLimit() { return Patience(Millis(2000)); }
 // Polls `done` until it holds or the time is up; true when it held.
