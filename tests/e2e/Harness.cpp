@@ -67,7 +67,7 @@ Process::Process(const QStringList& command, const QProcessEnvironment& env, con
 Process::~Process()
 {
     // Politely first, so a peer can take its socket away.
-    if (!Stop()) KillHard();
+    if (!Stop()) Stop(SIGKILL);
 }
 
 bool Process::StaysRunningFor(Millis duration)
@@ -88,12 +88,6 @@ std::optional<int> Process::Stop(int signal)
     if (!IsRunning()) return std::nullopt;
     ::kill(static_cast<pid_t>(process_.processId()), signal);
     return WaitForExit();
-}
-
-void Process::KillHard()
-{
-    process_.kill();
-    process_.waitForFinished(5000);
 }
 
 QString Process::Log() const

@@ -61,10 +61,9 @@ public:
     bool IsRunning() { return StaysRunningFor(Millis(0)); }
     // The exit status once it has ended by itself; nothing while it runs or when a signal ended it.
     std::optional<int> WaitForExit(Millis timeout = ExitLimit());
-    // SIGTERM, as a user's Ctrl+C or systemd, or another signal; then as WaitForExit.
+    // SIGTERM, as a user's Ctrl+C or systemd, or another signal (SIGKILL: a
+    // crash); then as WaitForExit.
     std::optional<int> Stop(int signal = SIGTERM);
-    // SIGKILL, as a crash: no clean-up runs.
-    void KillHard();
 
     QString Log() const;
     bool WaitForLog(const QString& text, Millis timeout = AppearLimit()) const;

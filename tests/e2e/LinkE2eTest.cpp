@@ -46,7 +46,7 @@ TEST_F(LinkTest, TheBoardShowsWhatPlxSimPlaysThroughARestartUntilAPress)
     sinceWait.start();
     EXPECT_EQ(BoardPixels(kNextInfoLabel, kYellow), 0);
 
-    first.KillHard(); // its socket file stays behind
+    first.Stop(SIGKILL); // its socket file stays behind
     Process& second = StartJukebox(playlist);
     ASSERT_TRUE(second.WaitForLog("< SEND\tplx\tnotify_playing_item[on]")) << second.Describe();
     // Back before the overlap ran out, or the first wait's own query would fill it.

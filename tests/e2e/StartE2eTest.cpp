@@ -82,7 +82,7 @@ TEST_F(StartupTest, TheSetupDialogWritesItsSettingsFileOneInstanceAtATime)
     Process& killed = Launch({"/c"});
     const std::optional<WindowId> dead = WaitForWindow(kSetupTitle);
     ASSERT_TRUE(dead) << killed.Describe();
-    killed.KillHard();
+    killed.Stop(SIGKILL);
     ASSERT_TRUE(WaitUntil([&] { return !Geometry(*dead); }));
     QList<QByteArray> lock = ReadFile(LockPath()).split('\n');
     ASSERT_GT(lock.size(), 1) << "no lock left behind: this proves nothing";

@@ -26,10 +26,10 @@ void SaverTest::SetUp()
     ASSERT_TRUE(QFile::setPermissions(RuntimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     // -displayfd 1: the server picks a free display and writes its number once
     // it accepts clients. -noreset: without it the server resets whenever its
-    // last client leaves, between two runs of a program.
+    // last client leaves, between two runs of a program. -wr: a white desktop.
     const QString size = QStringLiteral("%1x%2x24").arg(screenSize.width()).arg(screenSize.height());
-    xvfb_ = std::make_unique<Process>(QStringList{"Xvfb", "-noreset", "-dpi", "96", "-nolisten", "tcp", "-screen", "0",
-                                                  size, "-displayfd", "1", "-fbdir", root_.path()},
+    xvfb_ = std::make_unique<Process>(QStringList{"Xvfb", "-noreset", "-dpi", "96", "-nolisten", "tcp", "-screen", "0", size,
+                                                  "-wr", "-displayfd", "1", "-fbdir", root_.path()},
                                       QProcessEnvironment::systemEnvironment(), Path("xvfb.log"));
     WaitUntil([&] {
         for (const QString& line : xvfb_->Log().split('\n')) {
