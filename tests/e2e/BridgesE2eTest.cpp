@@ -39,7 +39,7 @@ using BridgeTest = SaverTest;
 
 TEST_F(BridgeTest, PlxMpdBringsWhatMpdPlaysToTheBoard)
 {
-    QProcessEnvironment env = SaverEnvironment();
+    QProcessEnvironment env = Environment();
     const QString folder = Path("mpd");
     env.insert("MPD_HOST", folder + "/mpd.socket");
     env.remove("MPD_PORT");
@@ -117,7 +117,7 @@ TEST_F(BridgeTest, PlxMprisBringsWhatMpvPlaysToTheBoard)
 {
     const QString plugin = "/etc/mpv/scripts/mpris.so";
     if (!QFile::exists(plugin)) GTEST_SKIP() << "mpv-mpris is not installed (scripts/install-deps)";
-    QProcessEnvironment env = SaverEnvironment();
+    QProcessEnvironment env = Environment();
     env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + Path("bus"));
     Start({"dbus-daemon", "--session", "--nofork", "--nosyslog", "--address=unix:path=" + Path("bus")}, env);
     ASSERT_TRUE(WaitUntil([&] { return QFile::exists(Path("bus")); }));

@@ -59,10 +59,8 @@ protected:
 TEST_F(DesktopTest, UnderOpenboxWithAPanelTheSaverStaysOnTopAndKeepsTheKeys)
 {
     ASSERT_TRUE(SetMonitor("A", kLeftMonitor, "screen") && SetMonitor("B", kRightMonitor, "none"));
-    QProcessEnvironment peers = ClientEnvironment();
-    peers.insert("XDG_CONFIG_HOME", Path("peer-config"));
-    ASSERT_TRUE(StartWindowManager(peers));
-    Start({"tint2"}, peers);
+    ASSERT_TRUE(StartWindowManager());
+    Start({"tint2"}, Environment());
     ASSERT_TRUE(ScreenShows([](const QImage& s) { return PixelsOtherThan(s, QRect(0, 1024 - 30, 2560, 30), kRoot) > 1000; }))
         << "the panel was never drawn at the bottom";
     const QRect middle = BoardCentredIn(kLeftMonitor);
@@ -78,7 +76,7 @@ TEST_F(DesktopTest, UnderOpenboxWithAPanelTheSaverStaysOnTopAndKeepsTheKeys)
     for (const QPoint p : {QPoint(5, 5), QPoint(1279, 1023), QPoint(2555, 1020)})
         EXPECT_TRUE(CursorShownAt(p, false)) << "the cursor shows at " << p.x() << "," << p.y();
     // The chat window is neither shown nor given the keys: the keyboard is grabbed.
-    Start({"xmessage", "-center", "A chat message"}, peers);
+    Start({"xmessage", "-center", "A chat message"}, Environment());
     ASSERT_TRUE(WaitForWindow("xmessage"));
     EXPECT_TRUE(saver.StaysRunningFor(Millis(300)));
     EXPECT_TRUE(BlackAroundBoard(Screen(), kBothMonitors, middle)) << "the window shows through";
@@ -95,7 +93,7 @@ TEST_F(DesktopTest, UnderOpenboxWithAPanelTheSaverStaysOnTopAndKeepsTheKeys)
         return ColourCount(s, middle) > 20 && PixelsOtherThan(s, QRect(0, 0, 2560, 200), kRoot) == 0;
     }));
     const QImage before = Screen().copy(middle);
-    Start({"xmessage", "-center", "Another message"}, peers);
+    Start({"xmessage", "-center", "Another message"}, Environment());
     ASSERT_TRUE(WaitForWindow("xmessage"));
     EXPECT_TRUE(floating.StaysRunningFor(Millis(300)));
     EXPECT_EQ(Screen().copy(middle), before) << "a window covers the board";
@@ -136,7 +134,7 @@ TEST_F(DesktopTest, BackdropsFollowTheMonitorsOrTheSaverDrawsIntoXscreensaversWi
     const QRect host(1380, 50, 800, 600);
     const WindowId window = CreateWindow(host);
     const std::size_t mark = Mapped().size();
-    QProcessEnvironment env = SaverEnvironment();
+    QProcessEnvironment env = Environment();
     env.insert("XSCREENSAVER_WINDOW", QStringLiteral("0x%1").arg(window, 0, 16));
     Process& saver = Start({WENDELSAVER_BIN, "/s"}, env);
     EXPECT_TRUE(ScreenShows(blackBut(host, BoardCentredIn(host)))) << saver.Describe();
@@ -162,7 +160,7 @@ using WaylandTest = SaverTest;
 TEST_F(WaylandTest, UnderWestonTheBoardShowsOnBlack)
 {
     const QSize size(1024, 768);
-    QProcessEnvironment env = SaverEnvironment();
+    QProcessEnvironment env = Environment();
     env.remove("DISPLAY");
     env.insert("WAYLAND_DISPLAY", "wendel-wayland-0");
     env.insert("QT_QPA_PLATFORM", "wayland");

@@ -132,14 +132,15 @@ int ColourCount(const QImage& image, const QRect& area)
     return int(colours.size());
 }
 
-QProcessEnvironment SaverTest::SaverEnvironment() const
+QProcessEnvironment SaverTest::Environment() const
 {
-    QProcessEnvironment env = ClientEnvironment();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& name : env.keys()) {
         if (name.startsWith("QT_") || name.startsWith("XDG_") || name.startsWith("WENDELSAVER_") ||
-            name == "TRIVOX_ENDPOINT")
+            QStringList{"TRIVOX_ENDPOINT", "WAYLAND_DISPLAY", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS"}.contains(name))
             env.remove(name);
     }
+    env.insert("DISPLAY", display_);
     env.insert("QT_QPA_PLATFORM", "xcb");
     env.insert("XDG_RUNTIME_DIR", RuntimeDir());
     env.insert("WENDELSAVER_INI", iniPath);
@@ -159,7 +160,7 @@ Process& SaverTest::StartBoard(const QByteArray& settings, std::optional<QProces
                                const QString& program)
 {
     EXPECT_TRUE(WriteFile(iniPath, settings));
-    Process& saver = Start({program, "/s"}, env.value_or(SaverEnvironment()));
+    Process& saver = Start({program, "/s"}, env.value_or(Environment()));
     board = WaitForWindow(kBoardTitle);
     boardAt = board ? Geometry(*board).value_or(QRect()) : QRect();
     return saver;
@@ -169,14 +170,14 @@ Process& SaverTest::StartJukebox(const QByteArray& playlist, const QString& prog
 {
     const QString path = Path(QStringLiteral("list-%1.plx").arg(processes_.size()));
     EXPECT_TRUE(WriteFile(path, playlist));
-    Process& jukebox = Start({program, "--endpoint", Endpoint(), "--playlist", path, "--verbose"}, SaverEnvironment());
+    Process& jukebox = Start({program, "--endpoint", Endpoint(), "--playlist", path, "--verbose"}, Environment());
     EXPECT_TRUE(jukebox.WaitForLog("listening on")) << jukebox.Describe();
     return jukebox;
 }
 
-bool SaverTest::StartWindowManager(const QProcessEnvironment& env)
+bool SaverTest::StartWindowManager()
 {
-    Start({"openbox", "--sm-disable"}, env);
+    Start({"openbox", "--sm-disable"}, Environment());
     return WaitUntil([&] { return RunX({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).value_or("").contains("window id"); });
 }
 

@@ -119,22 +119,19 @@ protected:
     QString LockPath() const { return RuntimeDir() + "/wendelsaver.lock"; }
     // Where the saver looks for its jukebox by default.
     QString Endpoint() const { return RuntimeDir() + "/trivox.sock"; }
-    // The test's environment with its DISPLAY and nothing that could lead a
-    // client to another display or session.
-    QProcessEnvironment ClientEnvironment() const;
-    // And its runtime folder and settings path, the xcb platform, and nothing
-    // from the user's Qt set-up.
-    QProcessEnvironment SaverEnvironment() const;
+    // This test's display, runtime folder and settings path, the xcb platform,
+    // and nothing that could lead a client to another display, session or set-up.
+    QProcessEnvironment Environment() const;
 
     Process& Start(const QStringList& command, const QProcessEnvironment& env);
-    Process& Launch(const QStringList& args) { return Start(QStringList{WENDELSAVER_BIN} + args, SaverEnvironment()); }
+    Process& Launch(const QStringList& args) { return Start(QStringList{WENDELSAVER_BIN} + args, Environment()); }
     // The saver with `settings`, and its board once it is there.
     Process& StartBoard(const QByteArray& settings = kBoardSettings, std::optional<QProcessEnvironment> env = {},
                         const QString& program = WENDELSAVER_BIN);
     // plx-sim on the saver's endpoint, playing `playlist` (the file's text).
     Process& StartJukebox(const QByteArray& playlist, const QString& program = PLX_SIM_BIN);
     // openbox, once it manages the screen.
-    bool StartWindowManager(const QProcessEnvironment& env);
+    bool StartWindowManager();
     // A 400 x 400 cover in one colour.
     QString Cover(std::uint32_t colour);
     // Pixels of exactly `colour` in a part of the board.

@@ -110,7 +110,7 @@ TEST_F(LinkTest, AJukeboxOfAnotherUserIsNotHeard)
     ASSERT_TRUE(QDir().mkpath(open) && QFile::setPermissions(open, QFileDevice::Permissions(0x7777)));
     ASSERT_TRUE(QFile::setPermissions(Path({}), QFileDevice::Permissions(0x7755)));
     ASSERT_TRUE(WriteFile(open + "/list.plx", Track("Stranger", Cover(kRose))));
-    QProcessEnvironment env = SaverEnvironment();
+    QProcessEnvironment env = Environment();
     env.insert("TRIVOX_ENDPOINT", open + "/trivox.sock");
     Process& stranger = Start({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", PLX_SIM_BIN, "--endpoint",
                                open + "/trivox.sock", "--playlist", open + "/list.plx", "--verbose"}, env);

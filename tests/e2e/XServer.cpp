@@ -58,18 +58,10 @@ void SaverTest::TearDown()
     xvfb_.reset();
 }
 
-QProcessEnvironment SaverTest::ClientEnvironment() const
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"WAYLAND_DISPLAY", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS"}) env.remove(name);
-    env.insert("DISPLAY", display_);
-    return env;
-}
-
 std::optional<QByteArray> SaverTest::RunX(const QStringList& command) const
 {
     // One call answers in milliseconds: a hang fails long before ctest's timeout.
-    return RunTool(command, ClientEnvironment(), Millis(5000));
+    return RunTool(command, Environment(), Millis(5000));
 }
 
 std::vector<WindowId> SaverTest::VisibleWindows(const QString& title) const
@@ -86,13 +78,9 @@ std::vector<WindowId> SaverTest::VisibleWindows(const QString& title) const
 
 std::optional<WindowId> SaverTest::WaitForWindow(const QString& title, Millis timeout) const
 {
-    std::optional<WindowId> window;
-    WaitUntil([&] {
-        const std::vector<WindowId> windows = VisibleWindows(title);
-        if (!windows.empty()) window = windows.front();
-        return window.has_value();
-    }, timeout);
-    return window;
+    std::vector<WindowId> windows;
+    WaitUntil([&] { return !(windows = VisibleWindows(title)).empty(); }, timeout);
+    return windows.empty() ? std::nullopt : std::optional<WindowId>(windows.front());
 }
 
 std::optional<QRect> SaverTest::Geometry(WindowId window) const
@@ -127,13 +115,9 @@ std::vector<WindowId> SaverTest::Mapped(std::size_t skip)
 
 WindowId SaverTest::CreateWindow(const QRect& area)
 {
-    XSetWindowAttributes attributes{};
-    attributes.override_redirect = True;
-    attributes.background_pixel = WhitePixel(x_, DefaultScreen(x_));
-    const Window window = XCreateWindow(x_, DefaultRootWindow(x_), area.x(), area.y(),
-                                        static_cast<unsigned>(area.width()), static_cast<unsigned>(area.height()), 0,
-                                        CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel,
-                                        &attributes);
+    const Window window = XCreateSimpleWindow(x_, DefaultRootWindow(x_), area.x(), area.y(),
+                                              static_cast<unsigned>(area.width()), static_cast<unsigned>(area.height()), 0,
+                                              0, WhitePixel(x_, DefaultScreen(x_)));
     XMapWindow(x_, window);
     XSync(x_, False);
     return window;
