@@ -12,8 +12,8 @@ namespace {
 
 QString Msg(const QByteArray& message) { return "MSG\tplxr\t" + QString::fromUtf8(message); }
 
-// Waits until the bridge's log shows a frame beginning with `frame` sent to
-// the saver (its connection #1) after `from` characters; where, or -1.
+// Where the bridge's log shows a frame beginning with `frame` sent to the
+// saver after `from` characters, once it does; -1 if it never does.
 qsizetype WaitForSent(Process& bridge, const QString& frame, qsizetype from = 0)
 {
     qsizetype at = -1;
@@ -21,8 +21,7 @@ qsizetype WaitForSent(Process& bridge, const QString& frame, qsizetype from = 0)
     return at;
 }
 
-// `seconds` of 8 kHz mono silence as a FLAC file with `tags` ("KEY=value"),
-// and `picture` embedded when given.
+// `seconds` of 8 kHz silence as FLAC with `tags` ("KEY=value") and `picture`.
 bool MakeFlac(const QString& path, int seconds, const QStringList& tags, const QString& picture = {})
 {
     QStringList command{"flac", "-s", "-f", "--force-raw-format", "--endian=little", "--sign=signed", "--channels=1",
@@ -101,8 +100,7 @@ TEST_F(BridgeTest, TheBridgesBringWhatTheirPlayersPlayToTheBoard)
     ASSERT_TRUE(mpc({"clear"}) && mpc({"add", "hostile/05.flac"}) && mpc({"play"}));
     EXPECT_GE(WaitForSent(bridge, Msg("playing[\"\",\"\",\"05\",\"0:30\",\"\",\"\",\"1\"]"), from), 0) << bridge.Log();
 
-    // MPD goes: the saver hears the stop, and the bridge lives on; SIGTERM
-    // ends it cleanly (without leaks in the sanitizer build), socket and all.
+    // MPD goes: the saver hears the stop; SIGTERM ends the bridge cleanly.
     from = bridge.Log().size();
     mpd.Stop();
     EXPECT_GE(WaitForSent(bridge, Msg("playlist_stop[]"), from), 0) << bridge.Log();

@@ -1,6 +1,6 @@
 #include "Harness.h"
+#include "SolidPng.h"
 
-#include <QColor>
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
@@ -184,9 +184,7 @@ bool SaverTest::StartWindowManager()
 QString SaverTest::Cover(std::uint32_t colour)
 {
     const QString path = Path(QStringLiteral("cover-%1.png").arg(colour, 6, 16, QLatin1Char('0')));
-    QImage image(400, 400, QImage::Format_RGB32);
-    image.fill(QColor::fromRgb(colour));
-    EXPECT_TRUE(QFileInfo::exists(path) || image.save(path, "PNG")) << path;
+    EXPECT_TRUE(WriteFile(path, testing::SolidRgbPng(400, 400, colour >> 16, (colour >> 8) & 0xFF, colour & 0xFF)));
     return path;
 }
 

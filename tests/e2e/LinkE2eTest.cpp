@@ -28,10 +28,9 @@ QByteArray Playing(const QByteArray& title, const QString& cover, int number)
 
 using LinkTest = SaverTest;
 
-// An album first: its cover, its title, "[Album]", its running time and the
-// track after it up next. A jukebox restarted while the saver waits out the
-// overlap replays the same entry: the saver must take that as a new start and
-// fetch the entry up next, or "Up Next:" stays empty for the rest of the track.
+// An album: its cover, title, "[Album]", running time and the track up next.
+// A jukebox restarted inside the overlap wait replays the same entry: the
+// saver must take it as a new start, or "Up Next:" stays empty.
 TEST_F(LinkTest, TheBoardShowsWhatPlxSimPlaysThroughARestartUntilAPress)
 {
     const QByteArray playlist = "[album]\nartist = The Band\nalbum = Live\ncover = " + QFile::encodeName(Cover(kSea)) +
@@ -49,7 +48,7 @@ TEST_F(LinkTest, TheBoardShowsWhatPlxSimPlaysThroughARestartUntilAPress)
     first.Stop(SIGKILL); // its socket file stays behind
     Process& second = StartJukebox(playlist);
     ASSERT_TRUE(second.WaitForLog("< SEND\tplx\tnotify_playing_item[on]")) << second.Describe();
-    // Back before the overlap ran out, or the first wait's own query would fill it.
+    // Before the overlap ran out, or the first wait's own query would fill it.
     ASSERT_LT(sinceWait.elapsed(), kOverlapMs) << "the restart took too long to show anything";
     EXPECT_TRUE(WaitUntil([&] {
         return CoverShows(kSea) && BoardPixels(kWaitingLabel, kOlive) == 0 && BoardPixels(kTrackLabel, kYellow) > 50 &&
@@ -65,9 +64,8 @@ TEST_F(LinkTest, TheBoardShowsWhatPlxSimPlaysThroughARestartUntilAPress)
     EXPECT_EQ(saver.WaitForExit(), 0) << saver.Describe();
 }
 
-// What cheaper tests feed the link one kind at a time, all at once from a
-// real socket: 10,000 frames, a 64 MB line, a NUL byte and bytes that are not
-// UTF-8. Then a cover of 100 megapixels, which takes a second or more to
+// A flood, a 64 MB line and bytes that are not UTF-8 at once from a real
+// socket; then a cover of 100 megapixels, which takes a second or more to
 // decode off the GUI thread: a key still ends the saver at once.
 TEST_F(LinkTest, AHostileJukeboxNeitherBreaksNorHoldsOffTheSaver)
 {
@@ -105,7 +103,6 @@ TEST_F(LinkTest, AHostileJukeboxNeitherBreaksNorHoldsOffTheSaver)
 TEST_F(LinkTest, AJukeboxOfAnotherUserIsNotHeard)
 {
     if (::geteuid() != 0) GTEST_SKIP() << "another user's jukebox needs root to run it as that user";
-    // A folder where `nobody` may listen; the saver is told to look there.
     const QString open = Path("open");
     ASSERT_TRUE(QDir().mkpath(open) && QFile::setPermissions(open, QFileDevice::Permissions(0x7777)));
     ASSERT_TRUE(QFile::setPermissions(Path({}), QFileDevice::Permissions(0x7755)));

@@ -16,8 +16,8 @@ const QString kSetupTitle = "WendelSaver Screensaver Setup";
 
 using StartupTest = SaverTest;
 
-// Qt's own options begin with "-" like the switches: Qt must not take them
-// away before the switch is read. Each of these ends at once, as its switch says.
+// Qt must not take its own options away before the switch is read: each of
+// these ends at once, as its switch says.
 TEST_F(StartupTest, SwitchesAreReadBeforeQtTakesItsOptions)
 {
     const QStringList rows[] = {
@@ -32,17 +32,15 @@ TEST_F(StartupTest, SwitchesAreReadBeforeQtTakesItsOptions)
         const std::size_t mark = Mapped().size();
         Process& saver = Launch(args);
         EXPECT_EQ(saver.WaitForExit(), 0) << saver.Describe();
-        // The watch on the root window sees even a window shown for an instant.
         EXPECT_TRUE(Mapped(mark).empty());
         EXPECT_FALSE(QFile::exists(iniPath));
         EXPECT_FALSE(QFile::exists(LockPath())) << "the lock outlived its process";
     }
 }
 
-// The setup dialog as a user meets it, and the single-instance lock beside it.
 TEST_F(StartupTest, TheSetupDialogWritesItsSettingsFileOneInstanceAtATime)
 {
-    // A folder and a name that are not ASCII, given through the environment.
+    // Not ASCII, given through the environment.
     iniPath = Path("Mein Ordner \u00e4/wendel saver \u00fc.ini");
     ASSERT_TRUE(QDir().mkpath(QFileInfo(iniPath).path()));
     // Without a file, its box comes first, alone.
@@ -129,15 +127,6 @@ TEST_F(StartupTest, XautolockStartsItWhenIdle)
     EXPECT_TRUE(WaitUntil([&] { return !alive(); }, ExitLimit())) << "a key did not end it";
 }
 
-// Installs the build under `prefix`, inside `destdir` when one is given, as a package build does.
-bool Install(const QString& prefix, const QString& destdir = {})
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (!destdir.isEmpty()) env.insert("DESTDIR", destdir);
-    return RunTool({WENDEL_CMAKE, "--install", WENDEL_BUILD_DIR, "--prefix", prefix}, env, Patience(Millis(30000)))
-        .has_value();
-}
-
 TEST_F(StartupTest, AnInstallHoldsEveryFileAndItsProgramsRunFromThere)
 {
     // Everything an install holds, below /usr: a new program, unit or doc adds its name here.
@@ -147,9 +136,14 @@ TEST_F(StartupTest, AnInstallHoldsEveryFileAndItsProgramsRunFromThere)
     for (const char* doc : {"README.md", "copyright", "docs/idle.md", "docs/link-protocol.md", "docs/now-playing.md",
                             "docs/plx-sim.md", "docs/plx-mpd.md", "docs/plx-mpris.md", "docs/jukebox.md", "docs/fuzzing.md"})
         expected << QStringLiteral("share/doc/wendelsaver/") + doc;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // Into a DESTDIR, as a package build does, or under a prefix of its own.
+    const auto install = [&](const QString& prefix, const QString& destdir) {
+        env.insert("DESTDIR", destdir);
+        return RunTool({WENDEL_CMAKE, "--install", WENDEL_BUILD_DIR, "--prefix", prefix}, env, Patience(Millis(30000)));
+    };
     const QString usr = Path("dest/usr/");
-    ASSERT_TRUE(Install("/usr", Path("dest")));
-    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    ASSERT_TRUE(install("/usr", Path("dest")));
     const auto gunzip = [&](const QString& path) { return RunTool({"gzip", "-dc", usr + path}, env).value_or(""); };
     EXPECT_FALSE(gunzip("share/doc/wendelsaver/changelog.gz").isEmpty());
     for (const QString program : {"wendelsaver", "plx-sim", "plx-mpd", "plx-mpris"}) {
@@ -186,11 +180,10 @@ TEST_F(StartupTest, AnInstallHoldsEveryFileAndItsProgramsRunFromThere)
         // are. The user manager's checks need a runtime folder, not a running
         // systemd; --man=no: the pages are not installed system-wide.
         const QString units = Path("prefix/usr/lib/systemd/user/");
-        ASSERT_TRUE(Install(Path("prefix/usr")));
-        QProcessEnvironment runtime = env;
-        runtime.insert("XDG_RUNTIME_DIR", RuntimeDir());
+        ASSERT_TRUE(install(Path("prefix/usr"), ""));
+        env.insert("XDG_RUNTIME_DIR", RuntimeDir());
         for (const QString& unit : QDir(units).entryList({"*.service"})) {
-            EXPECT_EQ(RunTool({systemdAnalyze, "verify", "--user", "--man=no", units + unit}, runtime), QByteArray()) << unit;
+            EXPECT_EQ(RunTool({systemdAnalyze, "verify", "--user", "--man=no", units + unit}, env), QByteArray()) << unit;
             const QByteArray text = ReadFile(units + unit);
             EXPECT_TRUE(text.contains("\nWantedBy=graphical-session.target\n") &&
                         text.contains("\nPartOf=graphical-session.target\n")) << unit;
