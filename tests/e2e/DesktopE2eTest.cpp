@@ -29,10 +29,6 @@ bool BlackAroundBoard(const QImage& screen, const QRect& area, const QRect& boar
 class DesktopTest : public SaverTest {
 protected:
     DesktopTest() { screenSize = kBothMonitors.size(); }
-    bool ScreenShows(const std::function<bool(const QImage&)>& check, Millis timeout = AppearLimit())
-    {
-        return WaitUntil([&] { return check(Screen()); }, timeout);
-    }
     // RandR 1.5 monitors, which Qt takes for screens; the one on output "screen" is primary.
     bool SetMonitor(const QString& name, const QRect& area, const QString& output)
     {
@@ -59,14 +55,14 @@ TEST_F(DesktopTest, UnderOpenboxWithAPanelTheSaverStaysOnTopAndKeepsTheKeys)
     ASSERT_TRUE(SetMonitor("A", kLeftMonitor, "screen") && SetMonitor("B", kRightMonitor, "none"));
     ASSERT_TRUE(StartWindowManager());
     Start({"tint2"}, Environment());
-    ASSERT_TRUE(ScreenShows([](const QImage& s) { return PixelsOtherThan(s, QRect(0, 1024 - 30, 2560, 30), kRoot) > 1000; }))
+    ASSERT_TRUE(WaitUntil([&] { return PixelsOtherThan(Screen(), QRect(0, 1024 - 30, 2560, 30), kRoot) > 1000; }))
         << "the panel was never drawn at the bottom";
     const QRect middle = BoardCentredIn(kLeftMonitor);
 
     // Background on: every pixel but the board's is black, the panel's strip
     // included; the cursor is hidden on both monitors.
     Process& saver = StartBoard();
-    EXPECT_TRUE(ScreenShows([&](const QImage& s) { return BlackAroundBoard(s, kBothMonitors, middle); })) << saver.Describe();
+    EXPECT_TRUE(WaitUntil([&] { return BlackAroundBoard(Screen(), kBothMonitors, middle); })) << saver.Describe();
     const std::vector<WindowId> backdrops = VisibleWindows("Form1");
     EXPECT_EQ(backdrops.size(), 2u);
     for (const WindowId backdrop : backdrops)
@@ -87,7 +83,8 @@ TEST_F(DesktopTest, UnderOpenboxWithAPanelTheSaverStaysOnTopAndKeepsTheKeys)
     EXPECT_EQ(boardAt, middle);
     EXPECT_TRUE(HasStates(*board, {"_ABOVE", "_SKIP_TASKBAR", "_SKIP_PAGER"}));
     EXPECT_TRUE(CursorShownAt(middle.center(), true));
-    EXPECT_TRUE(ScreenShows([&](const QImage& s) {
+    EXPECT_TRUE(WaitUntil([&] {
+        const QImage s = Screen();
         return ColourCount(s, middle) > 20 && PixelsOtherThan(s, QRect(0, 0, 2560, 200), kRoot) == 0;
     }));
     const QImage before = Screen().copy(middle);
@@ -107,22 +104,23 @@ TEST_F(DesktopTest, BackdropsFollowTheMonitorsOrTheSaverDrawsIntoXscreensaversWi
     ASSERT_TRUE(SetMonitor("A", kLeftMonitor, "screen"));
     Process& monitors = StartBoard();
     const auto blackBut = [&](const QRect& covered, const QRect& board) {
-        return [=](const QImage& s) {
+        return [=, this] {
+            const QImage s = Screen();
             return BlackAroundBoard(s, covered, board) && PixelsOtherThan(s, kBothMonitors, kRoot, covered) == 0;
         };
     };
-    EXPECT_TRUE(ScreenShows(blackBut(kLeftMonitor, BoardCentredIn(kLeftMonitor)))) << monitors.Describe();
+    EXPECT_TRUE(WaitUntil(blackBut(kLeftMonitor, BoardCentredIn(kLeftMonitor)))) << monitors.Describe();
     const auto delmonitor = [&](const char* name) { return RunX({"xrandr", "--delmonitor", name}).has_value(); };
     ASSERT_TRUE(SetMonitor("B", kRightMonitor, "none"));
-    EXPECT_TRUE(ScreenShows(blackBut(kBothMonitors, BoardCentredIn(kLeftMonitor)), Millis(1000)))
+    EXPECT_TRUE(WaitUntil(blackBut(kBothMonitors, BoardCentredIn(kLeftMonitor)), Millis(1000)))
         << "the added monitor got no backdrop within a second";
     // The primary moves to the right: the monitors are made anew with the primary output on B.
     ASSERT_TRUE(delmonitor("B") && delmonitor("A") && SetMonitor("B", kRightMonitor, "screen") &&
                 SetMonitor("A", kLeftMonitor, "none"));
-    EXPECT_TRUE(ScreenShows(blackBut(kBothMonitors, BoardCentredIn(kRightMonitor)), Millis(1000)))
+    EXPECT_TRUE(WaitUntil(blackBut(kBothMonitors, BoardCentredIn(kRightMonitor)), Millis(1000)))
         << "the board did not follow the primary";
     ASSERT_TRUE(delmonitor("A"));
-    EXPECT_TRUE(ScreenShows(blackBut(kRightMonitor, BoardCentredIn(kRightMonitor)), Millis(1000)))
+    EXPECT_TRUE(WaitUntil(blackBut(kRightMonitor, BoardCentredIn(kRightMonitor)), Millis(1000)))
         << "the removed monitor kept its backdrop";
     // SIGHUP, as when the session ends: a clean end, the lock gone, the cursor back.
     EXPECT_EQ(monitors.Stop(SIGHUP), 0) << monitors.Describe();
@@ -135,7 +133,7 @@ TEST_F(DesktopTest, BackdropsFollowTheMonitorsOrTheSaverDrawsIntoXscreensaversWi
     QProcessEnvironment env = Environment();
     env.insert("XSCREENSAVER_WINDOW", QStringLiteral("0x%1").arg(window, 0, 16));
     Process& saver = Start({WENDELSAVER_BIN, "/s"}, env);
-    EXPECT_TRUE(ScreenShows(blackBut(host, BoardCentredIn(host)))) << saver.Describe();
+    EXPECT_TRUE(WaitUntil(blackBut(host, BoardCentredIn(host)))) << saver.Describe();
     EXPECT_TRUE(saver.StaysRunningFor(Millis(300)));
     EXPECT_TRUE(Mapped(mark).empty()) << "the saver opened windows of its own";
     // Input and cursor stay with the daemon.
@@ -144,7 +142,7 @@ TEST_F(DesktopTest, BackdropsFollowTheMonitorsOrTheSaverDrawsIntoXscreensaversWi
 
     env.insert("XSCREENSAVER_WINDOW", "0x1ffffff0");
     Process& alone = StartBoard(kBoardSettings, env);
-    EXPECT_TRUE(ScreenShows([&](const QImage& s) { return BlackAroundBoard(s, kRightMonitor, BoardCentredIn(kRightMonitor)); }))
+    EXPECT_TRUE(WaitUntil([&] { return BlackAroundBoard(Screen(), kRightMonitor, BoardCentredIn(kRightMonitor)); }))
         << alone.Describe();
     EXPECT_TRUE(alone.Log().contains("names no window")) << alone.Log();
     ASSERT_TRUE(RunX({"xdotool", "key", "a"}));

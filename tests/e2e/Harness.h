@@ -18,9 +18,7 @@ inline std::ostream& operator<<(std::ostream& out, const QString& text) { return
 inline std::ostream& operator<<(std::ostream& out, const QByteArray& bytes) { return out << bytes.toStdString(); }
 inline void PrintTo(const QByteArray& bytes, std::ostream* out) { *out << bytes; }
 
-// Xlib's macros (None, Bool, KeyPress...) clash with Qt and GoogleTest: its
-// header stays inside XServer.cpp.
-struct _XDisplay;
+struct _XDisplay; // Xlib's own header stays in XServer.cpp: its macros clash with Qt's names
 
 namespace wendel::e2e {
 
@@ -38,8 +36,8 @@ inline Millis AppearLimit() { return Patience(Millis(5000)); }
 inline Millis ExitLimit() { return Patience(Millis(2000)); }
 // Polls `done` until it holds or the time is up; true when it held.
 bool WaitUntil(const std::function<bool()>& done, Millis timeout = AppearLimit(), Millis interval = Millis(50));
-// Runs a tool (xdotool, mpc, flac...) to its end, killed after `timeout`, with
-// `input` on its standard input: its output when it ended with 0, else nothing.
+// Runs a tool to its end, killed after `timeout`, with `input` on its standard
+// input: its output when it ended with 0, else nothing.
 std::optional<QByteArray> RunTool(const QStringList& command, const QProcessEnvironment& env,
                                   Millis timeout = Patience(Millis(20000)), const QByteArray& input = {});
 bool WriteFile(const QString& path, const QByteArray& bytes);
@@ -49,9 +47,8 @@ QByteArray ReadFile(const QString& path);
 int PixelsOtherThan(const QImage& image, const QRect& area, std::uint32_t colour, const QRect& hole = {});
 int ColourCount(const QImage& image, const QRect& area);
 
-// One run of a program under test or of a real peer. Its output goes to a log
-// file, never to a pipe that could fill up and stall it. It is asked to end
-// (SIGTERM, then SIGKILL) when the object goes; it dies with the test binary.
+// A program under test or a real peer, its output in a log file (a pipe could
+// fill up and stall it). It ends with the object, and with the test binary.
 class Process {
 public:
     Process(const QStringList& command, const QProcessEnvironment& env, const QString& logPath);
@@ -59,15 +56,13 @@ public:
 
     bool StaysRunningFor(Millis duration);
     bool IsRunning() { return StaysRunningFor(Millis(0)); }
-    // The exit status once it has ended by itself; nothing while it runs or when a signal ended it.
+    // The exit status once it ended by itself; nothing while it runs or when a signal ended it.
     std::optional<int> WaitForExit(Millis timeout = ExitLimit());
-    // SIGTERM, as a user's Ctrl+C or systemd, or another signal (SIGKILL: a
-    // crash); then as WaitForExit.
+    // SIGTERM as from systemd, or another signal (SIGKILL: a crash); then as WaitForExit.
     std::optional<int> Stop(int signal = SIGTERM);
 
     QString Log() const;
     bool WaitForLog(const QString& text, Millis timeout = AppearLimit()) const;
-    // The program and how it ended, for failure messages.
     QString Describe();
 
 private:
@@ -94,13 +89,11 @@ inline constexpr std::uint32_t kSea = 0x3060C0;
 inline constexpr std::uint32_t kLeaf = 0x30C060;
 inline const QByteArray kBoardSettings = "Custom Look = 2\r\nOverlap = 1\r\nBackground = ON\r\nDefault Image =\r\n";
 
-// Each test gets a private Xvfb at 96 dpi with no window manager, a private
-// 0700 runtime folder (its instance lock and jukebox socket) and a private
-// settings path. Its processes end with it, last started first, before the X
-// server; a failed test prints their logs. The fixture's own X connection
-// watches the root window from the start, so it sees even a window that
-// flashes up for a millisecond. The screen is read from Xvfb's framebuffer
-// file: under a window manager a screenshot can show black.
+// Each test gets a private Xvfb at 96 dpi, a private 0700 runtime folder and a
+// settings path. Its processes end with it, last started first; a failed test
+// prints their logs. The fixture's X connection watches the root window from
+// the start, so it sees even a window shown for a millisecond. The screen is
+// read from Xvfb's framebuffer: a screenshot under a window manager can be black.
 class SaverTest : public ::testing::Test {
 private:
     QTemporaryDir root_;
@@ -117,10 +110,9 @@ protected:
     QString Path(const QString& relative) const { return root_.filePath(relative); }
     QString RuntimeDir() const { return Path("run"); }
     QString LockPath() const { return RuntimeDir() + "/wendelsaver.lock"; }
-    // Where the saver looks for its jukebox by default.
     QString Endpoint() const { return RuntimeDir() + "/trivox.sock"; }
-    // This test's display, runtime folder and settings path, the xcb platform,
-    // and nothing that could lead a client to another display, session or set-up.
+    // This test's display, runtime folder and settings path, and nothing that
+    // could lead a client to another display, session or set-up.
     QProcessEnvironment Environment() const;
 
     Process& Start(const QStringList& command, const QProcessEnvironment& env);
@@ -132,13 +124,11 @@ protected:
     Process& StartJukebox(const QByteArray& playlist, const QString& program = PLX_SIM_BIN);
     // openbox, once it manages the screen.
     bool StartWindowManager();
-    // A 400 x 400 cover in one colour.
     QString Cover(std::uint32_t colour);
     // Pixels of exactly `colour` in a part of the board.
     int BoardPixels(const QRect& part, std::uint32_t colour);
     bool CoverShows(std::uint32_t colour) { return BoardPixels(kCoverMiddle, colour) == 40 * 40; }
 
-    // Runs an X tool (xrandr, xprop, xdotool...) on this display, as RunTool.
     std::optional<QByteArray> RunX(const QStringList& command) const;
     // Viewable top-level windows titled `title`.
     std::vector<WindowId> VisibleWindows(const QString& title) const;
@@ -154,7 +144,6 @@ protected:
     WindowId CreateWindow(const QRect& area);
     // How many pixels of the cursor now on screen can be seen.
     std::optional<int> VisibleCursorPixels();
-    // A null image while it cannot be read.
     QImage Screen() const;
 
     // Set before SetUp for another screen size.

@@ -1,6 +1,7 @@
 #include "Harness.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QtEndian>
 
 #include <iostream>
@@ -11,13 +12,6 @@
 #include <X11/extensions/Xfixes.h>
 
 namespace wendel::e2e {
-
-// Windows of the programs under test come and go on their own; asking about
-// one that just vanished is normal here and must not end the test binary.
-static int IgnoreXErrors(Display*, XErrorEvent*)
-{
-    return 0;
-}
 
 void SaverTest::SetUp()
 {
@@ -31,16 +25,13 @@ void SaverTest::SetUp()
     xvfb_ = std::make_unique<Process>(QStringList{"Xvfb", "-noreset", "-dpi", "96", "-nolisten", "tcp", "-screen", "0", size,
                                                   "-wr", "-displayfd", "1", "-fbdir", root_.path()},
                                       QProcessEnvironment::systemEnvironment(), Path("xvfb.log"));
-    WaitUntil([&] {
-        for (const QString& line : xvfb_->Log().split('\n')) {
-            bool isNumber = false;
-            line.toUInt(&isNumber);
-            if (isNumber) display_ = ':' + line;
-        }
-        return !display_.isEmpty() || !xvfb_->IsRunning();
-    }, Patience(Millis(10000)));
-    XSetErrorHandler(IgnoreXErrors);
-    x_ = display_.isEmpty() ? nullptr : XOpenDisplay(display_.toLocal8Bit().constData());
+    const QRegularExpression announced("^(\\d+)$", QRegularExpression::MultilineOption);
+    WaitUntil([&] { return xvfb_->Log().contains(announced) || !xvfb_->IsRunning(); }, Patience(Millis(10000)));
+    display_ = ':' + announced.match(xvfb_->Log()).captured(1);
+    // Windows of the programs under test come and go on their own: asking
+    // about one that just vanished must not end the test binary.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    x_ = display_ == ":" ? nullptr : XOpenDisplay(display_.toLocal8Bit().constData());
     ASSERT_TRUE(x_) << "no X server; " << xvfb_->Describe() << "\n" << xvfb_->Log();
     XSelectInput(x_, DefaultRootWindow(x_), SubstructureNotifyMask);
     XSync(x_, False);
@@ -125,10 +116,7 @@ WindowId SaverTest::CreateWindow(const QRect& area)
 
 std::optional<int> SaverTest::VisibleCursorPixels()
 {
-    int eventBase = 0;
-    int errorBase = 0;
-    XFixesCursorImage* image =
-        XFixesQueryExtension(x_, &eventBase, &errorBase) ? XFixesGetCursorImage(x_) : nullptr;
+    XFixesCursorImage* image = XFixesGetCursorImage(x_);
     if (!image) return std::nullopt;
     int visible = 0;
     // ARGB in the low 32 bits of each element.
