@@ -37,11 +37,6 @@ protected:
         return RunX({"xrandr", "--setmonitor", name, geometry, output}) &&
                RunX({"xrandr", "--output", "screen", "--primary"});
     }
-    bool CursorShownAt(const QPoint& point, bool shown)
-    {
-        return RunX({"xdotool", "mousemove", "--sync", QString::number(point.x()), QString::number(point.y())}) &&
-               WaitUntil([&] { return (VisibleCursorPixels().value_or(-1) > 0) == shown; });
-    }
     bool HasStates(WindowId window, const QStringList& wanted)
     {
         const QString states = RunX({"xprop", "-id", QString::number(window), "_NET_WM_STATE"}).value_or("");

@@ -13,11 +13,10 @@ namespace wendel::e2e {
 bool WaitUntil(const std::function<bool()>& done, Millis timeout, Millis interval)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (done()) return true;
+    for (; !done(); QThread::msleep(static_cast<unsigned long>(interval.count()))) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
-        QThread::msleep(static_cast<unsigned long>(interval.count()));
     }
+    return true;
 }
 
 // A test binary killed by ctest's timeout leaves no child behind.

@@ -142,8 +142,8 @@ protected:
     std::vector<WindowId> Mapped(std::size_t skip = 0);
     // A plain window placed exactly, as the one xscreensaver hands over.
     WindowId CreateWindow(const QRect& area);
-    // How many pixels of the cursor now on screen can be seen.
-    std::optional<int> VisibleCursorPixels();
+    // Moves the pointer there and waits until the cursor shows or hides as `shown` says.
+    bool CursorShownAt(const QPoint& point, bool shown);
     QImage Screen() const;
 
     // Set before SetUp for another screen size.

@@ -18,7 +18,7 @@ using StartupTest = SaverTest;
 
 // Qt must not take its own options away before the switch is read: each of
 // these ends at once, as its switch says.
-TEST_F(StartupTest, SwitchesAreReadBeforeQtTakesItsOptions)
+TEST_F(StartupTest, SwitchesTheSetupDialogAndTheInstanceLock)
 {
     const QStringList rows[] = {
         {"-reverse"},
@@ -36,11 +36,8 @@ TEST_F(StartupTest, SwitchesAreReadBeforeQtTakesItsOptions)
         EXPECT_FALSE(QFile::exists(iniPath));
         EXPECT_FALSE(QFile::exists(LockPath())) << "the lock outlived its process";
     }
-}
 
-TEST_F(StartupTest, TheSetupDialogWritesItsSettingsFileOneInstanceAtATime)
-{
-    // Not ASCII, given through the environment.
+    // The setup dialog, one instance at a time, at a path that is not ASCII.
     iniPath = Path("Mein Ordner \u00e4/wendel saver \u00fc.ini");
     ASSERT_TRUE(QDir().mkpath(QFileInfo(iniPath).path()));
     // Without a file, its box comes first, alone.
@@ -59,8 +56,7 @@ TEST_F(StartupTest, TheSetupDialogWritesItsSettingsFileOneInstanceAtATime)
                                .value_or("");
     EXPECT_TRUE(states.contains("_NET_WM_STATE_SKIP_TASKBAR") && states.contains("= _NET_WM_WINDOW_TYPE_DIALOG")) << states;
     // Setup never hides the cursor.
-    ASSERT_TRUE(RunX({"xdotool", "mousemove", "--sync", QString::number(at.center().x()), QString::number(at.center().y())}));
-    EXPECT_GT(VisibleCursorPixels().value_or(0), 0);
+    EXPECT_TRUE(CursorShownAt(at.center(), true));
     // A second instance ends at once, showing nothing.
     Process& second = Launch({"/s"});
     EXPECT_EQ(second.WaitForExit(), 0) << second.Describe();

@@ -114,17 +114,18 @@ WindowId SaverTest::CreateWindow(const QRect& area)
     return window;
 }
 
-std::optional<int> SaverTest::VisibleCursorPixels()
+bool SaverTest::CursorShownAt(const QPoint& point, bool shown)
 {
-    XFixesCursorImage* image = XFixesGetCursorImage(x_);
-    if (!image) return std::nullopt;
-    int visible = 0;
-    // ARGB in the low 32 bits of each element.
-    for (long i = 0; i < static_cast<long>(image->width) * image->height; ++i) {
-        if (((image->pixels[i] >> 24) & 0xFF) != 0) ++visible;
-    }
-    XFree(image);
-    return visible;
+    return RunX({"xdotool", "mousemove", "--sync", QString::number(point.x()), QString::number(point.y())}) &&
+           WaitUntil([&] {
+               XFixesCursorImage* image = XFixesGetCursorImage(x_);
+               bool visible = false;
+               // ARGB in the low 32 bits of each element.
+               for (long i = 0; image && i < long(image->width) * image->height; ++i)
+                   visible = visible || (image->pixels[i] >> 24 & 0xFF) != 0;
+               if (image) XFree(image);
+               return visible == shown;
+           });
 }
 
 QImage SaverTest::Screen() const
