@@ -166,7 +166,7 @@ TEST_F(WaylandTest, UnderWestonTheBoardShowsOnBlack)
         // It saves into the folder it runs in, where no other picture lies.
         if (!RunTool({"sh", "-c", "cd \"$0\" && weston-screenshooter", Path({})}, env, Millis(5000))) return false;
         const QFileInfoList files = QDir(Path({})).entryInfoList({"*.png"}, QDir::Files, QDir::Time);
-        const QImage shot = files.isEmpty() ? QImage() : QImage(files.front().filePath()).convertToFormat(QImage::Format_RGB32);
+        const QImage shot = QImage(files.value(0).filePath()).convertToFormat(QImage::Format_RGB32);
         for (const QFileInfo& file : files) QFile::remove(file.filePath());
         return shot.size() == QSize(1024, 768) && BlackAroundBoard(shot, shot.rect(), BoardCentredIn(shot.rect()));
     }, AppearLimit(), Millis(100));

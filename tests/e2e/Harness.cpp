@@ -151,8 +151,8 @@ QProcessEnvironment SaverTest::Environment() const
 
 Process& SaverTest::Start(const QStringList& command, const QProcessEnvironment& env)
 {
-    const QString log = Path(QStringLiteral("%1-%2.log").arg(QFileInfo(command.front()).fileName()).arg(processes_.size()));
-    return *processes_.emplace_back(std::make_unique<Process>(command, env, log));
+    const QString log = QStringLiteral("%1-%2.log").arg(QFileInfo(command.front()).fileName()).arg(processes_.size());
+    return *processes_.emplace_back(std::make_unique<Process>(command, env, Path(log)));
 }
 
 Process& SaverTest::StartBoard(const QByteArray& settings, std::optional<QProcessEnvironment> env,
@@ -177,7 +177,8 @@ Process& SaverTest::StartJukebox(const QByteArray& playlist, const QString& prog
 bool SaverTest::StartWindowManager()
 {
     Start({"openbox", "--sm-disable"}, Environment());
-    return WaitUntil([&] { return RunX({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).value_or("").contains("window id"); });
+    return WaitUntil(
+        [&] { return RunX({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).value_or("").contains("window id"); });
 }
 
 QString SaverTest::Cover(std::uint32_t colour)

@@ -86,7 +86,6 @@ inline constexpr std::uint32_t kCyan = 0x00FFFF;
 // Cover colours: none is black or a text colour of the board.
 inline constexpr std::uint32_t kRose = 0xC03060;
 inline constexpr std::uint32_t kSea = 0x3060C0;
-inline constexpr std::uint32_t kLeaf = 0x30C060;
 inline const QByteArray kBoardSettings = "Custom Look = 2\r\nOverlap = 1\r\nBackground = ON\r\nDefault Image =\r\n";
 
 // Each test gets a private Xvfb at 96 dpi, a private 0700 runtime folder and a

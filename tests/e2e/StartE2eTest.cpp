@@ -54,7 +54,8 @@ TEST_F(StartupTest, SwitchesTheSetupDialogAndTheInstanceLock)
     EXPECT_EQ(at.size(), QSize(343, 203));
     const QString states = RunX({"xprop", "-id", QString::number(*dialog), "_NET_WM_STATE", "_NET_WM_WINDOW_TYPE"})
                                .value_or("");
-    EXPECT_TRUE(states.contains("_NET_WM_STATE_SKIP_TASKBAR") && states.contains("= _NET_WM_WINDOW_TYPE_DIALOG")) << states;
+    EXPECT_TRUE(states.contains("_NET_WM_STATE_SKIP_TASKBAR") && states.contains("= _NET_WM_WINDOW_TYPE_DIALOG"))
+        << states;
     // Setup never hides the cursor.
     EXPECT_TRUE(CursorShownAt(at.center(), true));
     // A second instance ends at once, showing nothing.
@@ -95,8 +96,8 @@ TEST_F(StartupTest, XautolockStartsItWhenIdle)
     ASSERT_TRUE(WriteFile(iniPath, "Custom Look = 1\r\nOverlap = 2\r\nBackground = ON\r\nDefault Image =\r\n"));
     ASSERT_TRUE(StartWindowManager());
     for (const QStringList& command : {QStringList{"xdotool", "mousemove", "--sync", "0", "0"},
-                                       QStringList{"xsetroot", "-solid", "#ff0000"}, QStringList{"xset", "s", "noblank"},
-                                       QStringList{"xset", "s", "activate"}})
+                                       QStringList{"xsetroot", "-solid", "#ff0000"},
+                                       QStringList{"xset", "s", "noblank"}, QStringList{"xset", "s", "activate"}})
         ASSERT_TRUE(RunX(command)) << command.join(' ');
     const auto cornerIs = [&](std::uint32_t colour) {
         return WaitUntil([&] { return PixelsOtherThan(Screen(), QRect(0, 0, 1, 1), colour) == 0; });
@@ -130,7 +131,8 @@ TEST_F(StartupTest, AnInstallHoldsEveryFileAndItsProgramsRunFromThere)
                          "lib/systemd/user/plx-mpd.service", "lib/systemd/user/plx-mpris.service",
                          "share/doc/wendelsaver/changelog.gz"};
     for (const char* doc : {"README.md", "copyright", "docs/idle.md", "docs/link-protocol.md", "docs/now-playing.md",
-                            "docs/plx-sim.md", "docs/plx-mpd.md", "docs/plx-mpris.md", "docs/jukebox.md", "docs/fuzzing.md"})
+                            "docs/plx-sim.md", "docs/plx-mpd.md", "docs/plx-mpris.md", "docs/jukebox.md",
+                            "docs/fuzzing.md"})
         expected << QStringLiteral("share/doc/wendelsaver/") + doc;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // Into a DESTDIR, as a package build does, or under a prefix of its own.
@@ -179,7 +181,8 @@ TEST_F(StartupTest, AnInstallHoldsEveryFileAndItsProgramsRunFromThere)
         ASSERT_TRUE(install(Path("prefix/usr"), ""));
         env.insert("XDG_RUNTIME_DIR", RuntimeDir());
         for (const QString& unit : QDir(units).entryList({"*.service"})) {
-            EXPECT_EQ(RunTool({systemdAnalyze, "verify", "--user", "--man=no", units + unit}, env), QByteArray()) << unit;
+            const auto verify = RunTool({systemdAnalyze, "verify", "--user", "--man=no", units + unit}, env);
+            EXPECT_EQ(verify, QByteArray()) << unit;
             const QByteArray text = ReadFile(units + unit);
             EXPECT_TRUE(text.contains("\nWantedBy=graphical-session.target\n") &&
                         text.contains("\nPartOf=graphical-session.target\n")) << unit;

@@ -22,8 +22,8 @@ void SaverTest::SetUp()
     // it accepts clients. -noreset: without it the server resets whenever its
     // last client leaves, between two runs of a program. -wr: a white desktop.
     const QString size = QStringLiteral("%1x%2x24").arg(screenSize.width()).arg(screenSize.height());
-    xvfb_ = std::make_unique<Process>(QStringList{"Xvfb", "-noreset", "-dpi", "96", "-nolisten", "tcp", "-screen", "0", size,
-                                                  "-wr", "-displayfd", "1", "-fbdir", root_.path()},
+    xvfb_ = std::make_unique<Process>(QStringList{"Xvfb", "-noreset", "-dpi", "96", "-nolisten", "tcp", "-screen", "0",
+                                                  size, "-wr", "-displayfd", "1", "-fbdir", root_.path()},
                                       QProcessEnvironment::systemEnvironment(), Path("xvfb.log"));
     const QRegularExpression announced("^(\\d+)$", QRegularExpression::MultilineOption);
     WaitUntil([&] { return xvfb_->Log().contains(announced) || !xvfb_->IsRunning(); }, Patience(Millis(10000)));
@@ -106,9 +106,9 @@ std::vector<WindowId> SaverTest::Mapped(std::size_t skip)
 
 WindowId SaverTest::CreateWindow(const QRect& area)
 {
-    const Window window = XCreateSimpleWindow(x_, DefaultRootWindow(x_), area.x(), area.y(),
-                                              static_cast<unsigned>(area.width()), static_cast<unsigned>(area.height()), 0,
-                                              0, WhitePixel(x_, DefaultScreen(x_)));
+    const Window window =
+        XCreateSimpleWindow(x_, DefaultRootWindow(x_), area.x(), area.y(), static_cast<unsigned>(area.width()),
+                            static_cast<unsigned>(area.height()), 0, 0, WhitePixel(x_, DefaultScreen(x_)));
     XMapWindow(x_, window);
     XSync(x_, False);
     return window;
