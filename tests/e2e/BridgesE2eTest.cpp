@@ -39,18 +39,19 @@ TEST_F(BridgeTest, TheBridgesBringWhatTheirPlayersPlayToTheBoard)
 {
     QProcessEnvironment env = Environment();
     const QString folder = Path("mpd");
+    const QString music = folder + "/music/";
     env.insert("MPD_HOST", folder + "/mpd.socket");
     env.remove("MPD_PORT");
     const auto mpc = [&](const QStringList& args) { return RunTool(QStringList{"mpc", "-q"} + args, env).has_value(); };
-    for (const char* album : {"birds", "inside", "hostile"}) ASSERT_TRUE(QDir().mkpath(folder + "/music/" + album));
+    for (const char* album : {"birds", "inside", "hostile"}) ASSERT_TRUE(QDir().mkpath(music + album));
     QImage rose(1000, 1000, QImage::Format_RGB32);
     rose.fill(QColor::fromRgb(kRose));
-    ASSERT_TRUE(rose.save(folder + "/music/birds/cover.jpg", "JPEG", 90));
-    ASSERT_TRUE(MakeFlac(folder + "/music/inside/03.flac", 30, {"ARTIST=Band", "ALBUM=Inside", "TITLE=Say \"Hi\"\tnow"},
+    ASSERT_TRUE(rose.save(music + "birds/cover.jpg", "JPEG", 90));
+    ASSERT_TRUE(MakeFlac(music + "inside/03.flac", 30, {"ARTIST=Band", "ALBUM=Inside", "TITLE=Say \"Hi\"\tnow"},
                          Cover(kSea)));
     for (const QString n : {"1", "2"})
-        ASSERT_TRUE(MakeFlac(folder + "/music/birds/0" + n + ".flac", 30, {"ARTIST=Ravens, The", "ALBUM=Birds", "TITLE=" + n}));
-    ASSERT_TRUE(MakeFlac(folder + "/music/hostile/05.flac", 30, {"TITLE=" + QString(100 * 1024, 'x')}));
+        ASSERT_TRUE(MakeFlac(music + "birds/0" + n + ".flac", 30, {"ARTIST=Ravens, The", "ALBUM=Birds", "TITLE=" + n}));
+    ASSERT_TRUE(MakeFlac(music + "hostile/05.flac", 30, {"TITLE=" + QString(100 * 1024, 'x')}));
 
     // MPD is not there yet: the saver hears nothing, and its board waits.
     Process& bridge = Start({PLX_MPD_BIN, "--endpoint", Endpoint(), "--verbose", "--albums"}, env);

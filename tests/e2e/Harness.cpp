@@ -155,11 +155,10 @@ Process& SaverTest::Start(const QStringList& command, const QProcessEnvironment&
     return *processes_.emplace_back(std::make_unique<Process>(command, env, Path(log)));
 }
 
-Process& SaverTest::StartBoard(const QByteArray& settings, std::optional<QProcessEnvironment> env,
-                               const QString& program)
+Process& SaverTest::StartBoard(const QByteArray& settings, std::optional<QProcessEnvironment> env)
 {
     EXPECT_TRUE(WriteFile(iniPath, settings));
-    Process& saver = Start({program, "/s"}, env.value_or(Environment()));
+    Process& saver = Start({WENDELSAVER_BIN, "/s"}, env.value_or(Environment()));
     board = WaitForWindow(kBoardTitle);
     boardAt = board ? Geometry(*board).value_or(QRect()) : QRect();
     return saver;

@@ -117,8 +117,7 @@ protected:
     Process& Start(const QStringList& command, const QProcessEnvironment& env);
     Process& Launch(const QStringList& args) { return Start(QStringList{WENDELSAVER_BIN} + args, Environment()); }
     // The saver with `settings`, and its board once it is there.
-    Process& StartBoard(const QByteArray& settings = kBoardSettings, std::optional<QProcessEnvironment> env = {},
-                        const QString& program = WENDELSAVER_BIN);
+    Process& StartBoard(const QByteArray& settings = kBoardSettings, std::optional<QProcessEnvironment> env = {});
     // plx-sim on the saver's endpoint, playing `playlist` (the file's text).
     Process& StartJukebox(const QByteArray& playlist, const QString& program = PLX_SIM_BIN);
     // openbox, once it manages the screen.

@@ -88,43 +88,7 @@ TEST_F(StartupTest, SwitchesTheSetupDialogAndTheInstanceLock)
     EXPECT_EQ(ReadFile(iniPath), written);
 }
 
-// The saver started by xautolock under openbox: its '+' corner counts its
-// delay in seconds while the pointer rests there. The X server's own screen
-// saver (tiles, as Xvfb does not blank) comes on first, and gives way.
-TEST_F(StartupTest, XautolockStartsItWhenIdle)
-{
-    ASSERT_TRUE(WriteFile(iniPath, "Custom Look = 1\r\nOverlap = 2\r\nBackground = ON\r\nDefault Image =\r\n"));
-    ASSERT_TRUE(StartWindowManager());
-    for (const QStringList& command : {QStringList{"xdotool", "mousemove", "--sync", "0", "0"},
-                                       QStringList{"xsetroot", "-solid", "#ff0000"},
-                                       QStringList{"xset", "s", "noblank"}, QStringList{"xset", "s", "activate"}})
-        ASSERT_TRUE(RunX(command)) << command.join(' ');
-    const auto cornerIs = [&](std::uint32_t colour) {
-        return WaitUntil([&] { return PixelsOtherThan(Screen(), QRect(0, 0, 1, 1), colour) == 0; });
-    };
-    ASSERT_TRUE(cornerIs(0xFF0000)) << "the server's screen saver is not on: this proves nothing";
-    // The locker runs through /bin/sh, with standard error closed.
-    Start({"xautolock", "-time", "1", "-locker", QStringLiteral("'%1' /s").arg(WENDELSAVER_BIN), "-corners", "+000",
-           "-cornerdelay", "1"},
-          Environment());
-
-    board = WaitForWindow(kBoardTitle, Patience(Millis(10000)));
-    ASSERT_TRUE(board) << "the saver did not start";
-    const qint64 pid = ReadFile(LockPath()).split('\n').value(0).toLongLong();
-    const auto alive = [&] { return pid > 0 && QFile::exists(QStringLiteral("/proc/%1").arg(pid)); };
-    ASSERT_TRUE(alive());
-    // The black backdrop shows where the server's red tiles lay over everything.
-    EXPECT_TRUE(cornerIs(0x000000));
-    for (const int fd : {1, 2})
-        EXPECT_EQ(QFileInfo(QStringLiteral("/proc/%1/fd/%2").arg(pid).arg(fd)).symLinkTarget(), "/dev/null") << fd;
-    // No input: it stays, and it stays alone.
-    ASSERT_FALSE(WaitUntil([&] { return !alive(); }, Millis(1500))) << "it ended by itself";
-    EXPECT_EQ(VisibleWindows(kBoardTitle).size(), 1u);
-    ASSERT_TRUE(Press(*board, "space"));
-    EXPECT_TRUE(WaitUntil([&] { return !alive(); }, ExitLimit())) << "a key did not end it";
-}
-
-TEST_F(StartupTest, AnInstallHoldsEveryFileAndItsProgramsRunFromThere)
+TEST_F(StartupTest, AnInstallHoldsEveryFileAndXautolockStartsItsSaverWhenIdle)
 {
     // Everything an install holds, below /usr: a new program, unit or doc adds its name here.
     QStringList expected{"share/applications/wendelsaver.desktop", "lib/systemd/user/wendelsaver-idle.service",
@@ -189,19 +153,48 @@ TEST_F(StartupTest, AnInstallHoldsEveryFileAndItsProgramsRunFromThere)
         }
     }
 
-    // The installed saver shows the board of the installed jukebox, with its
-    // artwork built in: look 2's blue ellipse in the header box at (16, 18).
+    // The installed saver, started by xautolock under openbox: its '+' corner
+    // counts its delay in seconds while the pointer rests there. The X
+    // server's own screen saver (tiles, as Xvfb does not blank) comes on
+    // first, and gives way.
+    ASSERT_TRUE(WriteFile(iniPath, kBoardSettings));
     Process& jukebox = StartJukebox("[track]\nartist = Artist\nalbum = Album\ntitle = Title\nlength = 0:30\n",
                                     usr + "bin/plx-sim");
-    Process& saver = StartBoard(kBoardSettings, {}, usr + "bin/wendelsaver");
-    ASSERT_TRUE(board) << saver.Describe();
+    ASSERT_TRUE(StartWindowManager());
+    for (const QStringList& command : {QStringList{"xdotool", "mousemove", "--sync", "0", "0"},
+                                       QStringList{"xsetroot", "-solid", "#ff0000"},
+                                       QStringList{"xset", "s", "noblank"}, QStringList{"xset", "s", "activate"}})
+        ASSERT_TRUE(RunX(command)) << command.join(' ');
+    const auto cornerIs = [&](std::uint32_t colour) {
+        return WaitUntil([&] { return PixelsOtherThan(Screen(), QRect(0, 0, 1, 1), colour) == 0; });
+    };
+    ASSERT_TRUE(cornerIs(0xFF0000)) << "the server's screen saver is not on: this proves nothing";
+    // The locker runs through /bin/sh, with standard error closed.
+    Start({"xautolock", "-time", "1", "-locker", "'" + usr + "bin/wendelsaver' /s", "-corners", "+000",
+           "-cornerdelay", "1"}, Environment());
+
+    board = WaitForWindow(kBoardTitle, Patience(Millis(10000)));
+    ASSERT_TRUE(board) << "the saver did not start";
+    boardAt = Geometry(*board).value_or(QRect());
+    const qint64 pid = ReadFile(LockPath()).split('\n').value(0).toLongLong();
+    const auto alive = [&] { return pid > 0 && QFile::exists(QStringLiteral("/proc/%1").arg(pid)); };
+    ASSERT_TRUE(alive());
+    // The black backdrop shows where the server's red tiles lay over everything.
+    EXPECT_TRUE(cornerIs(0x000000));
+    for (const int fd : {1, 2})
+        EXPECT_EQ(QFileInfo(QStringLiteral("/proc/%1/fd/%2").arg(pid).arg(fd)).symLinkTarget(), "/dev/null") << fd;
+    // It shows the installed jukebox's board, with its artwork built in: look
+    // 2's blue ellipse in the header box at (16, 18).
     EXPECT_TRUE(jukebox.WaitForLog("< SEND\tplx\tnotify_playing_item[on]")) << jukebox.Log();
     EXPECT_TRUE(WaitUntil([&] {
         const QRgb pixel = Screen().pixel(boardAt.topLeft() + QPoint(16 + 45, 18 + 37));
         return qBlue(pixel) > 120 && qBlue(pixel) > qRed(pixel) + 40 && qBlue(pixel) > qGreen(pixel) + 20;
     }));
-    ASSERT_TRUE(Press(*board, "a"));
-    EXPECT_EQ(saver.WaitForExit(), 0) << saver.Describe();
+    // No input: it stays, and it stays alone.
+    ASSERT_FALSE(WaitUntil([&] { return !alive(); }, Millis(1500))) << "it ended by itself";
+    EXPECT_EQ(VisibleWindows(kBoardTitle).size(), 1u);
+    ASSERT_TRUE(Press(*board, "space"));
+    EXPECT_TRUE(WaitUntil([&] { return !alive(); }, ExitLimit())) << "a key did not end it";
 }
 
 } // namespace
