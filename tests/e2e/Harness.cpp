@@ -1,7 +1,6 @@
 #include "Harness.h"
 #include "SolidPng.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QSet>
 #include <QThread>
@@ -63,12 +62,6 @@ Process::Process(const QStringList& command, const QProcessEnvironment& env, con
     process_.waitForStarted(static_cast<int>(AppearLimit().count()));
 }
 
-Process::~Process()
-{
-    // Politely first, so a peer can take its socket away.
-    if (!Stop()) Stop(SIGKILL);
-}
-
 bool Process::StaysRunningFor(Millis duration)
 {
     return process_.state() != QProcess::NotRunning && !process_.waitForFinished(static_cast<int>(duration.count()));
@@ -87,11 +80,6 @@ std::optional<int> Process::Stop(int signal)
     if (!IsRunning()) return std::nullopt;
     ::kill(static_cast<pid_t>(process_.processId()), signal);
     return WaitForExit();
-}
-
-QString Process::Log() const
-{
-    return QString::fromUtf8(ReadFile(logPath_));
 }
 
 bool Process::WaitForLog(const QString& text, Millis timeout) const

@@ -25,34 +25,27 @@ namespace wendel::e2e {
 using Millis = std::chrono::milliseconds;
 using WindowId = unsigned long;
 
-// A sanitizer build runs several times more slowly: every limit stretches
-// there. A passing run never waits a limit out.
-#ifdef WENDEL_E2E_SANITIZED
-inline Millis Patience(Millis normalBuild) { return normalBuild * 4; }
-#else
-inline Millis Patience(Millis normalBuild) { return normalBuild; }
-#endif
+// A limit for a plain build, stretched for a slower one; a passing run never waits one out.
+inline Millis Patience(Millis normalBuild) { return normalBuild * WENDEL_E2E_SLOWDOWN; }
 inline Millis AppearLimit() { return Patience(Millis(5000)); }
 inline Millis ExitLimit() { return Patience(Millis(2000)); }
 // Polls `done` until it holds or the time is up; true when it held.
 bool WaitUntil(const std::function<bool()>& done, Millis timeout = AppearLimit(), Millis interval = Millis(50));
-// Runs a tool to its end, killed after `timeout`, with `input` on its standard
-// input: its output when it ended with 0, else nothing.
+// Runs a tool, killed after `timeout`, with `input` on its standard input: its output if it ended with 0.
 std::optional<QByteArray> RunTool(const QStringList& command, const QProcessEnvironment& env,
                                   Millis timeout = Patience(Millis(20000)), const QByteArray& input = {});
 bool WriteFile(const QString& path, const QByteArray& bytes);
 QByteArray ReadFile(const QString& path);
-// Pixels of `area` that are not `colour` (0xRRGGBB), skipping `hole`; and how
-// many different colours it holds (a drawn board has many).
+// Pixels of `area` not of `colour` (0xRRGGBB), but in `hole`; its colours (a drawn board has many).
 int PixelsOtherThan(const QImage& image, const QRect& area, std::uint32_t colour, const QRect& hole = {});
 int ColourCount(const QImage& image, const QRect& area);
 
-// A program under test or a real peer, its output in a log file (a pipe could
-// fill up and stall it). It ends with the object, and with the test binary.
+// A program or a real peer, its output in a file (a pipe could fill and stall it); it ends with the object.
 class Process {
 public:
     Process(const QStringList& command, const QProcessEnvironment& env, const QString& logPath);
-    ~Process();
+    // Politely first, so a peer can take its socket away.
+    ~Process() { if (!Stop()) Stop(SIGKILL); }
 
     bool StaysRunningFor(Millis duration);
     bool IsRunning() { return StaysRunningFor(Millis(0)); }
@@ -61,7 +54,7 @@ public:
     // SIGTERM as from systemd, or another signal (SIGKILL: a crash); then as WaitForExit.
     std::optional<int> Stop(int signal = SIGTERM);
 
-    QString Log() const;
+    QString Log() const { return QString::fromUtf8(ReadFile(logPath_)); }
     bool WaitForLog(const QString& text, Millis timeout = AppearLimit()) const;
     QString Describe();
 
@@ -71,8 +64,7 @@ private:
 };
 
 inline const QString kBoardTitle = QStringLiteral("WendelSaver"); // also the setup's message box
-// Places on the board from its top-left corner. A square cover is fitted to
-// 320 x 320 at (160, 114); the waiting text lies in front of it.
+// Places on the board; a square cover is fitted to 320 x 320 at (160, 114), the waiting text in front.
 inline const QRect kCoverMiddle(300, 254, 40, 40);
 inline const QRect kWaitingLabel(154, 192, 343, 103);
 inline const QRect kTrackLabel(34, 28, 306, 26);
@@ -88,11 +80,10 @@ inline constexpr std::uint32_t kRose = 0xC03060;
 inline constexpr std::uint32_t kSea = 0x3060C0;
 inline const QByteArray kBoardSettings = "Custom Look = 2\r\nOverlap = 1\r\nBackground = ON\r\nDefault Image =\r\n";
 
-// Each test gets a private Xvfb at 96 dpi, a private 0700 runtime folder and a
-// settings path. Its processes end with it, last started first; a failed test
-// prints their logs. The fixture's X connection watches the root window from
-// the start, so it sees even a window shown for a millisecond. The screen is
-// read from Xvfb's framebuffer: a screenshot under a window manager can be black.
+// Each test gets a private Xvfb at 96 dpi, a 0700 runtime folder and a settings path. Its processes end
+// with it, last started first; a failed test prints their logs. The fixture's X connection watches the
+// root window from the start, so it sees even a window shown for a millisecond. The screen is read from
+// Xvfb's framebuffer: a screenshot under a window manager can be black.
 class SaverTest : public ::testing::Test {
 private:
     QTemporaryDir root_;
@@ -110,12 +101,10 @@ protected:
     QString RuntimeDir() const { return Path("run"); }
     QString LockPath() const { return RuntimeDir() + "/wendelsaver.lock"; }
     QString Endpoint() const { return RuntimeDir() + "/trivox.sock"; }
-    // This test's display, runtime folder and settings path, and nothing that
-    // could lead a client to another display, session or set-up.
+    // This test's display, runtime folder and settings path, and nothing that leads elsewhere.
     QProcessEnvironment Environment() const;
 
     Process& Start(const QStringList& command, const QProcessEnvironment& env);
-    Process& Launch(const QStringList& args) { return Start(QStringList{WENDELSAVER_BIN} + args, Environment()); }
     // The saver with `settings`, and its board once it is there.
     Process& StartBoard(const QByteArray& settings = kBoardSettings, std::optional<QProcessEnvironment> env = {});
     // plx-sim on the saver's endpoint, playing `playlist` (the file's text).
@@ -135,8 +124,7 @@ protected:
     std::optional<QRect> Geometry(WindowId window) const;
     // Qt ignores synthetic key events: a real one goes to the focused window.
     bool Press(WindowId window, const QString& key) const;
-    // Top-level windows mapped since the server started but the first `skip`:
-    // Mapped().size() marks "from now on".
+    // Top-level windows mapped since the start but the first `skip`: Mapped().size() marks "from now on".
     std::vector<WindowId> Mapped(std::size_t skip = 0);
     // A plain window placed exactly, as the one xscreensaver hands over.
     WindowId CreateWindow(const QRect& area);

@@ -1,11 +1,9 @@
-// The saver and a jukebox over the local socket, watched from both ends: the
-// frames the jukebox logs, and the board on screen.
+// The saver and a jukebox over the local socket: the frames the jukebox logs and the board on screen.
 
 #include "Harness.h"
 #include "SolidPng.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -28,9 +26,8 @@ QByteArray Playing(const QByteArray& title, const QString& cover, int number)
 
 using LinkTest = SaverTest;
 
-// An album: its cover, title, "[Album]", running time and the track up next.
-// A jukebox restarted inside the overlap wait replays the same entry: the
-// saver must take it as a new start, or "Up Next:" stays empty.
+// An album: its cover, title, "[Album]", running time and the track up next. A jukebox restarted inside
+// the overlap wait replays the same entry: the saver must take it as new, or "Up Next:" stays empty.
 TEST_F(LinkTest, TheBoardShowsWhatPlxSimPlaysThroughARestartUntilAPress)
 {
     const QByteArray playlist = "[album]\nartist = The Band\nalbum = Live\ncover = " + QFile::encodeName(Cover(kSea)) +
@@ -41,15 +38,14 @@ TEST_F(LinkTest, TheBoardShowsWhatPlxSimPlaysThroughARestartUntilAPress)
     ASSERT_TRUE(board) << saver.Describe();
     // The playing entry is answered: the overlap wait has begun.
     ASSERT_TRUE(first.WaitForLog("> MSG\tplxr\tplaylist_item[\"1\""));
-    QElapsedTimer sinceWait;
-    sinceWait.start();
+    const auto waitBegan = std::chrono::steady_clock::now();
     EXPECT_EQ(BoardPixels(kNextInfoLabel, kYellow), 0);
 
     first.Stop(SIGKILL); // its socket file stays behind
     Process& second = StartJukebox(playlist);
     ASSERT_TRUE(second.WaitForLog("< SEND\tplx\tnotify_playing_item[on]")) << second.Describe();
     // Before the overlap ran out, or the first wait's own query would fill it.
-    ASSERT_LT(sinceWait.elapsed(), kOverlapMs) << "the restart took too long to show anything";
+    ASSERT_LT(std::chrono::steady_clock::now() - waitBegan, Millis(kOverlapMs)) << "the restart took too long";
     EXPECT_TRUE(WaitUntil([&] {
         return CoverShows(kSea) && BoardPixels(kWaitingLabel, kOlive) == 0 && BoardPixels(kTrackLabel, kYellow) > 50 &&
                BoardPixels(kAlbumNotice, kOlive) > 20 && BoardPixels(kUpNextCaption, kCyan) > 20 &&
@@ -65,10 +61,9 @@ TEST_F(LinkTest, TheBoardShowsWhatPlxSimPlaysThroughARestartUntilAPress)
     EXPECT_EQ(saver.WaitForExit(), 0) << saver.Describe();
 }
 
-// Another user's jukebox is not heard: the saver hangs up before a word is
-// said. A hostile one sends a flood, a 64 MB line and bytes that are not UTF-8
-// at once, then a cover of 100 megapixels, which takes a second or more to
-// decode off the GUI thread: a key still ends the saver at once.
+// Another user's jukebox is not heard: the saver hangs up before a word is said. A hostile one sends a
+// flood, a 64 MB line and bytes that are not UTF-8 at once, then a cover of 100 megapixels, which takes
+// a second or more to decode off the GUI thread: a key still ends the saver at once.
 TEST_F(LinkTest, NeitherAnotherUsersJukeboxNorAHostileOneHoldsOffTheSaver)
 {
     // A folder where `nobody` may listen; the saver is told to look there.

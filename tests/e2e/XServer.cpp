@@ -18,9 +18,8 @@ void SaverTest::SetUp()
     ASSERT_TRUE(root_.isValid()) << root_.errorString();
     ASSERT_TRUE(QDir().mkpath(RuntimeDir()) && QDir().mkpath(Path("settings")));
     ASSERT_TRUE(QFile::setPermissions(RuntimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    // -displayfd 1: the server picks a free display and writes its number once
-    // it accepts clients. -noreset: without it the server resets whenever its
-    // last client leaves, between two runs of a program. -wr: a white desktop.
+    // -displayfd 1: it picks a free display and writes its number once it accepts clients. -noreset: it does
+    // not reset when its last client leaves, between two runs of a program. -wr: a white desktop.
     const QString size = QStringLiteral("%1x%2x24").arg(screenSize.width()).arg(screenSize.height());
     xvfb_ = std::make_unique<Process>(QStringList{"Xvfb", "-noreset", "-dpi", "96", "-nolisten", "tcp", "-screen", "0",
                                                   size, "-wr", "-displayfd", "1", "-fbdir", root_.path()},
@@ -28,8 +27,7 @@ void SaverTest::SetUp()
     const QRegularExpression announced("^(\\d+)$", QRegularExpression::MultilineOption);
     WaitUntil([&] { return xvfb_->Log().contains(announced) || !xvfb_->IsRunning(); }, Patience(Millis(10000)));
     display_ = ':' + announced.match(xvfb_->Log()).captured(1);
-    // Windows of the programs under test come and go on their own: asking
-    // about one that just vanished must not end the test binary.
+    // Windows come and go on their own: asking about a vanished one must not end the test binary.
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     x_ = display_ == ":" ? nullptr : XOpenDisplay(display_.toLocal8Bit().constData());
     ASSERT_TRUE(x_) << "no X server; " << xvfb_->Describe() << "\n" << xvfb_->Log();
@@ -43,8 +41,7 @@ void SaverTest::TearDown()
         for (const auto& process : processes_) std::cout << "--- " << process->Describe() << "\n" << process->Log();
     }
     while (!processes_.empty()) processes_.pop_back();
-    // Our own client goes first: Xlib ends the whole process when its server
-    // disappears under an open connection.
+    // Our client goes first: Xlib ends the process when its server vanishes under an open connection.
     if (x_) XCloseDisplay(x_);
     xvfb_.reset();
 }
@@ -57,8 +54,7 @@ std::optional<QByteArray> SaverTest::RunX(const QStringList& command) const
 
 std::vector<WindowId> SaverTest::VisibleWindows(const QString& title) const
 {
-    // An extended regular expression, matched ignoring case: the titles here
-    // hold no special characters and differ in more than case.
+    // An extended regular expression matched ignoring case: the titles here differ in more than case.
     const QByteArray found = RunX({"xdotool", "search", "--onlyvisible", "--name", '^' + title + '$'}).value_or("");
     std::vector<WindowId> windows;
     for (const QByteArray& line : found.split('\n')) {
@@ -130,9 +126,8 @@ bool SaverTest::CursorShownAt(const QPoint& point, bool shown)
 
 QImage SaverTest::Screen() const
 {
-    // An XWD file: 25 big-endian 32-bit header fields, a colour map, then the
-    // pixels; at 32 bits in the server's byte order, least significant first,
-    // they are QImage's own RGB32.
+    // An XWD file: 25 big-endian 32-bit header fields, a colour map, then the pixels; at 32 bits in the
+    // server's byte order, least significant first, they are QImage's own RGB32.
     enum Field { kHeaderSize = 0, kWidth = 4, kHeight = 5, kByteOrder = 7, kBitsPerPixel = 11, kBytesPerLine = 12,
                  kColourCount = 19, kFieldCount = 25 };
     const QByteArray bytes = ReadFile(Path("Xvfb_screen0"));
