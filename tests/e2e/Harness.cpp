@@ -1,139 +1,99 @@
 #include "Harness.h"
+#include "SolidPng.h"
 
-#include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QThread>
 
-#include <csignal>
 #include <sys/prctl.h>
 
 namespace wendel::e2e {
 
-void DieWithParent(QProcess& process)
-{
-    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-}
-
-Millis Patience(Millis normalBuild)
-{
-#ifdef WENDEL_E2E_SANITIZED
-    return normalBuild * 4;
-#else
-    return normalBuild;
-#endif
-}
-
-bool PollUntil(Millis timeout, const std::function<bool()>& done, Millis interval)
+bool WaitUntil(const std::function<bool()>& done, Millis timeout, Millis interval)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (done()) return true;
+    for (; !done(); QThread::msleep(static_cast<unsigned long>(interval.count()))) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
-        QThread::msleep(static_cast<unsigned long>(interval.count()));
     }
+    return true;
 }
 
-std::optional<QByteArray> RunTool(const QString& program, const QStringList& args, const QProcessEnvironment& env,
-                                  Millis timeout, const QByteArray& input)
+// A test binary killed by ctest's timeout leaves no child behind.
+static void Spawn(QProcess& process, const QStringList& command, const QProcessEnvironment& env)
+{
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(command.front(), command.mid(1));
+}
+
+std::optional<QByteArray> RunTool(const QStringList& command, const QProcessEnvironment& env, Millis timeout,
+                                  const QByteArray& input)
 {
     QProcess tool;
-    DieWithParent(tool);
-    tool.setProcessEnvironment(env);
-    tool.setProcessChannelMode(QProcess::MergedChannels);
-    tool.start(program, args);
+    Spawn(tool, command, env);
     tool.write(input);
     tool.closeWriteChannel();
-    const bool ended = tool.waitForFinished(static_cast<int>(timeout.count()));
-    if (!ended) tool.kill();
-    tool.waitForFinished(1000);
-    if (!ended || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0) return std::nullopt;
+    // One that hangs is killed when `tool` goes.
+    if (!tool.waitForFinished(static_cast<int>(timeout.count())) || tool.exitStatus() != QProcess::NormalExit ||
+        tool.exitCode() != 0)
+        return std::nullopt;
     return tool.readAll();
 }
 
-Process::Process(const QString& program, const QStringList& args, const QProcessEnvironment& env,
-                 const QString& logPath)
-    : logPath_(logPath)
+bool WriteFile(const QString& path, const QByteArray& bytes)
 {
-    DieWithParent(process_);
-    process_.setProcessEnvironment(env);
-    process_.setProcessChannelMode(QProcess::MergedChannels);
-    process_.setStandardOutputFile(logPath);
-    process_.setStandardInputFile(QProcess::nullDevice());
-    process_.start(program, args);
-    started_ = process_.waitForStarted(static_cast<int>(Patience(Millis(5000)).count()));
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
-Process::~Process()
+QByteArray ReadFile(const QString& path)
 {
-    // Politely first, so a peer can take its socket away.
-    if (!Stop()) KillHard();
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+Process::Process(const QStringList& command, const QProcessEnvironment& env, const QString& logPath)
+    : logPath_(logPath)
+{
+    process_.setStandardOutputFile(logPath);
+    process_.setStandardInputFile(QProcess::nullDevice());
+    Spawn(process_, command, env);
+    process_.waitForStarted(static_cast<int>(AppearLimit().count()));
 }
 
 bool Process::StaysRunningFor(Millis duration)
 {
-    if (!started_ || process_.state() == QProcess::NotRunning) return false;
-    return !process_.waitForFinished(static_cast<int>(duration.count()));
+    return process_.state() != QProcess::NotRunning && !process_.waitForFinished(static_cast<int>(duration.count()));
 }
 
 std::optional<int> Process::WaitForExit(Millis timeout)
 {
-    if (StaysRunningFor(timeout) || !started_ || process_.exitStatus() != QProcess::NormalExit) return std::nullopt;
+    if (StaysRunningFor(timeout) || process_.error() == QProcess::FailedToStart ||
+        process_.exitStatus() != QProcess::NormalExit)
+        return std::nullopt;
     return process_.exitCode();
 }
 
-std::optional<int> Process::Stop()
+std::optional<int> Process::Stop(int signal)
 {
     if (!IsRunning()) return std::nullopt;
-    process_.terminate();
-    return WaitForExit(Patience(Millis(2000)));
-}
-
-void Process::Signal(int signal)
-{
-    if (process_.state() != QProcess::NotRunning) ::kill(static_cast<pid_t>(process_.processId()), signal);
-}
-
-void Process::KillHard()
-{
-    process_.kill();
-    process_.waitForFinished(5000);
-}
-
-QString Process::Log() const
-{
-    QFile file(logPath_);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    ::kill(static_cast<pid_t>(process_.processId()), signal);
+    return WaitForExit();
 }
 
 bool Process::WaitForLog(const QString& text, Millis timeout) const
 {
-    return PollUntil(timeout, [&] { return Log().contains(text); });
-}
-
-QStringList Process::Frames(int connection, QChar direction) const
-{
-    // "[    0.413] #1 < OPEN<TAB>plx<TAB>type=devtx<TAB>1<TAB>1<TAB>0"
-    const QString marker = QStringLiteral("] #%1 %2 ").arg(connection).arg(direction);
-    QStringList frames;
-    for (const QString& entry : Log().split(QLatin1Char('\n'))) {
-        const qsizetype at = entry.indexOf(marker);
-        if (entry.startsWith(QLatin1Char('[')) && at >= 0) frames << entry.mid(at + marker.size());
-    }
-    return frames;
+    return WaitUntil([&] { return Log().contains(text); }, timeout);
 }
 
 QString Process::Describe()
 {
-    if (!started_) return QStringLiteral("never started: ") + process_.errorString();
-    if (IsRunning()) return QStringLiteral("still running");
-    if (process_.exitStatus() != QProcess::NormalExit) return QStringLiteral("crashed or killed");
-    return QStringLiteral("exit %1").arg(process_.exitCode());
-}
-
-int PixelsOf(const QImage& image, const QRect& area, std::uint32_t colour)
-{
-    const QRect inside = area & image.rect();
-    return inside.width() * inside.height() - PixelsOtherThan(image, inside, colour);
+    const QString program = QFileInfo(process_.program()).fileName() + ": ";
+    if (process_.error() == QProcess::FailedToStart) return program + "never started: " + process_.errorString();
+    if (IsRunning()) return program + "still running";
+    if (process_.exitStatus() != QProcess::NormalExit) return program + "crashed or killed";
+    return program + QStringLiteral("exit %1").arg(process_.exitCode());
 }
 
 int PixelsOtherThan(const QImage& image, const QRect& area, std::uint32_t colour, const QRect& hole)
@@ -157,6 +117,69 @@ int ColourCount(const QImage& image, const QRect& area)
         for (int x = inside.left(); x <= inside.right(); ++x) colours.insert(image.pixel(x, y));
     }
     return int(colours.size());
+}
+
+QProcessEnvironment SaverTest::Environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : env.keys()) {
+        if (name.startsWith("QT_") || name.startsWith("XDG_") || name.startsWith("WENDELSAVER_") ||
+            QStringList{"TRIVOX_ENDPOINT", "WAYLAND_DISPLAY", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS"}.contains(name))
+            env.remove(name);
+    }
+    env.insert("DISPLAY", display_);
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("XDG_RUNTIME_DIR", RuntimeDir());
+    env.insert("WENDELSAVER_INI", iniPath);
+    // Were the override ever ignored, the user's own settings stay untouched.
+    env.insert("XDG_CONFIG_HOME", Path("config"));
+    env.insert("XDG_CACHE_HOME", Path("cache"));
+    return env;
+}
+
+Process& SaverTest::Start(const QStringList& command, const QProcessEnvironment& env)
+{
+    const QString log = QStringLiteral("%1-%2.log").arg(QFileInfo(command.front()).fileName()).arg(processes_.size());
+    return *processes_.emplace_back(std::make_unique<Process>(command, env, Path(log)));
+}
+
+Process& SaverTest::StartBoard(const QByteArray& settings, std::optional<QProcessEnvironment> env)
+{
+    EXPECT_TRUE(WriteFile(iniPath, settings));
+    Process& saver = Start({WENDELSAVER_BIN, "/s"}, env.value_or(Environment()));
+    board = WaitForWindow(kBoardTitle);
+    boardAt = board ? Geometry(*board).value_or(QRect()) : QRect();
+    return saver;
+}
+
+Process& SaverTest::StartJukebox(const QByteArray& playlist, const QString& program)
+{
+    const QString path = Path(QStringLiteral("list-%1.plx").arg(processes_.size()));
+    EXPECT_TRUE(WriteFile(path, playlist));
+    Process& jukebox = Start({program, "--endpoint", Endpoint(), "--playlist", path, "--verbose"}, Environment());
+    EXPECT_TRUE(jukebox.WaitForLog("listening on")) << jukebox.Describe();
+    return jukebox;
+}
+
+bool SaverTest::StartWindowManager()
+{
+    Start({"openbox", "--sm-disable"}, Environment());
+    return WaitUntil(
+        [&] { return RunX({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).value_or("").contains("window id"); });
+}
+
+QString SaverTest::Cover(std::uint32_t colour)
+{
+    const QString path = Path(QStringLiteral("cover-%1.png").arg(colour, 6, 16, QLatin1Char('0')));
+    EXPECT_TRUE(WriteFile(path, testing::SolidRgbPng(400, 400, colour >> 16, (colour >> 8) & 0xFF, colour & 0xFF)));
+    return path;
+}
+
+int SaverTest::BoardPixels(const QRect& part, std::uint32_t colour)
+{
+    const QImage screen = Screen();
+    const QRect area = part.translated(boardAt.topLeft()) & screen.rect();
+    return area.width() * area.height() - PixelsOtherThan(screen, area, colour);
 }
 
 } // namespace wendel::e2e

@@ -2,158 +2,141 @@
 
 #include <QImage>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QRect>
-#include <QString>
-#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdint>
+#include <csignal>
 #include <functional>
+#include <memory>
 #include <optional>
-#include <ostream>
 #include <vector>
 
-// Xlib's macros (None, Bool, KeyPress...) clash with Qt and GoogleTest, so its
-// header stays inside XServer.cpp.
-struct _XDisplay;
+// Failure messages and gtest's value printer take Qt's strings as they are.
+inline std::ostream& operator<<(std::ostream& out, const QString& text) { return out << text.toStdString(); }
+inline std::ostream& operator<<(std::ostream& out, const QByteArray& bytes) { return out << bytes.toStdString(); }
+inline void PrintTo(const QByteArray& bytes, std::ostream* out) { *out << bytes; }
 
-// Lets failure messages and gtest's value printer take Qt's strings as they are.
-inline std::ostream& operator<<(std::ostream& out, const QString& text)
-{
-    return out << text.toStdString();
-}
-inline std::ostream& operator<<(std::ostream& out, const QByteArray& bytes)
-{
-    return out << bytes.toStdString();
-}
-inline void PrintTo(const QByteArray& bytes, std::ostream* out)
-{
-    *out << bytes;
-}
+struct _XDisplay; // Xlib's own header stays in XServer.cpp: its macros clash with Qt's names
 
 namespace wendel::e2e {
 
 using Millis = std::chrono::milliseconds;
+using WindowId = unsigned long;
 
-// A sanitizer build runs several times more slowly: every limit given for a
-// normal build stretches here. A passing run never waits a limit out.
-Millis Patience(Millis normalBuild);
-// Longest time a window may take to appear; it usually takes a tenth of a second.
+// A limit for a plain build, stretched for a slower one; a passing run never waits one out.
+inline Millis Patience(Millis normalBuild) { return normalBuild * WENDEL_E2E_SLOWDOWN; }
 inline Millis AppearLimit() { return Patience(Millis(5000)); }
-// "Ends at once" and "ends when its last window closes".
 inline Millis ExitLimit() { return Patience(Millis(2000)); }
-
-// A test binary killed by ctest's timeout leaves no child behind.
-void DieWithParent(QProcess& process);
-
 // Polls `done` until it holds or the time is up; true when it held.
-bool PollUntil(Millis timeout, const std::function<bool()>& done, Millis interval = Millis(20));
+bool WaitUntil(const std::function<bool()>& done, Millis timeout = AppearLimit(), Millis interval = Millis(50));
+// Runs a tool, killed after `timeout`, with `input` on its standard input: its output if it ended with 0.
+std::optional<QByteArray> RunTool(const QStringList& command, const QProcessEnvironment& env,
+                                  Millis timeout = Patience(Millis(20000)), const QByteArray& input = {});
+bool WriteFile(const QString& path, const QByteArray& bytes);
+QByteArray ReadFile(const QString& path);
+// Pixels of `area` not of `colour` (0xRRGGBB), but in `hole`; its colours (a drawn board has many).
+int PixelsOtherThan(const QImage& image, const QRect& area, std::uint32_t colour, const QRect& hole = {});
+int ColourCount(const QImage& image, const QRect& area);
 
-// Runs a helper program (xdotool, mpc, flac...) to its end, killing it when it
-// takes longer than `timeout`; `input` goes to its standard input. Its output
-// (both channels) when it ended with 0, else nothing.
-std::optional<QByteArray> RunTool(const QString& program, const QStringList& args, const QProcessEnvironment& env,
-                                  Millis timeout, const QByteArray& input = {});
-
-// One run of a program under test or of a real peer (a jukebox, mpd, a window
-// manager...). Its output goes to a log file, never to a pipe that could fill
-// up and stall it. It is asked to end (SIGTERM, then SIGKILL) when the object goes.
+// A program or a real peer, its output in a file (a pipe could fill and stall it); it ends with the object.
 class Process {
 public:
-    Process(const QString& program, const QStringList& args, const QProcessEnvironment& env, const QString& logPath);
-    ~Process();
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
+    Process(const QStringList& command, const QProcessEnvironment& env, const QString& logPath);
+    // Politely first, so a peer can take its socket away.
+    ~Process() { if (!Stop()) Stop(SIGKILL); }
 
-    bool Started() const { return started_; }
-    QString Program() const { return process_.program(); }
-    bool IsRunning() { return StaysRunningFor(Millis(0)); }
     bool StaysRunningFor(Millis duration);
-    // The exit status once it has ended by itself; nothing when it still runs
-    // after `timeout` or a signal ended it.
-    std::optional<int> WaitForExit(Millis timeout);
-    // SIGTERM, as a user's Ctrl+C or systemd; its exit status as WaitForExit.
-    std::optional<int> Stop();
-    void Signal(int signal);
-    // SIGKILL, as a crash: no clean-up runs.
-    void KillHard();
+    bool IsRunning() { return StaysRunningFor(Millis(0)); }
+    // The exit status once it ended by itself; nothing while it runs or when a signal ended it.
+    std::optional<int> WaitForExit(Millis timeout = ExitLimit());
+    // SIGTERM as from systemd, or another signal (SIGKILL: a crash); then as WaitForExit.
+    std::optional<int> Stop(int signal = SIGTERM);
 
-    QString Log() const;
+    QString Log() const { return QString::fromUtf8(ReadFile(logPath_)); }
     bool WaitForLog(const QString& text, Millis timeout = AppearLimit()) const;
-    // The frames a jukebox's --verbose log shows for connection `connection`
-    // in one direction ('<' received, '>' sent), in order, without their LF.
-    QStringList Frames(int connection, QChar direction) const;
-    // How it ended, for failure messages: "running", "exit 0", "crashed"...
     QString Describe();
 
 private:
     QProcess process_;
     QString logPath_;
-    bool started_ = false;
 };
 
-using WindowId = unsigned long;
+inline const QString kBoardTitle = QStringLiteral("WendelSaver"); // also the setup's message box
+// Places on the board; a square cover is fitted to 320 x 320 at (160, 114), the waiting text in front.
+inline const QRect kCoverMiddle(300, 254, 40, 40);
+inline const QRect kWaitingLabel(154, 192, 343, 103);
+inline const QRect kTrackLabel(34, 28, 306, 26);
+inline const QRect kTimeLabel(420, 30, 193, 22);
+inline const QRect kAlbumNotice(560, 55, 55, 19);
+inline const QRect kUpNextCaption(32, 433, 62, 19);
+inline const QRect kNextInfoLabel(109, 433, 400, 19);
+inline constexpr std::uint32_t kOlive = 0xC0C000;
+inline constexpr std::uint32_t kYellow = 0xFFFF00;
+inline constexpr std::uint32_t kCyan = 0x00FFFF;
+// Cover colours: none is black or a text colour of the board.
+inline constexpr std::uint32_t kRose = 0xC03060;
+inline constexpr std::uint32_t kSea = 0x3060C0;
+inline const QByteArray kBoardSettings = "Custom Look = 2\r\nOverlap = 1\r\nBackground = ON\r\nDefault Image =\r\n";
 
-// A private Xvfb at 96 dpi with no window manager, on a free display number it
-// picks itself. Windows are found and driven with xdotool, as a person would.
-// The harness's own connection watches the root window from the start, so it
-// sees even a window that flashes up for a millisecond. The screen is read from
-// Xvfb's framebuffer file: under a window manager a screenshot can show black.
-class XServer {
-public:
-    XServer(const QString& folder, QSize size);
-    ~XServer();
-    XServer(const XServer&) = delete;
-    XServer& operator=(const XServer&) = delete;
+// Each test gets a private Xvfb at 96 dpi, a 0700 runtime folder and a settings path. Its processes end
+// with it, last started first; a failed test prints their logs. The fixture's X connection watches the
+// root window from the start, so it sees even a window shown for a millisecond. The screen is read from
+// Xvfb's framebuffer: a screenshot under a window manager can be black.
+class SaverTest : public ::testing::Test {
+private:
+    QTemporaryDir root_;
+    std::unique_ptr<Process> xvfb_;
+    QString display_;
+    _XDisplay* x_ = nullptr;
+    std::vector<WindowId> mapped_;
+    std::vector<std::unique_ptr<Process>> processes_;
 
-    bool IsRunning() const { return !display_.isEmpty() && connection_; }
-    QString StartFailure() const { return startFailure_; }
-    QString Display() const { return display_; }
-    // The test's environment with this server's DISPLAY and nothing that could
-    // lead a client to another display or session.
-    QProcessEnvironment ClientEnvironment() const;
-    // Runs an X tool (xrandr, xsetroot, xdotool...) against this server, as RunTool.
-    std::optional<QByteArray> Run(const QString& program, const QStringList& args) const;
+protected:
+    void SetUp() override;
+    void TearDown() override;
 
+    QString Path(const QString& relative) const { return root_.filePath(relative); }
+    QString RuntimeDir() const { return Path("run"); }
+    QString LockPath() const { return RuntimeDir() + "/wendelsaver.lock"; }
+    QString Endpoint() const { return RuntimeDir() + "/trivox.sock"; }
+    // This test's display, runtime folder and settings path, and nothing that leads elsewhere.
+    QProcessEnvironment Environment() const;
+
+    Process& Start(const QStringList& command, const QProcessEnvironment& env);
+    // The saver with `settings`, and its board once it is there.
+    Process& StartBoard(const QByteArray& settings = kBoardSettings, std::optional<QProcessEnvironment> env = {});
+    // plx-sim on the saver's endpoint, playing `playlist` (the file's text).
+    Process& StartJukebox(const QByteArray& playlist, const QString& program = PLX_SIM_BIN);
+    // openbox, once it manages the screen.
+    bool StartWindowManager();
+    QString Cover(std::uint32_t colour);
+    // Pixels of exactly `colour` in a part of the board.
+    int BoardPixels(const QRect& part, std::uint32_t colour);
+    bool CoverShows(std::uint32_t colour) { return BoardPixels(kCoverMiddle, colour) == 40 * 40; }
+
+    std::optional<QByteArray> RunX(const QStringList& command) const;
     // Viewable top-level windows titled `title`.
     std::vector<WindowId> VisibleWindows(const QString& title) const;
     std::optional<WindowId> WaitForWindow(const QString& title, Millis timeout = AppearLimit()) const;
-    bool WaitUntilGone(WindowId window, Millis timeout = AppearLimit()) const;
     // Where the window is on the screen while it is viewable.
     std::optional<QRect> Geometry(WindowId window) const;
-    // Focuses the window, then types `keys` (xdotool key names) there: Qt
-    // ignores synthetic key events, real ones go to the focused window.
-    bool PressKeys(WindowId window, const QStringList& keys) const;
-    // Moves the pointer to (x, y) inside the window; Click also presses and
-    // releases the left button there.
-    bool MovePointer(WindowId window, int x, int y) const;
-    bool Click(WindowId window, int x, int y) const;
-
-    // Top-level windows mapped since the server started, in the server's order,
-    // but for the first `skip`: Mapped().size() marks "from now on".
+    // Qt ignores synthetic key events: a real one goes to the focused window.
+    bool Press(WindowId window, const QString& key) const;
+    // Top-level windows mapped since the start but the first `skip`: Mapped().size() marks "from now on".
     std::vector<WindowId> Mapped(std::size_t skip = 0);
-    // A property of the window as xprop shows it.
-    QString Property(WindowId window, const QString& name) const;
     // A plain window placed exactly, as the one xscreensaver hands over.
     WindowId CreateWindow(const QRect& area);
-    // How many pixels of the cursor now on screen can be seen; a hidden cursor has none.
-    std::optional<int> VisibleCursorPixels();
-    std::optional<QImage> Screen() const;
+    // Moves the pointer there and waits until the cursor shows or hides as `shown` says.
+    bool CursorShownAt(const QPoint& point, bool shown);
+    QImage Screen() const;
 
-private:
-    QProcess xvfb_;
-    QString folder_;
-    QString display_;
-    QString startFailure_;
-    _XDisplay* connection_ = nullptr;
-    std::vector<WindowId> mapped_;
+    // Set before SetUp for another screen size.
+    QSize screenSize{1024, 768};
+    QString iniPath = Path("settings/wendelsaver.ini");
+    std::optional<WindowId> board;
+    QRect boardAt;
 };
-
-// How many pixels of `area` are exactly `colour` (0xRRGGBB), or are not it,
-// skipping `hole`; how many different colours it holds (a drawn board has many).
-int PixelsOf(const QImage& image, const QRect& area, std::uint32_t colour);
-int PixelsOtherThan(const QImage& image, const QRect& area, std::uint32_t colour, const QRect& hole = {});
-int ColourCount(const QImage& image, const QRect& area);
 
 } // namespace wendel::e2e

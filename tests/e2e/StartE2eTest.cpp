@@ -1,184 +1,110 @@
-// How the saver is started and set up, seen from outside: the command line
-// as a process gets it, the single-instance lock, the setup dialog and its
-// settings file, an idle launcher, and an install into a private DESTDIR.
+// How the saver is started and set up: the command line, the lock, the setup dialog, an install, idle start.
 
-#include "SaverTest.h"
+#include "Harness.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-
-#include <csignal>
 
 namespace wendel::e2e {
 namespace {
 
+const QString kSetupTitle = "WendelSaver Screensaver Setup";
+
 using StartupTest = SaverTest;
 
-// Qt's own options begin with "-" like the switches: Qt must not take them
-// away before the switch is read. Each of these ends at once, as its switch says.
-TEST_F(StartupTest, SwitchesAreReadBeforeQtTakesItsOptions)
+// Qt must not take its own options before the switch is read: each row ends at once, as its switch says.
+TEST_F(StartupTest, SwitchesTheSetupDialogAndTheInstanceLock)
 {
     const QStringList rows[] = {
-        {QStringLiteral("-reverse")},
-        {QStringLiteral("-style"), QStringLiteral("fusion")},
-        {QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("/s")},
-        {QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("/p")},
-        {QStringLiteral("/p"), QStringLiteral("1234")},
+        {"-reverse"},
+        {"-style", "fusion"},
+        {"-platform", "offscreen", "/s"},
+        {"-platform", "offscreen", "/p"},
+        {"/p", "1234"},
     };
     for (const QStringList& args : rows) {
         SCOPED_TRACE(args.join(' ').toStdString());
-        const std::size_t mark = X().Mapped().size();
-        Process& saver = Launch(args);
-        EXPECT_EQ(saver.WaitForExit(ExitLimit()), 0) << saver.Describe();
-        // The watch on the root window sees even a window shown for an instant.
-        EXPECT_TRUE(X().Mapped(mark).empty());
-        EXPECT_FALSE(QFile::exists(IniPath()));
+        const std::size_t mark = Mapped().size();
+        Process& saver = Start(QStringList{WENDELSAVER_BIN} + args, Environment());
+        EXPECT_EQ(saver.WaitForExit(), 0) << saver.Describe();
+        EXPECT_TRUE(Mapped(mark).empty());
+        EXPECT_FALSE(QFile::exists(iniPath));
         EXPECT_FALSE(QFile::exists(LockPath())) << "the lock outlived its process";
     }
-}
 
-// The setup dialog as a user meets it, and the single-instance lock beside it.
-TEST_F(StartupTest, TheSetupDialogWritesItsSettingsFileOneInstanceAtATime)
-{
-    // A folder and a name that are not ASCII, given through the environment.
-    SetIniPath(Path(QStringLiteral("Mein Ordner \u00e4/wendel saver \u00fc.ini")));
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(IniPath()).path()));
+    // The setup dialog, one instance at a time, at a path that is not ASCII.
+    iniPath = Path("Mein Ordner \u00e4/wendel saver \u00fc.ini");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(iniPath).path()));
     // Without a file, its box comes first, alone.
-    const std::size_t mark = X().Mapped().size();
-    Process& setup = Launch({QStringLiteral("/c")});
-    const std::optional<WindowId> box = X().WaitForWindow(kSettingsBoxTitle);
+    const std::size_t mark = Mapped().size();
+    Process& setup = Start({WENDELSAVER_BIN, "/c"}, Environment());
+    const std::optional<WindowId> box = WaitForWindow(kBoardTitle);
     ASSERT_TRUE(box) << setup.Describe();
-    EXPECT_TRUE(X().VisibleWindows(kSetupTitle).empty()) << "the dialog came before the box";
-    ASSERT_TRUE(X().PressKeys(*box, {QStringLiteral("Return")}));
-    const std::optional<WindowId> dialog = X().WaitForWindow(kSetupTitle);
+    ASSERT_TRUE(Press(*box, "Return"));
+    const std::optional<WindowId> dialog = WaitForWindow(kSetupTitle);
     ASSERT_TRUE(dialog) << setup.Describe();
-    EXPECT_TRUE(X().VisibleWindows(kSettingsBoxTitle).empty()) << "the box stayed";
+    EXPECT_TRUE(VisibleWindows(kBoardTitle).empty()) << "the box stayed";
     // 5145 x 3045 twips at 96 dpi; off the task bar, yet a dialog to the window manager.
-    EXPECT_EQ(X().Geometry(*dialog).value_or(QRect()).size(), QSize(343, 203));
-    EXPECT_EQ(X().Property(*dialog, QStringLiteral("_NET_WM_STATE")).count(QStringLiteral("_SKIP_TASKBAR")), 1);
-    EXPECT_TRUE(X().Property(*dialog, QStringLiteral("_NET_WM_WINDOW_TYPE")).contains(QStringLiteral("= _NET_WM_WINDOW_TYPE_DIALOG")));
+    const QRect at = Geometry(*dialog).value_or(QRect());
+    EXPECT_EQ(at.size(), QSize(343, 203));
+    const QString states = RunX({"xprop", "-id", QString::number(*dialog), "_NET_WM_STATE", "_NET_WM_WINDOW_TYPE"})
+                               .value_or("");
+    EXPECT_TRUE(states.contains("_NET_WM_STATE_SKIP_TASKBAR") && states.contains("= _NET_WM_WINDOW_TYPE_DIALOG"))
+        << states;
     // Setup never hides the cursor.
-    ASSERT_TRUE(X().MovePointer(*dialog, 170, 100));
-    EXPECT_GT(X().VisibleCursorPixels().value_or(0), 0);
+    EXPECT_TRUE(CursorShownAt(at.center(), true));
     // A second instance ends at once, showing nothing.
-    Process& second = Launch({QStringLiteral("/s")});
-    EXPECT_EQ(second.WaitForExit(ExitLimit()), 0) << second.Describe();
-    EXPECT_EQ(X().Mapped(mark), std::vector<WindowId>({*box, *dialog}));
-    EXPECT_FALSE(QFile::exists(IniPath())) << "written before OK";
-    // The focus is on OK, which writes the defaults and nothing beside them.
-    ASSERT_TRUE(X().PressKeys(*dialog, {QStringLiteral("Return")}));
-    EXPECT_EQ(setup.WaitForExit(ExitLimit()), 0) << setup.Describe();
-    const QByteArray written = ReadFile(IniPath()).value_or("");
-    EXPECT_TRUE(written.startsWith("'WendelSaver INI file ")) << written;
-    EXPECT_EQ(written.mid(written.indexOf("\r\n") + 2), "Custom Look = 1\r\nOverlap = 2\r\nBackground = ON\r\n"
-                                                        "Default Image =\r\nDo Not Edit This File!!!\r\n");
-    EXPECT_EQ(QFileInfo(IniPath()).dir().entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
-              QStringList{QFileInfo(IniPath()).fileName()});
+    Process& second = Start({WENDELSAVER_BIN, "/s"}, Environment());
+    EXPECT_EQ(second.WaitForExit(), 0) << second.Describe();
+    EXPECT_EQ(Mapped(mark), std::vector<WindowId>({*box, *dialog}));
+    EXPECT_FALSE(QFile::exists(iniPath)) << "written before OK";
+    // The focus is on OK, which writes the defaults.
+    ASSERT_TRUE(Press(*dialog, "Return"));
+    EXPECT_EQ(setup.WaitForExit(), 0) << setup.Describe();
+    const QByteArray written = ReadFile(iniPath);
+    EXPECT_TRUE(written.endsWith("\r\nDefault Image =\r\nDo Not Edit This File!!!\r\n")) << written;
 
-    // Killed as in a crash, a dialog leaves its lock; after a reboot its
-    // process id can belong to another program, here this test binary. That
-    // does not block the next one, which SIGTERM ends cleanly, its lock gone
-    // and its file as it was.
-    Process& killed = Launch({QStringLiteral("/c")});
-    const std::optional<WindowId> dead = X().WaitForWindow(kSetupTitle);
+    // A dialog killed as in a crash leaves its lock, whose process id can belong to another program after
+    // a reboot (here this test binary). That does not block the next one, which SIGTERM ends, lock and all.
+    Process& killed = Start({WENDELSAVER_BIN, "/c"}, Environment());
+    const std::optional<WindowId> dead = WaitForWindow(kSetupTitle);
     ASSERT_TRUE(dead) << killed.Describe();
-    killed.KillHard();
-    ASSERT_TRUE(X().WaitUntilGone(*dead));
-    QList<QByteArray> lock = ReadFile(LockPath()).value_or("").split('\n');
+    killed.Stop(SIGKILL);
+    ASSERT_TRUE(WaitUntil([&] { return !Geometry(*dead); }));
+    QList<QByteArray> lock = ReadFile(LockPath()).split('\n');
     ASSERT_GT(lock.size(), 1) << "no lock left behind: this proves nothing";
     lock[0] = QByteArray::number(QCoreApplication::applicationPid());
     ASSERT_TRUE(WriteFile(LockPath(), lock.join('\n')));
-    Process& next = Launch({QStringLiteral("/c")});
-    ASSERT_TRUE(X().WaitForWindow(kSetupTitle)) << "blocked by the lock; " << next.Describe();
-    next.Signal(SIGTERM);
-    EXPECT_EQ(next.WaitForExit(ExitLimit()), 0) << next.Describe();
+    Process& next = Start({WENDELSAVER_BIN, "/c"}, Environment());
+    ASSERT_TRUE(WaitForWindow(kSetupTitle)) << "blocked by the lock; " << next.Describe();
+    EXPECT_EQ(next.Stop(), 0) << next.Describe();
     EXPECT_FALSE(QFile::exists(LockPath())) << "the instance lock stayed";
-    EXPECT_EQ(ReadFile(IniPath()), written);
+    EXPECT_EQ(ReadFile(iniPath), written);
 }
 
-// The saver started by xautolock under openbox. Its idle time is at least a
-// minute, but its '+' corner is the same countdown in seconds while the pointer
-// rests there, and -cornerredelay starts it again: two idle periods take
-// seconds. The X server's own screen saver (tiles, as Xvfb does not blank)
-// comes on first, and must give way to the board.
-TEST_F(StartupTest, XautolockStartsItOnEveryIdlePeriod)
-{
-    ASSERT_TRUE(WriteFile(IniPath(), "Custom Look = 1\r\nOverlap = 2\r\nBackground = ON\r\nDefault Image =\r\n"));
-    Start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")}, X().ClientEnvironment());
-    ASSERT_TRUE(PollUntil(AppearLimit(), [&] {
-        return X().Run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-            .value_or("").contains("window id");
-    })) << "openbox did not start";
-    ASSERT_TRUE(X().Run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("0"),
-                                                    QStringLiteral("0")}));
-    ASSERT_TRUE(X().Run(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QStringLiteral("#ff0000")}));
-    ASSERT_TRUE(X().Run(QStringLiteral("xset"), {QStringLiteral("s"), QStringLiteral("noblank")}));
-    ASSERT_TRUE(X().Run(QStringLiteral("xset"), {QStringLiteral("s"), QStringLiteral("activate")}));
-    const auto cornerIs = [&](std::uint32_t colour) {
-        return PollUntil(AppearLimit(), [&] { return PixelsOf(X().Screen().value_or(QImage()), QRect(0, 0, 1, 1), colour) == 1; });
-    };
-    ASSERT_TRUE(cornerIs(0xFF0000)) << "the server's screen saver is not on: this proves nothing";
-    // The locker runs through /bin/sh, with standard error closed.
-    Start(QStringLiteral("xautolock"),
-          {QStringLiteral("-time"), QStringLiteral("1"), QStringLiteral("-locker"),
-           QStringLiteral("'%1' /s").arg(QStringLiteral(WENDELSAVER_BIN)), QStringLiteral("-corners"), QStringLiteral("+000"),
-           QStringLiteral("-cornerdelay"), QStringLiteral("1"), QStringLiteral("-cornerredelay"), QStringLiteral("2")},
-          SaverEnvironment());
-
-    for (const char* period : {"first", "second"}) {
-        SCOPED_TRACE(period);
-        // xautolock looks once a second; a few seconds cover the delay and the start.
-        board = X().WaitForWindow(kBoardTitle, Patience(Millis(10000)));
-        ASSERT_TRUE(board) << "the saver did not start";
-        const qint64 pid = ReadFile(LockPath()).value_or("").split('\n').value(0).toLongLong();
-        const auto alive = [&] { return pid > 0 && QFile::exists(QStringLiteral("/proc/%1").arg(pid)); };
-        ASSERT_TRUE(alive());
-        // The black backdrop shows where the server's red tiles lay over everything.
-        EXPECT_TRUE(cornerIs(0x000000));
-        for (const int fd : {1, 2}) {
-            EXPECT_EQ(QFileInfo(QStringLiteral("/proc/%1/fd/%2").arg(pid).arg(fd)).symLinkTarget(), QStringLiteral("/dev/null"))
-                << "descriptor " << fd << " is not kept on /dev/null";
-        }
-        // No input: it stays, and it stays alone.
-        ASSERT_FALSE(PollUntil(Millis(1500), [&] { return !alive(); })) << "it ended by itself";
-        EXPECT_EQ(X().VisibleWindows(kBoardTitle).size(), 1u);
-        ASSERT_TRUE(X().PressKeys(*board, {QStringLiteral("space")}));
-        EXPECT_TRUE(PollUntil(ExitLimit(), [&] { return !alive(); })) << "a key did not end it";
-        EXPECT_TRUE(X().WaitUntilGone(*board));
-    }
-}
-
-// Installs the build under `prefix`, inside `destdir` when one is given, as a package build does.
-bool Install(const QString& prefix, const QString& destdir = {})
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (!destdir.isEmpty()) env.insert(QStringLiteral("DESTDIR"), destdir);
-    return RunTool(QStringLiteral(WENDEL_CMAKE), {QStringLiteral("--install"), QStringLiteral(WENDEL_BUILD_DIR),
-                                                  QStringLiteral("--prefix"), prefix},
-                   env, Patience(Millis(30000)))
-        .has_value();
-}
-
-TEST_F(StartupTest, AnInstallHoldsEveryFileAndItsProgramsRunFromThere)
+TEST_F(StartupTest, AnInstallHoldsEveryFileAndXautolockStartsItsSaverWhenIdle)
 {
     // Everything an install holds, below /usr: a new program, unit or doc adds its name here.
     QStringList expected{"share/applications/wendelsaver.desktop", "lib/systemd/user/wendelsaver-idle.service",
                          "lib/systemd/user/plx-mpd.service", "lib/systemd/user/plx-mpris.service",
                          "share/doc/wendelsaver/changelog.gz"};
     for (const char* doc : {"README.md", "copyright", "docs/idle.md", "docs/link-protocol.md", "docs/now-playing.md",
-                            "docs/plx-sim.md", "docs/plx-mpd.md", "docs/plx-mpris.md", "docs/jukebox.md", "docs/fuzzing.md"})
-        expected << QStringLiteral("share/doc/wendelsaver/") + QLatin1String(doc);
-    const QString usr = Path(QStringLiteral("dest/usr/"));
-    ASSERT_TRUE(Install(QStringLiteral("/usr"), Path(QStringLiteral("dest"))));
-    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    const auto gunzip = [&](const QString& path) {
-        return RunTool(QStringLiteral("gzip"), {QStringLiteral("-dc"), usr + path}, env, Millis(30000)).value_or("");
+                            "docs/plx-sim.md", "docs/plx-mpd.md", "docs/plx-mpris.md", "docs/jukebox.md",
+                            "docs/fuzzing.md"})
+        expected << QStringLiteral("share/doc/wendelsaver/") + doc;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // Into a DESTDIR, as a package build does, or under a prefix of its own.
+    const auto install = [&](const QString& prefix, const QString& destdir) {
+        env.insert("DESTDIR", destdir);
+        return RunTool({WENDEL_CMAKE, "--install", WENDEL_BUILD_DIR, "--prefix", prefix}, env, Patience(Millis(30000)));
     };
-    EXPECT_FALSE(gunzip(QStringLiteral("share/doc/wendelsaver/changelog.gz")).isEmpty());
+    const QString usr = Path("dest/usr/");
+    ASSERT_TRUE(install("/usr", Path("dest")));
+    const auto gunzip = [&](const QString& path) { return RunTool({"gzip", "-dc", usr + path}, env).value_or(""); };
+    EXPECT_FALSE(gunzip("share/doc/wendelsaver/changelog.gz").isEmpty());
     for (const QString program : {"wendelsaver", "plx-sim", "plx-mpd", "plx-mpris"}) {
         expected << "bin/" + program << "share/man/man1/" + program + ".1.gz";
         EXPECT_TRUE(QFileInfo(usr + "bin/" + program).isExecutable()) << program;
@@ -197,50 +123,69 @@ TEST_F(StartupTest, AnInstallHoldsEveryFileAndItsProgramsRunFromThere)
     expected.sort();
     EXPECT_EQ(found, expected);
 
-    // The settings entry and the user units pass Debian's own checks.
-    const QString entry = usr + QStringLiteral("share/applications/wendelsaver.desktop");
-    // Any word from a check is a fault: unknown keys are only warned about.
-    EXPECT_EQ(RunTool(QStringLiteral("desktop-file-validate"), {entry}, env, Millis(30000)), QByteArray());
-    const QList<QByteArray> lines = ReadFile(entry).value_or("").split('\n');
+    // Debian's own checks: any word from one is a fault, as unknown keys are only warned about.
+    const QString entry = usr + "share/applications/wendelsaver.desktop";
+    EXPECT_EQ(RunTool({"desktop-file-validate", entry}, env), QByteArray());
+    const QList<QByteArray> lines = ReadFile(entry).split('\n');
     for (const char* line : {"Name=WendelSaver Settings", "Exec=wendelsaver /c", "Icon=wendelsaver"})
         EXPECT_TRUE(lines.contains(line)) << line;
-    EXPECT_TRUE(ReadFile(usr + QStringLiteral("lib/systemd/user/wendelsaver-idle.service"))
-                    .value_or("").contains("\nExecStart=/usr/bin/xss-lock -- /usr/bin/wendelsaver /s\n"));
-    const QString systemdAnalyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
+    EXPECT_TRUE(ReadFile(usr + "lib/systemd/user/wendelsaver-idle.service")
+                    .contains("\nExecStart=/usr/bin/xss-lock -- /usr/bin/wendelsaver /s\n"));
+    const QString systemdAnalyze = QStandardPaths::findExecutable("systemd-analyze");
     if (!systemdAnalyze.isEmpty()) {
-        // Under a prefix of its own rather than in a DESTDIR, so that the
-        // programs a unit starts are where it says: systemd checks that they
-        // are. The user manager's checks need a runtime folder, not a running
-        // systemd; --man=no: the pages are not installed system-wide.
-        const QString prefix = Path(QStringLiteral("prefix/usr"));
-        ASSERT_TRUE(Install(prefix));
-        QProcessEnvironment runtime = env;
-        runtime.insert(QStringLiteral("XDG_RUNTIME_DIR"), RuntimeDir());
-        const QString units = prefix + QStringLiteral("/lib/systemd/user/");
-        for (const QString& unit : QDir(units).entryList({QStringLiteral("*.service")})) {
-            SCOPED_TRACE(unit.toStdString());
-            EXPECT_EQ(RunTool(systemdAnalyze, {QStringLiteral("verify"), QStringLiteral("--user"), QStringLiteral("--man=no"),
-                                               units + unit}, runtime, Millis(30000)),
-                      QByteArray());
-            const QByteArray text = ReadFile(units + unit).value_or("");
+        // Under a prefix, so that the programs a unit starts are where it says, as systemd checks. The user
+        // manager's checks need a runtime folder, not a running systemd; the pages are not installed.
+        const QString units = Path("prefix/usr/lib/systemd/user/");
+        ASSERT_TRUE(install(Path("prefix/usr"), ""));
+        env.insert("XDG_RUNTIME_DIR", RuntimeDir());
+        for (const QString& unit : QDir(units).entryList({"*.service"})) {
+            const auto verify = RunTool({systemdAnalyze, "verify", "--user", "--man=no", units + unit}, env);
+            EXPECT_EQ(verify, QByteArray()) << unit;
+            const QByteArray text = ReadFile(units + unit);
             EXPECT_TRUE(text.contains("\nWantedBy=graphical-session.target\n") &&
-                        text.contains("\nPartOf=graphical-session.target\n"));
+                        text.contains("\nPartOf=graphical-session.target\n")) << unit;
         }
     }
 
-    // The installed saver shows the board of the installed jukebox, with its
-    // artwork built in: look 2's blue ellipse in the header box at (16, 18).
+    // The installed saver, started by xautolock under openbox: its '+' corner counts its delay in seconds
+    // while the pointer rests there. The server's own saver (tiles: Xvfb does not blank) gives way.
+    ASSERT_TRUE(WriteFile(iniPath, kBoardSettings));
     Process& jukebox = StartJukebox("[track]\nartist = Artist\nalbum = Album\ntitle = Title\nlength = 0:30\n",
-                                    usr + QStringLiteral("bin/plx-sim"));
-    Process& saver = StartBoard(kBoardSettings, {}, usr + QStringLiteral("bin/wendelsaver"));
-    ASSERT_TRUE(board) << saver.Describe();
-    EXPECT_TRUE(jukebox.WaitForLog(QStringLiteral("< SEND\tplx\tnotify_playing_item[on]"))) << jukebox.Log();
-    EXPECT_TRUE(BoardShows([&] {
-        const QRgb pixel = X().Screen().value_or(QImage()).pixel(boardAt.topLeft() + QPoint(16 + 45, 18 + 37));
+                                    usr + "bin/plx-sim");
+    ASSERT_TRUE(StartWindowManager());
+    for (const QStringList& command : {QStringList{"xdotool", "mousemove", "--sync", "0", "0"},
+                                       QStringList{"xsetroot", "-solid", "#ff0000"},
+                                       QStringList{"xset", "s", "noblank"}, QStringList{"xset", "s", "activate"}})
+        ASSERT_TRUE(RunX(command)) << command.join(' ');
+    const auto cornerIs = [&](std::uint32_t colour) {
+        return WaitUntil([&] { return PixelsOtherThan(Screen(), QRect(0, 0, 1, 1), colour) == 0; });
+    };
+    ASSERT_TRUE(cornerIs(0xFF0000)) << "the server's screen saver is not on: this proves nothing";
+    // The locker runs through /bin/sh, with standard error closed.
+    Start({"xautolock", "-time", "1", "-locker", "'" + usr + "bin/wendelsaver' /s", "-corners", "+000",
+           "-cornerdelay", "1"}, Environment());
+
+    board = WaitForWindow(kBoardTitle, Patience(Millis(10000)));
+    ASSERT_TRUE(board) << "the saver did not start";
+    boardAt = Geometry(*board).value_or(QRect());
+    const qint64 pid = ReadFile(LockPath()).split('\n').value(0).toLongLong();
+    const auto alive = [&] { return pid > 0 && QFile::exists(QStringLiteral("/proc/%1").arg(pid)); };
+    ASSERT_TRUE(alive());
+    // The black backdrop shows where the server's red tiles lay over everything.
+    EXPECT_TRUE(cornerIs(0x000000));
+    for (const int fd : {1, 2})
+        EXPECT_EQ(QFileInfo(QStringLiteral("/proc/%1/fd/%2").arg(pid).arg(fd)).symLinkTarget(), "/dev/null") << fd;
+    // The installed jukebox's board, with look 2's built-in blue ellipse in the header box at (16, 18).
+    EXPECT_TRUE(jukebox.WaitForLog("< SEND\tplx\tnotify_playing_item[on]")) << jukebox.Log();
+    EXPECT_TRUE(WaitUntil([&] {
+        const QRgb pixel = Screen().pixel(boardAt.topLeft() + QPoint(16 + 45, 18 + 37));
         return qBlue(pixel) > 120 && qBlue(pixel) > qRed(pixel) + 40 && qBlue(pixel) > qGreen(pixel) + 20;
     }));
-    ASSERT_TRUE(X().PressKeys(*board, {QStringLiteral("a")}));
-    EXPECT_EQ(saver.WaitForExit(ExitLimit()), 0) << saver.Describe();
+    // No input: it stays, and it stays alone.
+    ASSERT_FALSE(WaitUntil([&] { return !alive(); }, Millis(1500))) << "it ended by itself";
+    EXPECT_EQ(VisibleWindows(kBoardTitle).size(), 1u);
+    ASSERT_TRUE(Press(*board, "space"));
+    EXPECT_TRUE(WaitUntil([&] { return !alive(); }, ExitLimit())) << "a key did not end it";
 }
 
 } // namespace

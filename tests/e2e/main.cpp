@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-// QProcess, which starts the X servers, the program and the tools, wants an
-// application object for its whole life.
+// QProcess wants an application object for its whole life.
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
