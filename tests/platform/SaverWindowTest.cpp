@@ -2,24 +2,20 @@
 
 #include "Artwork.h"
 #include "BackdropSurface.h"
-#include "CoverDecoder.h"
 #include "QtPictureLoader.h"
 #include "QtSaverPorts.h"
 #include "SaverSession.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeProcess.h"
-#include "fakes/FakeSaverPorts.h"
 #include "support/TempFolder.h"
 #include "support/Unprivileged.h"
 #include "EventLoopWait.h"
 #include "SolidPng.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFontInfo>
 #include <QGuiApplication>
-#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPaintEvent>
@@ -28,14 +24,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <limits>
-#include <map>
-#include <utility>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include <sys/stat.h>
 
@@ -68,21 +57,26 @@ QByteArray Encode(int width, int height, const char* format)
     return bytes;
 }
 
-const QByteArray& SmallJpeg()
+// The best of three runs: a busy machine stalls one now and then, a fault every time.
+qint64 FastestOfThree(const std::function<void(int run)>& body)
 {
-    static const QByteArray bytes = Encode(300, 200, "jpeg");
-    return bytes;
+    qint64 fastest = std::numeric_limits<qint64>::max();
+    for (int run = 1; run <= 3; ++run) {
+        QElapsedTimer clock;
+        clock.start();
+        body(run);
+        fastest = std::min(fastest, clock.elapsed());
+    }
+    return fastest;
 }
 
-// The pixel a label keeps when its caption changes: its left or right edge,
-// or its centre, as designed.
+// The pixel a label keeps when its caption changes: its left or right edge, or its centre.
 double AnchorOf(layout::Align align, double left, double width)
 {
     return align == layout::Align::Left ? left : align == layout::Align::Right ? left + width : left + width / 2;
 }
 
-// Every paint of the board or one of its controls, as the area it covered
-// in the board's coordinates.
+// Every paint of the board or one of its controls, as the area it covered in the board's coordinates.
 class PaintLog final : public QObject {
 public:
     explicit PaintLog(QWidget& board) : board_(board)
@@ -90,7 +84,6 @@ public:
         board.installEventFilter(this);
         for (QWidget* child : board.findChildren<QWidget*>()) child->installEventFilter(this);
     }
-
     std::map<std::string, int> count;
     QRegion area;
 
@@ -109,20 +102,6 @@ private:
     QWidget& board_;
 };
 
-// A whole saver over its settings file, with fake boxes and process.
-struct SessionRig {
-    SessionRig(const std::string& settings, std::unique_ptr<Link> link = std::make_unique<SilentLink>())
-    {
-        testing::WriteBytes(dir.File("wendelsaver.ini"), settings);
-        session = std::make_unique<SaverSession>(boxes, process, dir.File("wendelsaver.ini"), std::move(link));
-        session->Open();
-    }
-    testing::TempFolder dir;
-    testing::FakeMessageBoxes boxes;
-    testing::FakeProcess process;
-    std::unique_ptr<SaverSession> session;
-};
-
 // The real board and picture loader, which give the codes the saver turns
 // into its messages; presses, keys and decode reports counted.
 class BoardTest : public ::testing::Test {
@@ -138,13 +117,12 @@ protected:
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
-
     std::string Write(const std::string& name, const QByteArray& bytes)
     {
-        WriteBytes(dir.File(name), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        WriteBytes(dir.File(name), bytes.toStdString());
         return dir.File(name);
     }
-    bool Reported(std::size_t n = 1) { return WaitUntil([&] { return reports.size() >= n; }, kDecodeLimitMs); }
+    bool Reported() { return WaitUntil([&] { return !reports.empty(); }, kDecodeLimitMs); }
     // The probe's code, then the board's: that of opening, else that of the decode.
     std::string Load(const std::string& path, QSize box = {480, 320})
     {
@@ -159,6 +137,7 @@ protected:
     TempFolder dir;
     SaverWindow window;
     QtPictureLoader pictures;
+    const QByteArray smallJpeg = Encode(300, 200, "jpeg");
     std::vector<int> reports;
     int presses = 0;
     int keys = 0;
@@ -167,16 +146,20 @@ protected:
 using SaverWindowTest = BoardTest;
 using CoverLoadingTest = BoardTest;
 
-// Each label in its font and colour, plain text, sized to its caption around
-// the edge it keeps, whatever the caption becomes; NoPLX wraps in its box.
+// Each label in its font and colour, as plain text. A design caption has its
+// size in our fonts once on screen, shown with the window or later (measuring
+// loads a font, which a label hidden at the first paint does not need yet); an
+// auto-sized label keeps its top and edge whatever its caption becomes; NoPLX wraps.
 TEST_F(SaverWindowTest, LabelsWearTheirDesignAndKeepTheirEdge)
 {
-    EXPECT_EQ(window.size(), QSize(641, 481));
-    EXPECT_EQ(window.windowTitle(), "WendelSaver");
+    window.SetVisible(Label::Caption_Upnext, false); // as the saver does before its first paint
+    Show();
     for (const layout::LabelDesign& design : layout::kLabels) {
         SCOPED_TRACE(design.name);
         QLabel* label = window.LabelWidget(design.label);
         EXPECT_EQ(label->text().toStdString(), design.caption ? design.caption : kSaverBylineText);
+        EXPECT_EQ(window.IsVisible(design.label), design.visible && design.label != Label::Caption_Upnext);
+        window.SetVisible(design.label, true);
         EXPECT_EQ(label->textFormat(), Qt::PlainText); // jukebox texts are never markup
         const QFont font = label->font();
         EXPECT_EQ(font.pixelSize(), design.fontPixels);
@@ -185,19 +168,17 @@ TEST_F(SaverWindowTest, LabelsWearTheirDesignAndKeepTheirEdge)
         EXPECT_TRUE(!design.arialBlack || QFontInfo(font).family() == "Arial Black" || font.weight() == QFont::Black);
         const QColor colour(design.colour.red, design.colour.green, design.colour.blue);
         EXPECT_EQ(label->palette().color(QPalette::WindowText), colour);
-        EXPECT_EQ(!label->isHidden(), design.visible);
         EXPECT_EQ(label->wordWrap(), !design.autoSize);
-        const double anchor = AnchorOf(design.align, design.rect.left / 15.0, design.rect.width / 15.0);
-        const int top = label->y();
-        EXPECT_EQ(top, TwipsToPixels(design.rect.top));
         if (!design.autoSize) continue;
+        const double anchor = AnchorOf(design.align, design.rect.left / 15.0, design.rect.width / 15.0);
         for (const char* text : {"", "1:23 / 4:05", "A much longer text than any label had at first"}) {
-            SCOPED_TRACE(text);
-            const QFontMetrics metrics(font);
             if (*text) window.SetCaption(design.label, text);
             const QRect r = label->geometry();
-            EXPECT_TRUE(!*text || r.size() == QSize(metrics.horizontalAdvance(text), metrics.height()));
-            EXPECT_EQ(r.top(), top);
+            const QFontMetrics metrics(font);
+            // An empty design caption keeps its design box until a caption comes.
+            const QSize fit(metrics.horizontalAdvance(label->text()), metrics.height());
+            EXPECT_TRUE(label->text().isEmpty() || r.size() == fit) << text;
+            EXPECT_EQ(r.top(), TwipsToPixels(design.rect.top));
             EXPECT_NEAR(AnchorOf(design.align, r.left(), r.width()), anchor, 0.5);
         }
     }
@@ -223,25 +204,7 @@ TEST_F(SaverWindowTest, ControlsStayOnTheBoardAndOverlapInTheDrawingOrder)
                 << layout::kFrontToBack[front] << " under " << layout::kFrontToBack[back];
         }
     }
-    EXPECT_EQ(window.PictureWidget(Picture::AlbumCover)->geometry(), QRect(173, 103, 301, 300));
-}
-
-// A design caption has its size in our fonts once its label is on screen,
-// whether the label shows with the window or later (measuring loads a font,
-// which a label hidden at the first paint does not need yet).
-TEST_F(SaverWindowTest, DesignCaptionsTakeTheirSizeOnceShown)
-{
-    window.SetVisible(Label::Caption_Upnext, false); // as the saver does before its first paint
-    Show();
-    const std::pair<Label, bool> rows[] = {{Label::Track, false}, {Label::ArtistAlbum, false},
-        {Label::Caption_Upnext, true}, {Label::AlbumNotice, true}, {Label::No_Image, true}};
-    for (const auto& [which, shownLater] : rows) {
-        if (shownLater) window.SetVisible(which, true);
-        const QLabel* label = window.LabelWidget(which);
-        const QFontMetrics metrics(label->font());
-        EXPECT_EQ(label->size(), QSize(metrics.horizontalAdvance(label->text()), metrics.height()))
-            << label->objectName().toStdString();
-    }
+    EXPECT_EQ(Cover()->geometry(), QRect(173, 103, 301, 300));
 }
 
 TEST_F(SaverWindowTest, PressesOverLabelsAndPicturesStopThere)
@@ -261,8 +224,6 @@ TEST_F(SaverWindowTest, PressesOverLabelsAndPicturesStopThere)
     window.SetVisible(Label::Track, false);
     for (const QPoint passes : {QPoint(630, 470), QPoint(5, 466), QPoint(40, 35)})
         pressAt(passes); // bare surface, Shape1 (it takes no input), a hidden label
-    EXPECT_EQ(presses, 3);
-
     QTest::mouseMove(&window, {300, 300});
     QTest::keyClick(&window, Qt::Key_A);
     EXPECT_EQ(presses, 3);
@@ -277,7 +238,6 @@ TEST_F(SaverWindowTest, ArtworkArrivesWhenFirstShown)
                                         std::pair{Picture::Stopsign, QSize(34, 31)},
                                         std::pair{Picture::Header1, QSize(90, 64)}}) {
         QLabel* label = window.PictureWidget(picture);
-        SCOPED_TRACE(label->objectName().toStdString());
         EXPECT_TRUE(label->pixmap().isNull());
         window.SetVisible(picture, true);
         window.SetVisible(picture, false);
@@ -285,51 +245,35 @@ TEST_F(SaverWindowTest, ArtworkArrivesWhenFirstShown)
     }
     EXPECT_TRUE(window.PictureWidget(Picture::Header1)->hasScaledContents());
     window.SetVisible(Picture::AlbumCover, true);
-    EXPECT_TRUE(window.PictureWidget(Picture::AlbumCover)->pixmap().isNull()); // the cover is the decoder's
+    EXPECT_TRUE(Cover()->pixmap().isNull()); // the cover is the decoder's
 }
 
-// The reveal draws letter by letter: each caption must reach the screen at once.
-TEST_F(SaverWindowTest, RepaintNowDrawsTheLabelBeforeReturning)
+// What a time message costs the screen: its label's area repainted once, the
+// header behind showing through, and nothing beyond. The reveal draws letter
+// by letter, so RepaintNow draws its label before it returns.
+TEST_F(SaverWindowTest, ACaptionRepaintsItsLabelOnlyAndOnce)
 {
-    Show();
+    window.SetVisible(Picture::DefaultHeader, true);
     window.SetVisible(Label::AlbumNotice, true);
-    QCoreApplication::processEvents();
+    window.SetCaption(Label::TrackTime, "0:01 / 3:12");
+    Show();
+    QLabel* time = window.LabelWidget(Label::TrackTime);
+    for (const char* caption : {"10:00 / 3:12", "10:01 / 3:12"}) { // of another width, then of the same
+        QTest::qWait(100); // all that is going to be drawn, drawn
+        const QRect before = time->geometry();
+        PaintLog log(window);
+        window.SetCaption(Label::TrackTime, caption);
+        QTest::qWait(100);
+        EXPECT_EQ(log.count["TrackTime"], 1) << caption;
+        for (const auto& [name, paints] : log.count) EXPECT_LE(paints, 1) << name;
+        const QRect beyond = log.area.subtracted(QRegion(before) | time->geometry()).boundingRect();
+        EXPECT_TRUE(beyond.isEmpty()) << caption << ": painted beyond the time: " << beyond.x() << "," << beyond.y()
+                                      << " " << beyond.width() << "x" << beyond.height();
+    }
     PaintLog log(window);
     window.SetCaption(Label::AlbumNotice, "[Al");
     window.RepaintNow(Label::AlbumNotice);
     EXPECT_EQ(log.count["AlbumNotice"], 1);
-}
-
-// What a message costs the screen: the board repaints only what it changed.
-TEST(Repaint, ATimeMessageRepaintsOnlyTheTimeOnce)
-{
-    auto fakeLink = std::make_unique<testing::FakeLink>();
-    testing::FakeLink& link = *fakeLink;
-    SessionRig rig("Custom Look = 1\r\nOverlap = 2\r\nBackground = OFF\r\n", std::move(fakeLink));
-    SaverWindow& board = rig.session->Window();
-    QLabel* time = board.LabelWidget(Label::TrackTime);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&board));
-    link.Deliver("plxr", "playing[\"Album\",\"Artist\",\"Title\",\"3:12\",\"\",\"\",\"1\"]");
-    // The reveals of title and artist run their course first.
-    ASSERT_TRUE(testing::WaitUntil([&] { return board.Caption(Label::Track) == "Title"; }, 10000));
-    link.Deliver("plxr", "time[0:01]");
-    QTest::qWait(100); // all that is going to be drawn, drawn
-
-    // A time of another width, then one of the same width.
-    for (const char* message : {"time[10:00]", "time[10:01]"}) {
-        SCOPED_TRACE(message);
-        const QRect before = time->geometry();
-        PaintLog log(board);
-        link.Deliver("plxr", message);
-        QTest::qWait(100); // all that is going to be drawn, drawn
-        EXPECT_EQ(log.count["TrackTime"], 1);
-        for (const auto& [name, paints] : log.count) EXPECT_LE(paints, 1) << name;
-        // The controls behind the time (the header) show through it and are
-        // drawn again there; nothing else is.
-        const QRect beyond = log.area.subtracted(QRegion(before) | time->geometry()).boundingRect();
-        EXPECT_TRUE(beyond.isEmpty()) << "painted beyond the time: " << beyond.x() << "," << beyond.y() << " "
-                                      << beyond.width() << "x" << beyond.height();
-    }
 }
 
 // The backdrop: the whole screen, frameless and on top, the board centred in
@@ -337,24 +281,27 @@ TEST(Repaint, ATimeMessageRepaintsOnlyTheTimeOnce)
 // several monitors are the end-to-end desktop test's.
 TEST(SaverWindowScreens, BackdropCoversTheScreenAndEndsOnAPressOrAKey)
 {
-    SessionRig rig("Background = ON\r\n");
-    SaverSession& session = *rig.session;
+    TempFolder dir;
+    WriteBytes(dir.File("wendelsaver.ini"), "Background = ON\r\n");
+    FakeMessageBoxes boxes;
+    FakeProcess process;
+    SaverSession session(boxes, process, dir.File("wendelsaver.ini"));
+    session.Open();
     ASSERT_EQ(session.Desktop().Backdrops().size(), 1u);
     BackdropSurface& backdrop = *session.Desktop().Backdrops().begin()->second;
     EXPECT_EQ(backdrop.geometry(), backdrop.screen()->geometry());
     EXPECT_TRUE(backdrop.flags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(backdrop.flags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(backdrop.windowState(), Qt::WindowFullScreen);
-    EXPECT_EQ(backdrop.objectName(), "WendelSaverBackground");
     EXPECT_EQ(session.Window().windowHandle()->parent(), &backdrop);
     const QSize room = backdrop.screen()->geometry().size() - QSize(641, 481);
     EXPECT_EQ(session.Window().windowHandle()->position(), QPoint(room.width() / 2, room.height() / 2));
     QTest::mouseMove(&backdrop, {10, 10});
-    EXPECT_EQ(rig.process.exitCalls, 0);
+    EXPECT_EQ(process.exitCalls, 0);
     QTest::mouseClick(&backdrop, Qt::LeftButton, {}, {5, 5});
-    EXPECT_EQ(rig.process.exitCalls, 1);
+    EXPECT_EQ(process.exitCalls, 1);
     QTest::keyClick(&backdrop, Qt::Key_Space);
-    EXPECT_EQ(rig.process.exitCalls, 2);
+    EXPECT_EQ(process.exitCalls, 2);
 }
 
 TEST(SaverPorts, TimerTicksOnlyWhenEnabledWithAnInterval)
@@ -385,30 +332,17 @@ TEST(SaverPorts, CursorHidesWhileTheShowCountIsBelowZero)
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
-// Decoded straight at the box's size; a large one well within the budget.
+// Decoded straight at the box's size: a large one well within the budget.
 TEST_F(CoverLoadingTest, PicturesAreDecodedAtTheirBoxSize)
 {
-    const struct {
-        std::string path;
-        QSize box;
-    } rows[] = {
-        {Write("small.jpg", SmallJpeg()), {480, 320}},
+    const std::pair<std::string, QSize> rows[] = {
+        {Write("small.jpg", smallJpeg), {480, 320}},
         {Write("big.jpg", Encode(4000, 4000, "jpeg")), {320, 320}},
         {Write("Bj\xC3\xB6rk \xE2\x80\x93 Homogenic \xE2\x98\x83.png", Encode(200, 300, "png")), {213, 320}},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.path);
-        // The best of three: a busy machine slows a load now and then; a
-        // decode at full size is over the budget every time.
-        qint64 fastest = std::numeric_limits<qint64>::max();
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            QElapsedTimer clock;
-            clock.start();
-            EXPECT_EQ(Load(row.path, row.box), "0/0");
-            fastest = std::min(fastest, clock.elapsed());
-        }
-        EXPECT_LT(fastest, kShowBudgetMs);
-        EXPECT_EQ(Cover()->pixmap().size(), row.box);
+    for (const auto& [path, box] : rows) {
+        EXPECT_LT(FastestOfThree([&](int) { EXPECT_EQ(Load(path, box), "0/0"); }), kShowBudgetMs) << path;
+        EXPECT_EQ(Cover()->pixmap().size(), box);
     }
     window.PlaceCover({1215, 1455, 7200, 4800});
     EXPECT_EQ(Cover()->geometry(), QRect(81, 97, 480, 320));
@@ -432,10 +366,10 @@ TEST_F(CoverLoadingTest, HostileCoversGiveTheirCodeAtOnce)
         {"decompression bomb", bomb, "0/481"},
         {"empty file", Write("empty.jpg", {}), "481/481"},
         {"text named .jpg", Write("text.jpg", "Not a picture, only its name says so.\n"), "481/481"},
-        {"JPEG cut in its header", Write("header.jpg", SmallJpeg().left(60)), "481/481"},
+        {"JPEG cut in its header", Write("header.jpg", smallJpeg.left(60)), "481/481"},
         // Cut inside the picture data: the decoder draws the rows it has and
         // greys the rest; ending the saver for a damaged cover would lose more.
-        {"JPEG cut in its data", Write("cut.jpg", SmallJpeg().left(SmallJpeg().size() / 2)), "0/0"},
+        {"JPEG cut in its data", Write("cut.jpg", smallJpeg.left(smallJpeg.size() / 2)), "0/0"},
         // Its header is fine, so only the decode, off the GUI thread, finds out.
         {"PNG cut in its data", Write("cut.png", SolidRgbPng(400, 400, 1, 2, 3).left(300)), "0/481"},
         {"folder named as the cover", dir.File("cover-folder.jpg"), "75/75"},
@@ -443,17 +377,16 @@ TEST_F(CoverLoadingTest, HostileCoversGiveTheirCodeAtOnce)
         {"path of 10,000 characters", dir.File(std::string(10000, 'x') + ".jpg"), "75/75"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
         QElapsedTimer clock;
         clock.start();
-        EXPECT_EQ(Load(row.path), row.codes);
-        EXPECT_LT(clock.elapsed(), 1000);
+        EXPECT_EQ(Load(row.path), row.codes) << row.what;
+        EXPECT_LT(clock.elapsed(), 1000) << row.what;
     }
 }
 
 TEST_F(CoverLoadingTest, UnreadableFileIsAccessRefused)
 {
-    const std::string path = Write("locked.jpg", SmallJpeg());
+    const std::string path = Write("locked.jpg", smallJpeg);
     ASSERT_EQ(chmod(path.c_str(), 0), 0);
     EXPECT_TRUE(RunUnprivileged([&]() -> ::testing::AssertionResult {
         const int probed = QtPictureLoader().Probe(path).code;
@@ -463,33 +396,27 @@ TEST_F(CoverLoadingTest, UnreadableFileIsAccessRefused)
     }));
 }
 
-// While a picture of 100 megapixels decodes, the board answers keys at once,
-// and the cover still shows when the decode is done. A newer cover wins over
-// such a decode still running: the older one never reports, neither its
-// picture nor a failure. Closing the board stops it at its next read and
-// waits for it, so nothing outlives the board.
+// While a picture of 100 megapixels (the most the saver decodes, over a second
+// of work) decodes, the board answers keys at once, and the cover still shows
+// when the decode is done. A newer cover wins over such a decode still running:
+// the older one never reports, neither its picture nor a failure. Closing the
+// board stops it at its next read and waits for it, so nothing outlives the board.
 TEST_F(CoverLoadingTest, AHugeDecodeHoldsOffNeitherAKeyNorANewerCoverNorTheEnd)
 {
-    // 100 megapixels, the most the saver decodes: over a second of work.
     const std::string huge = Write("huge.png", SolidRgbPng(10000, 10000, 0x80, 0x80, 0x80));
     ASSERT_EQ(window.LoadCover(huge, 4800, 4800), 0);
-    // The best of three keys, as a busy machine may stall any one of them.
-    qint64 fastest = std::numeric_limits<qint64>::max();
-    for (int key = 1; key <= 3; ++key) {
-        QElapsedTimer clock;
-        clock.start();
+    const auto key = [this](int n) {
         QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
-        ASSERT_TRUE(WaitUntil([this, key] { return keys == key; }, kDecodeLimitMs));
-        fastest = std::min(fastest, clock.elapsed());
-    }
-    EXPECT_LT(fastest, kShowBudgetMs);
+        ASSERT_TRUE(WaitUntil([this, n] { return keys == n; }, kDecodeLimitMs));
+    };
+    EXPECT_LT(FastestOfThree(key), kShowBudgetMs);
     EXPECT_TRUE(reports.empty()) << "the decode was over before the keys: this proves nothing";
     ASSERT_TRUE(Reported());
     EXPECT_EQ(reports, std::vector<int>{0});
     EXPECT_EQ(Cover()->pixmap().toImage().pixel(160, 160), qRgb(0x80, 0x80, 0x80));
 
     ASSERT_EQ(window.LoadCover(huge, 4800, 4800), 0);
-    EXPECT_EQ(Load(Write("small.jpg", SmallJpeg())), "0/0");
+    EXPECT_EQ(Load(Write("small.jpg", smallJpeg)), "0/0");
     // Decodes run one at a time, in order, so once a third has reported the
     // first has ended too, and whatever it sent back has been handled.
     EXPECT_EQ(Load(Write("other.png", Encode(200, 300, "png")), {213, 320}), "0/0");
@@ -514,19 +441,18 @@ TEST_F(CoverLoadingTest, AnOutcomeQueuedBeforeANewerStartOrACancelIsDropped)
     const std::string older = Write("older.png", SolidRgbPng(300, 300, 10, 20, 30));
     const std::string newer = Write("newer.png", SolidRgbPng(200, 100, 30, 20, 10));
     for (const bool cancel : {false, true}) {
-        SCOPED_TRACE(cancel ? "cancelled" : "a newer one started");
         QThreadPool pool;
         CoverDecoder decoder(pool);
-        std::vector<QSize> reports;
+        std::vector<QSize> sizes;
         QObject::connect(&decoder, &CoverDecoder::Decoded,
-                         [&](int, const QImage& picture) { reports.push_back(picture.size()); });
+                         [&](int, const QImage& picture) { sizes.push_back(picture.size()); });
         decoder.Start(std::move(OpenPicture(older).file), QSize(60, 60));
         ASSERT_TRUE(pool.waitForDone(kDecodeLimitMs)); // decoded, its outcome not yet handled
         if (cancel) decoder.Cancel();
         else decoder.Start(std::move(OpenPicture(newer).file), QSize(80, 40));
         ASSERT_TRUE(pool.waitForDone(kDecodeLimitMs));
         QCoreApplication::processEvents();
-        EXPECT_EQ(reports, cancel ? std::vector<QSize>{} : std::vector<QSize>{QSize(80, 40)});
+        EXPECT_EQ(sizes, cancel ? std::vector<QSize>{} : std::vector<QSize>{QSize(80, 40)}) << cancel;
     }
 }
 
