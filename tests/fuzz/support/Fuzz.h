@@ -5,7 +5,6 @@
 #include "support/TempFolder.h"
 
 #include <algorithm>
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -31,11 +30,12 @@ struct Input {
         std::memcpy(control, data, std::min(size, N));
         if (size > N) rest.assign(reinterpret_cast<const char*>(data) + N, size - N);
     }
-    // The four control bytes from `at`, little endian.
+    // The four control bytes from `at`, as a seed.
     std::uint32_t Seed(std::size_t at) const
     {
-        return control[at] | control[at + 1] << 8 | control[at + 2] << 16 |
-               static_cast<std::uint32_t>(control[at + 3]) << 24;
+        std::uint32_t seed = 0;
+        std::memcpy(&seed, control + at, sizeof seed);
+        return seed;
     }
 
     std::uint8_t control[N] = {};
