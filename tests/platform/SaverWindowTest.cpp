@@ -352,10 +352,10 @@ TEST_F(CoverLoadingTest, HostileCoversGiveTheirCodeAtOnce)
 {
     std::filesystem::create_directory(dir.File("cover-folder.jpg"));
     ASSERT_EQ(mkfifo(dir.File("pipe.jpg").c_str(), 0600), 0);
-    // 900 MB of pixels in under a megabyte: the probe tells its size, for the
-    // saver to refuse, and the decode refuses it again without decoding.
-    const std::string bomb = Write("bomb.png", SolidGreyPng(30000, 30000, 0));
-    EXPECT_EQ(pictures.Probe(bomb).width, 30000);
+    // 400 megapixels in a megabyte: the probe tells its size, for the saver
+    // to refuse, and the decode refuses it again without decoding.
+    const std::string bomb = Write("bomb.png", SolidRgbPng(20000, 20000, 0, 0, 0));
+    EXPECT_EQ(pictures.Probe(bomb).width, 20000);
     const struct {
         const char* what;
         std::string path;

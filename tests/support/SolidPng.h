@@ -22,15 +22,20 @@ inline QByteArray Chunk(const char* type, const QByteArray& data)
     return BigEndian(static_cast<quint32>(data.size())) + typed + BigEndian(static_cast<quint32>(crc));
 }
 
-// A valid 8-bit PNG of one colour, of any size up to the format's limit,
-// made in milliseconds and a few hundred kilobytes: each block of 100 rows is
-// compressed after a full flush, which makes every block's output the same,
-// so one compression serves them all. `pixel` holds one pixel's bytes and
-// `colourType` is the header's (0 grey, 2 RGB).
-inline QByteArray SolidPng(quint32 width, quint32 height, const QByteArray& pixel, char colourType)
+} // namespace solid_png
+
+// A valid 8-bit RGB PNG of one colour, of any size up to the format's limit
+// (the height a multiple of 100), made in milliseconds and a few megabytes at
+// most: each block of 100 rows is compressed after a full flush, which makes
+// every block's output the same, so one compression serves them all. Qt
+// decodes a huge one at a scaled size row by row, taking seconds.
+inline QByteArray SolidRgbPng(quint32 width, quint32 height, unsigned char red, unsigned char green,
+                              unsigned char blue)
 {
+    using namespace solid_png;
+    const char pixel[] = {static_cast<char>(red), static_cast<char>(green), static_cast<char>(blue)};
     // Each row begins with its filter, none.
-    const QByteArray block = (QByteArray(1, '\0') + pixel.repeated(width)).repeated(100);
+    const QByteArray block = (QByteArray(1, '\0') + QByteArray(pixel, 3).repeated(width)).repeated(100);
     z_stream stream{};
     deflateInit(&stream, 9);
     const auto deflated = [&stream](const QByteArray& in, int flush) {
@@ -55,27 +60,10 @@ inline QByteArray SolidPng(quint32 width, quint32 height, const QByteArray& pixe
     for (quint32 i = 1; i < height / 100; ++i) adler = adler32_combine(adler, blockAdler, block.size());
     end.replace(end.size() - 4, 4, BigEndian(static_cast<quint32>(adler)));
 
-    const QByteArray header = BigEndian(width) + BigEndian(height) + char(8) /* bits per sample */ + colourType +
-                              QByteArray(3, '\0'); // deflate, adaptive filters, no interlace
+    // 8 bits per sample, RGB; deflate, adaptive filters, no interlace.
+    const QByteArray header = BigEndian(width) + BigEndian(height) + QByteArray("\x08\x02\0\0\0", 5);
     return QByteArray("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", header) +
            Chunk("IDAT", first + repeated.repeated(height / 100 - 1) + end) + Chunk("IEND", {});
-}
-
-} // namespace solid_png
-
-// The height must be a multiple of 100.
-inline QByteArray SolidGreyPng(quint32 width, quint32 height, unsigned char shade)
-{
-    return solid_png::SolidPng(width, height, QByteArray(1, static_cast<char>(shade)), 0);
-}
-
-// Qt decodes a huge RGB PNG at a scaled size row by row, taking seconds,
-// where it refuses a grey one of the same size outright.
-inline QByteArray SolidRgbPng(quint32 width, quint32 height, unsigned char red, unsigned char green,
-                              unsigned char blue)
-{
-    const char pixel[] = {static_cast<char>(red), static_cast<char>(green), static_cast<char>(blue)};
-    return solid_png::SolidPng(width, height, QByteArray(pixel, 3), 2);
 }
 
 } // namespace wendel::testing
