@@ -3,15 +3,11 @@
 #include "TrivoxEndpoint.h"
 #include "support/TempFolder.h"
 
-#include <QtGlobal>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <utility>
-#include <vector>
 
 #include <unistd.h>
 
@@ -43,7 +39,7 @@ TEST(Paths, EachFileFollowsTheEnvironment)
         {SettingsFilePath, {{"WENDELSAVER_INI", "/x/my.ini"}, {"XDG_CONFIG_HOME", "/c"}}, "/x/my.ini"},
         {SettingsFilePath, {{"WENDELSAVER_INI", nullptr}, {"XDG_CONFIG_HOME", "/c"}}, "/c/wendelsaver.ini"},
         {InstanceLockPath, {{"XDG_RUNTIME_DIR", "/run/user/7"}}, "/run/user/7/wendelsaver.lock"},
-        {InstanceLockPath, {{"XDG_RUNTIME_DIR", nullptr}, {"TMPDIR", "/var/tmp"}}, "/var/tmp/wendelsaver-" + uid + ".lock"},
+        {InstanceLockPath, {{"XDG_RUNTIME_DIR", nullptr}, {"TMPDIR", "/tmp"}}, "/tmp/wendelsaver-" + uid + ".lock"},
         {TrivoxEndpoint, {{"TRIVOX_ENDPOINT", "/x/j.sock"}, {"XDG_RUNTIME_DIR", "/run/user/7"}}, "/x/j.sock"},
         {TrivoxEndpoint, {{"TRIVOX_ENDPOINT", ""}, {"XDG_RUNTIME_DIR", "/run/user/7"}}, "/run/user/7/trivox.sock"},
         {TrivoxEndpoint, {{"TRIVOX_ENDPOINT", nullptr}, {"XDG_RUNTIME_DIR", nullptr}, {"TMPDIR", "/var/tmp"}},
