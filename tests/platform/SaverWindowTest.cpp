@@ -8,7 +8,6 @@
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeProcess.h"
 #include "support/TempFolder.h"
-#include "support/Unprivileged.h"
 #include "EventLoopWait.h"
 #include "SolidPng.h"
 
@@ -364,18 +363,6 @@ TEST_F(CoverLoadingTest, HostileCoversGiveTheirCodeAtOnce)
         EXPECT_EQ(Load(row.path), row.codes) << row.what;
         EXPECT_LT(clock.elapsed(), 1000) << row.what;
     }
-}
-
-TEST_F(CoverLoadingTest, UnreadableFileIsAccessRefused)
-{
-    const std::string path = Write("locked.jpg", smallJpeg);
-    ASSERT_EQ(chmod(path.c_str(), 0), 0);
-    EXPECT_TRUE(RunUnprivileged([&]() -> ::testing::AssertionResult {
-        const int probed = QtPictureLoader().Probe(path).code;
-        const int decoded = DecodePictureScaled(path, {480, 320}).code;
-        if (probed == 70 && decoded == 70) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "probe " << probed << ", decode " << decoded;
-    }));
 }
 
 // While a picture of 100 megapixels (the most the saver decodes, over a second

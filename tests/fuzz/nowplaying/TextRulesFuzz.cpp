@@ -92,23 +92,6 @@ void CheckQuotedFields(std::string plain, int count, std::uint8_t form, std::min
     Check(cut && *cut == fields, "quoted fields do not come back as sent");
 }
 
-// A marked title gives back its parts; the article turned round is "The " in front.
-void CheckMarkedTitleAndArticle(std::string_view text, std::minstd_rand& random)
-{
-    const std::string_view artist = text.substr(0, random() % (text.size() + 1));
-    const std::string_view title = text.substr(artist.size());
-    const std::string field = "!a{" + std::string(artist) + "}t{" + std::string(title) + "}!";
-    if (artist.find("}t{") == std::string_view::npos && title.find("t{") == std::string_view::npos) {
-        Check(wendel::IsMarkedTitle(field) && wendel::MarkedArtist(field) == artist &&
-                  wendel::MarkedTitle(field) == title, "a marked title does not give back its parts");
-    }
-    Check(wendel::ApplyArticleRule(std::string(text) + ", tHe") == "The " + std::string(text),
-          "the article is not turned round");
-    const std::string turned = wendel::ApplyArticleRule(text);
-    Check(turned == text || (turned.starts_with("The ") && turned.size() == text.size() - 1),
-          "the article rule changed a text it should not");
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -121,6 +104,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckCuts(input.rest, random);
     CheckFieldsOfAnyText(input.rest, count);
     CheckQuotedFields(input.rest, count, input.control[1], random);
-    CheckMarkedTitleAndArticle(input.rest, random);
     return 0;
 }
