@@ -102,9 +102,9 @@ private:
 
 // The real board and picture loader, which give the codes the saver turns
 // into its messages; presses, keys and decode reports counted.
-class BoardTest : public ::testing::Test {
+class SaverWindowTest : public ::testing::Test {
 protected:
-    BoardTest()
+    SaverWindowTest()
     {
         window.onMouseDown = [this] { ++presses; };
         window.onKeyDown = [this] { ++keys; };
@@ -141,9 +141,6 @@ protected:
     int keys = 0;
 };
 
-using SaverWindowTest = BoardTest;
-using CoverLoadingTest = BoardTest;
-
 // Each label in its font and colour, as plain text. A design caption has its
 // size in our fonts once on screen, shown with the window or later (measuring
 // loads a font, which a label hidden at the first paint does not need yet); an
@@ -164,18 +161,16 @@ TEST_F(SaverWindowTest, LabelsWearTheirDesignAndKeepTheirEdge)
         EXPECT_EQ(font.italic(), design.italic);
         // Without an "Arial Black" the heaviest Arial stands in.
         EXPECT_TRUE(!design.arialBlack || QFontInfo(font).family() == "Arial Black" || font.weight() == QFont::Black);
-        const QColor colour(design.colour.red, design.colour.green, design.colour.blue);
-        EXPECT_EQ(label->palette().color(QPalette::WindowText), colour);
+        const auto [red, green, blue] = design.colour;
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), qRgb(red, green, blue));
         EXPECT_EQ(label->wordWrap(), !design.autoSize);
         if (!design.autoSize) continue;
         const double anchor = AnchorOf(design.align, design.rect.left / 15.0, design.rect.width / 15.0);
         for (const char* text : {"", "1:23 / 4:05", "A much longer text than any label had at first"}) {
             if (*text) window.SetCaption(design.label, text);
             const QRect r = label->geometry();
-            const QFontMetrics metrics(font);
-            // An empty design caption keeps its design box until a caption comes.
-            const QSize fit(metrics.horizontalAdvance(label->text()), metrics.height());
-            EXPECT_TRUE(label->text().isEmpty() || r.size() == fit) << text;
+            const QSize fit(QFontMetrics(font).horizontalAdvance(label->text()), QFontMetrics(font).height());
+            EXPECT_TRUE(label->text().isEmpty() || r.size() == fit) << text; // else it keeps its design box
             EXPECT_EQ(r.top(), TwipsToPixels(design.rect.top));
             EXPECT_NEAR(AnchorOf(design.align, r.left(), r.width()), anchor, 0.5);
         }
@@ -285,7 +280,8 @@ TEST(SaverWindowScreens, ThePressOrKeyOnTheBackdropEndsTheSaver)
     EXPECT_EQ(process.exitCalls, 2);
 }
 
-TEST(SaverPorts, TimerTicksOnlyWhenEnabledWithAnInterval)
+// A timer ticks only when enabled with an interval; the cursor hides while its show count is below zero.
+TEST(SaverPorts, TimerAndCursorAsTheSaverCountsOnThem)
 {
     int ticks = 0;
     QtTimer timer("ImageErrorTimer", [&] { ++ticks; });
@@ -298,10 +294,7 @@ TEST(SaverPorts, TimerTicksOnlyWhenEnabledWithAnInterval)
     const int stopped = ticks;
     QTest::qWait(30);
     EXPECT_EQ(ticks, stopped);
-}
 
-TEST(SaverPorts, CursorHidesWhileTheShowCountIsBelowZero)
-{
     QtCursor cursor;
     cursor.Show(false);
     ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
@@ -314,7 +307,7 @@ TEST(SaverPorts, CursorHidesWhileTheShowCountIsBelowZero)
 }
 
 // Decoded straight at the box's size: a large one well within the budget.
-TEST_F(CoverLoadingTest, PicturesAreDecodedAtTheirBoxSize)
+TEST_F(SaverWindowTest, PicturesAreDecodedAtTheirBoxSize)
 {
     const std::pair<std::string, QSize> rows[] = {
         {Write("small.jpg", smallJpeg), {480, 320}},
@@ -329,7 +322,7 @@ TEST_F(CoverLoadingTest, PicturesAreDecodedAtTheirBoxSize)
     EXPECT_EQ(Cover()->geometry(), QRect(81, 97, 480, 320));
 }
 
-TEST_F(CoverLoadingTest, HostileCoversGiveTheirCodeAtOnce)
+TEST_F(SaverWindowTest, HostileCoversGiveTheirCodeAtOnce)
 {
     std::filesystem::create_directory(dir.File("cover-folder.jpg"));
     ASSERT_EQ(mkfifo(dir.File("pipe.jpg").c_str(), 0600), 0);
@@ -337,11 +330,7 @@ TEST_F(CoverLoadingTest, HostileCoversGiveTheirCodeAtOnce)
     // to refuse, and the decode refuses it again without decoding.
     const std::string bomb = Write("bomb.png", SolidRgbPng(20000, 20000, 0, 0, 0));
     EXPECT_EQ(pictures.Probe(bomb).width, 20000);
-    const struct {
-        const char* what;
-        std::string path;
-        std::string codes;
-    } rows[] = {
+    const std::tuple<const char*, std::string, std::string> rows[] = { // what, path, probe and board codes
         {"missing file", dir.File("missing.jpg"), "53/53"},
         {"missing folder", dir.File("no-such-folder/cover.jpg"), "76/76"},
         {"decompression bomb", bomb, "0/481"},
@@ -357,11 +346,11 @@ TEST_F(CoverLoadingTest, HostileCoversGiveTheirCodeAtOnce)
         {"pipe named as the cover", dir.File("pipe.jpg"), "75/75"}, // no wait for a writer
         {"path of 10,000 characters", dir.File(std::string(10000, 'x') + ".jpg"), "75/75"},
     };
-    for (const auto& row : rows) {
+    for (const auto& [what, path, codes] : rows) {
         QElapsedTimer clock;
         clock.start();
-        EXPECT_EQ(Load(row.path), row.codes) << row.what;
-        EXPECT_LT(clock.elapsed(), 1000) << row.what;
+        EXPECT_EQ(Load(path), codes) << what;
+        EXPECT_LT(clock.elapsed(), 1000) << what;
     }
 }
 
@@ -370,7 +359,7 @@ TEST_F(CoverLoadingTest, HostileCoversGiveTheirCodeAtOnce)
 // when the decode is done. A newer cover wins over such a decode still running:
 // the older one never reports, neither its picture nor a failure. Closing the
 // board stops it at its next read and waits for it, so nothing outlives the board.
-TEST_F(CoverLoadingTest, AHugeDecodeHoldsOffNeitherAKeyNorANewerCoverNorTheEnd)
+TEST_F(SaverWindowTest, AHugeDecodeHoldsOffNeitherAKeyNorANewerCoverNorTheEnd)
 {
     const std::string huge = Write("huge.png", SolidRgbPng(10000, 10000, 0x80, 0x80, 0x80));
     ASSERT_EQ(window.LoadCover(huge, 4800, 4800), 0);
@@ -405,7 +394,7 @@ TEST_F(CoverLoadingTest, AHugeDecodeHoldsOffNeitherAKeyNorANewerCoverNorTheEnd)
 
 // An older decode that has finished, its outcome waiting in the event queue
 // when a newer one starts or the cover is dropped: that outcome never comes out.
-TEST_F(CoverLoadingTest, AnOutcomeQueuedBeforeANewerStartOrACancelIsDropped)
+TEST_F(SaverWindowTest, AnOutcomeQueuedBeforeANewerStartOrACancelIsDropped)
 {
     const std::string older = Write("older.png", SolidRgbPng(300, 300, 10, 20, 30));
     const std::string newer = Write("newer.png", SolidRgbPng(200, 100, 30, 20, 10));

@@ -28,8 +28,7 @@ const Lines kHandshake = {"OPEN\tplx\ttype=devtx\t1\t1\t0", "OPEN\tplxr\ttype=de
                           "SEND\tplx\tnotify_playing_item[on]", "SEND\tplx\tnotify_playing_timecode[on]"};
 
 // A jukebox that takes one connection at a time and records the lines it
-// hears; the link, made to wait for Start as the saver makes it, records its
-// deliveries.
+// hears; the link, made as the saver makes it, records its deliveries.
 class TrivoxTest : public ::testing::Test {
 protected:
     void MakeLink(const QString& path)
@@ -85,11 +84,6 @@ protected:
         EXPECT_FALSE(server_->hasPendingConnections()) << "a second call";
         return lines_;
     }
-    void Say(const QByteArray& bytes)
-    {
-        jukebox_->write(bytes);
-        jukebox_->flush();
-    }
     bool Got(std::size_t n) { return WaitUntil([&] { return got_.size() >= n; }, 3000); }
 
     QTemporaryDir dir_;
@@ -114,10 +108,11 @@ TEST_F(TrivoxTest, HandshakeMessagesAndTheReplayToARestartedJukebox)
 
     // Messages come from the event loop only, never inside our calls. A
     // jukebox echoing OPEN or SEND frames is ignored; MSG on any device is passed on.
-    Say("MSG\tplxr\ttime[0:01]\n");
+    jukebox_->write("MSG\tplxr\ttime[0:01]\n");
+    jukebox_->flush();
     link_->SendCommand("plx", "playlist_getpointer");
     EXPECT_EQ(got_, Lines{"connected"});
-    Say("OPEN\tplx\ttype=devtx\t1\t1\t0\nSEND\tplx\tx\nMSG\tother\tplaying[\"a\"]\n");
+    jukebox_->write("OPEN\tplx\ttype=devtx\t1\t1\t0\nSEND\tplx\tx\nMSG\tother\tplaying[\"a\"]\n");
     ASSERT_TRUE(Got(3));
     EXPECT_EQ(got_, (Lines{"connected", "plxr|time[0:01]", "other|playing[\"a\"]"}));
     EXPECT_EQ(Heard(6).back(), "SEND\tplx\tplaylist_getpointer");
@@ -126,7 +121,7 @@ TEST_F(TrivoxTest, HandshakeMessagesAndTheReplayToARestartedJukebox)
     // It dies half-way through a frame. Until the event loop reports the end,
     // the link writes into a dead socket: that must neither kill us
     // (SIGPIPE) nor lose what the replay owes.
-    Say("MSG\tplxr\twhole[]\nMSG\tplxr\thal");
+    jukebox_->write("MSG\tplxr\twhole[]\nMSG\tplxr\thal");
     ASSERT_TRUE(WaitUntil([&] { return jukebox_->bytesToWrite() == 0; }, 3000));
     jukebox_.reset();
     server_.reset();
@@ -147,7 +142,7 @@ TEST_F(TrivoxTest, HandshakeMessagesAndTheReplayToARestartedJukebox)
                       "SEND\tplx\tnotify_playlist[on]"};
     for (int i = 6; i < 70; ++i) expected.push_back("SEND\tplx\tplaylist_getitem[ " + std::to_string(i) + "]");
     EXPECT_EQ(Heard(expected.size(), 200), expected);
-    Say("f[]\nMSG\tplxr\tnext[]\n"); // not glued to the half frame
+    jukebox_->write("f[]\nMSG\tplxr\tnext[]\n"); // not glued to the half frame
     ASSERT_TRUE(Got(3));
     QTest::qWait(30);
     // The saver hears of the new connection after the old one's last word.
@@ -164,7 +159,7 @@ TEST_F(TrivoxTest, FloodArrivesInOrderWhileTheEventLoopRunsInBoundedMemory)
     onMessage_ = [&] { ticksAtFirst = got_.size() == 1 ? ticks : ticksAtFirst; };
     QByteArray flood = "MSG\tplxr\t" + QByteArray(8 << 20, 'x') + "\n"; // an 8 MB line, dropped
     for (int i = 0; i < 10000; ++i) flood += "MSG\tplxr\ttime[" + QByteArray::number(i) + "]\n";
-    Say(flood);
+    jukebox_->write(flood);
     std::size_t mostHeld = 0;
     ASSERT_TRUE(WaitUntil([&] {
         mostHeld = std::max(mostHeld, link_->HeldBytes());
@@ -176,7 +171,7 @@ TEST_F(TrivoxTest, FloodArrivesInOrderWhileTheEventLoopRunsInBoundedMemory)
     // A handler that spins the event loop itself, as a busy reveal does:
     // still one delivery at a time, in order.
     onMessage_ = [] { QCoreApplication::processEvents(); };
-    Say(flood.mid(flood.indexOf("MSG\tplxr\ttime[0]"), 10000));
+    jukebox_->write(flood.mid(flood.indexOf("MSG\tplxr\ttime[0]"), 10000));
     ASSERT_TRUE(Got(10400));
     got_.resize(10400);
     for (std::size_t i = 0; i < got_.size(); ++i)
@@ -204,7 +199,7 @@ TEST_F(TrivoxTest, AJukeboxOfAnotherUserIsNeverHeardNorTold)
     // The first call and two retries: each hangs up before a byte passes either way.
     for (int call = 0; call < 3; ++call) {
         Accept();
-        Say("MSG\tplxr\tplaying[\"Album\",\"Artist\",\"Stranger\",\"1:00\",\"/etc/x.png\",\"\",\"1\"]\n");
+        jukebox_->write("MSG\tplxr\tplaying[\"Album\",\"Artist\",\"Stranger\",\"1:00\",\"/etc/x.png\",\"\",\"1\"]\n");
         QTest::qWait(50);
         EXPECT_EQ(jukebox_->readAll(), "") << "it heard from us on call " << call;
     }

@@ -35,12 +35,8 @@ public:
 
     void Stop()
     {
-        if (daemon_.state() == QProcess::NotRunning) return;
-        daemon_.terminate();
-        if (!daemon_.waitForFinished(3000)) {
-            daemon_.kill();
-            daemon_.waitForFinished(3000);
-        }
+        daemon_.kill();
+        daemon_.waitForFinished(3000);
     }
 
 private:
