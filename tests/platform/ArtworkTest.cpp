@@ -1,5 +1,5 @@
-// What the user sees of the embedded pictures: their sizes and colours, and
-// that no two of one size are the same picture.
+// What the user sees of the embedded pictures: their sizes and colours, and that no two of one size are the same
+// picture.
 
 #include "Artwork.h"
 

@@ -100,8 +100,8 @@ private:
     QWidget& board_;
 };
 
-// The real board and picture loader, which give the codes the saver turns
-// into its messages; presses, keys and decode reports counted.
+// The real board and picture loader, which give the codes the saver turns into its messages; presses, keys and decode
+// reports counted.
 class SaverWindowTest : public ::testing::Test {
 protected:
     SaverWindowTest()
@@ -141,9 +141,8 @@ protected:
     int keys = 0;
 };
 
-// Each label in its font and colour, as plain text. A design caption has its
-// size in our fonts once on screen, shown with the window or later (measuring
-// loads a font, which a label hidden at the first paint does not need yet); an
+// Each label in its font and colour, as plain text. A design caption has its size in our fonts once on screen, shown
+// with the window or later (measuring loads a font, which a label hidden at the first paint does not need yet); an
 // auto-sized label keeps its top and edge whatever its caption becomes; NoPLX wraps.
 TEST_F(SaverWindowTest, LabelsWearTheirDesignAndKeepTheirEdge)
 {
@@ -177,9 +176,8 @@ TEST_F(SaverWindowTest, LabelsWearTheirDesignAndKeepTheirEdge)
     }
 }
 
-// Only the cover's box shows at first; artwork is decoded when its picture is
-// first shown, and kept. Every control lies within the board, and where two
-// overlap the one drawn first in the design is on top.
+// Only the cover's box shows at first; artwork is decoded when its picture is first shown, and kept. Every control
+// lies within the board, and where two overlap the one drawn first in the design is on top.
 TEST_F(SaverWindowTest, ControlsStayOnTheBoardAndOverlapInTheDrawingOrder)
 {
     for (const layout::PictureDesign& design : layout::kPictures) {
@@ -231,9 +229,8 @@ TEST_F(SaverWindowTest, PressesOverLabelsAndPicturesStopThere)
     EXPECT_EQ(keys, 1);
 }
 
-// What a time message costs the screen: its label's area repainted once, the
-// header behind showing through, and nothing beyond. The reveal draws letter
-// by letter, so RepaintNow draws its label before it returns.
+// What a time message costs the screen: its label's area repainted once, the header behind showing through, and
+// nothing beyond. The reveal draws letter by letter, so RepaintNow draws its label before it returns.
 TEST_F(SaverWindowTest, ACaptionRepaintsItsLabelOnlyAndOnce)
 {
     window.SetVisible(Picture::DefaultHeader, true);
@@ -259,8 +256,8 @@ TEST_F(SaverWindowTest, ACaptionRepaintsItsLabelOnlyAndOnce)
     EXPECT_EQ(log.count["AlbumNotice"], 1);
 }
 
-// A press or a key on the backdrop ends the saver, a move does not. How the
-// backdrops cover the monitors is the end-to-end desktop test's.
+// A press or a key on the backdrop ends the saver, a move does not. How the backdrops cover the monitors is the
+// end-to-end desktop test's.
 TEST(SaverWindowScreens, ThePressOrKeyOnTheBackdropEndsTheSaver)
 {
     TempFolder dir;
@@ -326,8 +323,8 @@ TEST_F(SaverWindowTest, HostileCoversGiveTheirCodeAtOnce)
 {
     std::filesystem::create_directory(dir.File("cover-folder.jpg"));
     ASSERT_EQ(mkfifo(dir.File("pipe.jpg").c_str(), 0600), 0);
-    // 400 megapixels in a megabyte: the probe tells its size, for the saver
-    // to refuse, and the decode refuses it again without decoding.
+    // 400 megapixels in a megabyte: the probe tells its size, for the saver to refuse, and the decode refuses it
+    // again without decoding.
     const std::string bomb = Write("bomb.png", SolidRgbPng(20000, 20000, 0, 0, 0));
     EXPECT_EQ(pictures.Probe(bomb).width, 20000);
     const std::tuple<const char*, std::string, std::string> rows[] = { // what, path, probe and board codes
@@ -337,8 +334,8 @@ TEST_F(SaverWindowTest, HostileCoversGiveTheirCodeAtOnce)
         {"empty file", Write("empty.jpg", {}), "481/481"},
         {"text named .jpg", Write("text.jpg", "Not a picture, only its name says so.\n"), "481/481"},
         {"JPEG cut in its header", Write("header.jpg", smallJpeg.left(60)), "481/481"},
-        // Cut inside the picture data: the decoder draws the rows it has and
-        // greys the rest; ending the saver for a damaged cover would lose more.
+        // Cut inside the picture data: the decoder draws the rows it has and greys the rest; ending the saver for a
+        // damaged cover would lose more.
         {"JPEG cut in its data", Write("cut.jpg", smallJpeg.left(smallJpeg.size() / 2)), "0/0"},
         // Its header is fine, so only the decode, off the GUI thread, finds out.
         {"PNG cut in its data", Write("cut.png", SolidRgbPng(400, 400, 1, 2, 3).left(300)), "0/481"},
@@ -354,11 +351,10 @@ TEST_F(SaverWindowTest, HostileCoversGiveTheirCodeAtOnce)
     }
 }
 
-// While a picture of 100 megapixels (the most the saver decodes, over a second
-// of work) decodes, the board answers keys at once, and the cover still shows
-// when the decode is done. A newer cover wins over such a decode still running:
-// the older one never reports, neither its picture nor a failure. Closing the
-// board stops it at its next read and waits for it, so nothing outlives the board.
+// While a picture of 100 megapixels (the most the saver decodes, over a second of work) decodes, the board answers
+// keys at once, and the cover still shows when the decode is done. A newer cover wins over such a decode still
+// running: the older one never reports, neither its picture nor a failure. Closing the board stops it at its next
+// read and waits for it, so nothing outlives the board.
 TEST_F(SaverWindowTest, AHugeDecodeHoldsOffNeitherAKeyNorANewerCoverNorTheEnd)
 {
     const std::string huge = Write("huge.png", SolidRgbPng(10000, 10000, 0x80, 0x80, 0x80));
@@ -375,8 +371,8 @@ TEST_F(SaverWindowTest, AHugeDecodeHoldsOffNeitherAKeyNorANewerCoverNorTheEnd)
 
     ASSERT_EQ(window.LoadCover(huge, 4800, 4800), 0);
     EXPECT_EQ(Load(Write("small.jpg", smallJpeg)), "0/0");
-    // Decodes run one at a time, in order, so once a third has reported the
-    // first has ended too, and whatever it sent back has been handled.
+    // Decodes run one at a time, in order, so once a third has reported the first has ended too, and whatever it sent
+    // back has been handled.
     EXPECT_EQ(Load(Write("other.png", Encode(200, 300, "png")), {213, 320}), "0/0");
     EXPECT_EQ(reports, std::vector<int>{0});
     EXPECT_EQ(Cover()->pixmap().size(), QSize(213, 320));
@@ -392,8 +388,8 @@ TEST_F(SaverWindowTest, AHugeDecodeHoldsOffNeitherAKeyNorANewerCoverNorTheEnd)
     EXPECT_EQ(reports, std::vector<int>{0});
 }
 
-// An older decode that has finished, its outcome waiting in the event queue
-// when a newer one starts or the cover is dropped: that outcome never comes out.
+// An older decode that has finished, its outcome waiting in the event queue when a newer one starts or the cover is
+// dropped: that outcome never comes out.
 TEST_F(SaverWindowTest, AnOutcomeQueuedBeforeANewerStartOrACancelIsDropped)
 {
     const std::string older = Write("older.png", SolidRgbPng(300, 300, 10, 20, 30));

@@ -1,5 +1,5 @@
-// The link over a real socket: what the frame decoder's tables in the core
-// cannot show (connections, the event loop, other users, floods).
+// The link over a real socket: what the frame decoder's tables in the core cannot show (connections, the event loop,
+// other users, floods).
 
 #include "Trivox.h"
 
@@ -27,8 +27,8 @@ using testing::WaitUntil;
 const Lines kHandshake = {"OPEN\tplx\ttype=devtx\t1\t1\t0", "OPEN\tplxr\ttype=devrx\t1\t1\t0",
                           "SEND\tplx\tnotify_playing_item[on]", "SEND\tplx\tnotify_playing_timecode[on]"};
 
-// A jukebox that takes one connection at a time and records the lines it
-// hears; the link, made as the saver makes it, records its deliveries.
+// A jukebox that takes one connection at a time and records the lines it hears; the link, made as the saver makes it,
+// records its deliveries.
 class TrivoxTest : public ::testing::Test {
 protected:
     void MakeLink(const QString& path)
@@ -46,8 +46,8 @@ protected:
         link_->SendCommand("plx", "notify_playing_item[on]");
         link_->SendCommand("plx", "notify_playing_timecode[on]");
     }
-    // With `start`, a new link waits for Start and calls at once on it, once
-    // however often it is told; without, the call comes as a retry.
+    // With `start`, a new link waits for Start and calls at once on it, once however often it is told; without, the
+    // call comes as a retry.
     void Listen(bool start = true)
     {
         server_ = std::make_unique<QLocalServer>();
@@ -70,8 +70,8 @@ protected:
         jukebox_.reset(server_->nextPendingConnection());
         lines_.clear();
     }
-    // What the jukebox heard, once `atLeast` lines came and a moment more
-    // passed for anything that should not come, a second call included.
+    // What the jukebox heard, once `atLeast` lines came and a moment more passed for anything that should not come, a
+    // second call included.
     const Lines& Heard(std::size_t atLeast, int settleMs = 50)
     {
         const auto read = [&] {
@@ -106,8 +106,8 @@ TEST_F(TrivoxTest, HandshakeMessagesAndTheReplayToARestartedJukebox)
     EXPECT_EQ(Heard(5).size(), 5u);
     EXPECT_EQ(Lines(lines_.begin(), lines_.begin() + 4), kHandshake);
 
-    // Messages come from the event loop only, never inside our calls. A
-    // jukebox echoing OPEN or SEND frames is ignored; MSG on any device is passed on.
+    // Messages come from the event loop only, never inside our calls. A jukebox echoing OPEN or SEND frames is
+    // ignored; MSG on any device is passed on.
     jukebox_->write("MSG\tplxr\ttime[0:01]\n");
     jukebox_->flush();
     link_->SendCommand("plx", "playlist_getpointer");
@@ -118,9 +118,8 @@ TEST_F(TrivoxTest, HandshakeMessagesAndTheReplayToARestartedJukebox)
     EXPECT_EQ(Heard(6).back(), "SEND\tplx\tplaylist_getpointer");
     got_.clear();
 
-    // It dies half-way through a frame. Until the event loop reports the end,
-    // the link writes into a dead socket: that must neither kill us
-    // (SIGPIPE) nor lose what the replay owes.
+    // It dies half-way through a frame. Until the event loop reports the end, the link writes into a dead socket:
+    // that must neither kill us (SIGPIPE) nor lose what the replay owes.
     jukebox_->write("MSG\tplxr\twhole[]\nMSG\tplxr\thal");
     ASSERT_TRUE(WaitUntil([&] { return jukebox_->bytesToWrite() == 0; }, 3000));
     jukebox_.reset();
@@ -128,8 +127,7 @@ TEST_F(TrivoxTest, HandshakeMessagesAndTheReplayToARestartedJukebox)
     link_->SendCommand("plx", "notify_playlist[on]");
     link_->SendCommand("plx", "notify_playing_item[off]");
     ASSERT_TRUE(WaitUntil([&] { return !link_->IsConnected(); }, 3000));
-    // The last 64 commands wait for the jukebox; the retry is a timer, not a
-    // loop, so waiting costs next to no CPU.
+    // The last 64 commands wait for the jukebox; the retry is a timer, not a loop, so waiting costs next to no CPU.
     for (int i = 0; i < 70; ++i) link_->SendCommand("plx", "playlist_getitem[ " + std::to_string(i) + "]");
     EXPECT_EQ(link_->QueuedCommands(), Trivox::kQueueLimit);
     const std::clock_t cpu = std::clock();
@@ -168,8 +166,7 @@ TEST_F(TrivoxTest, FloodArrivesInOrderWhileTheEventLoopRunsInBoundedMemory)
     EXPECT_GT(ticks - ticksAtFirst, 10); // other events ran in between
     EXPECT_LE(mostHeld, static_cast<std::size_t>(Trivox::kReadBufferBytes) + wire::kMaxFrameBytes + 1);
 
-    // A handler that spins the event loop itself, as a busy reveal does:
-    // still one delivery at a time, in order.
+    // A handler that spins the event loop itself, as a busy reveal does: still one delivery at a time, in order.
     onMessage_ = [] { QCoreApplication::processEvents(); };
     jukebox_->write(flood.mid(flood.indexOf("MSG\tplxr\ttime[0]"), 10000));
     ASSERT_TRUE(Got(10400));
@@ -178,8 +175,8 @@ TEST_F(TrivoxTest, FloodArrivesInOrderWhileTheEventLoopRunsInBoundedMemory)
         ASSERT_EQ(got_[i], "plxr|time[" + std::to_string(i % 10000) + "]") << i;
 }
 
-// A jukebox of user 65534 (nobody): peer credentials are those of the
-// process at listen(), so the test listens under that user's id.
+// A jukebox of user 65534 (nobody): peer credentials are those of the process at listen(), so the test listens under
+// that user's id.
 TEST_F(TrivoxTest, AJukeboxOfAnotherUserIsNeverHeardNorTold)
 {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to listen as another user";

@@ -1,8 +1,7 @@
 #pragma once
 
-// A private D-Bus session bus for one test: Debian's dbus-daemon on a socket
-// in the test's folder, ended with the test. It may be started late, so a
-// client can be shown a bus that is not there yet.
+// A private D-Bus session bus for one test: Debian's dbus-daemon on a socket in the test's folder, ended with the
+// test. It may be started late, so a client can be shown a bus that is not there yet.
 
 #include <QProcess>
 #include <QString>

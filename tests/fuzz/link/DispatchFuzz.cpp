@@ -1,13 +1,9 @@
-// The saver's side of the conversation over the test fakes: whatever a
-// jukebox says and whenever the timers tick, every call on the link is one of
-// the documented commands.
+// The saver's side of the conversation over the test fakes: whatever a jukebox says and whenever the timers tick,
+// every call on the link is one of the documented commands.
 
 #include "link/PlxRig.h"
 #include "support/Fuzz.h"
 #include "text/Numbers.h"
-
-#include <string>
-#include <string_view>
 
 namespace {
 
@@ -16,8 +12,8 @@ using wendel::testing::FakeSaver;
 using wendel::testing::LinkCall;
 using wendel::testing::PlxRig;
 
-// playlist_getitem's number is in the signed text form: it is the signed
-// text of the value it reads as (the numbers harness checks that form).
+// playlist_getitem's number is in the signed text form: it is the signed text of the value it reads as (the numbers
+// harness checks that form).
 bool IsDocumentedCommand(const std::string& command)
 {
     if (command == "notify_playing_item[on]" || command == "notify_playing_timecode[on]" ||

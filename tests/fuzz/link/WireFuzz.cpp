@@ -1,6 +1,5 @@
-// The frame decoder against itself, fed in random chunks, and against a
-// plain line-by-line reading. A run of 'x' lets a short input reach lines
-// past the 65,536-byte limit.
+// The frame decoder against itself, fed in random chunks, and against a plain line-by-line reading. A run of 'x' lets
+// a short input reach lines past the 65,536-byte limit.
 
 #include "link/Wire.h"
 #include "support/Fuzz.h"
@@ -17,13 +16,11 @@ using wendel::wire::Frame;
 using wendel::wire::FrameDecoder;
 using wendel::wire::kMaxFrameBytes;
 
-// The reading the decoder must agree with: every complete line, less one
-// CR before its LF, parsed on its own; empty lines are no lines.
+// The reading the decoder must agree with: every complete line, less one CR before its LF, parsed on its own; empty
+// lines are no lines.
 struct Reference {
     std::vector<Frame> frames;
-    std::size_t ignored = 0;
-    std::size_t buffered = 0;
-    std::size_t textBytes = 0; // of the frames' devices and texts
+    std::size_t ignored = 0, buffered = 0, textBytes = 0; // the last of the frames' devices and texts
 };
 
 Reference ReadLines(std::string_view stream)
@@ -61,8 +58,8 @@ void CheckAgainst(FrameDecoder& decoder, const Reference& ref)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     wendel::fuzzing::Input<8> input(data, size);
-    // Lengths that matter lie within a few bytes of the limit, where the LF, a
-    // CR before it and the one byte of slack decide; short runs stay cheap.
+    // Lengths that matter lie within a few bytes of the limit, where the LF, a CR before it and the one byte of slack
+    // decide; short runs stay cheap.
     const std::uint8_t run = input.control[7];
     const std::size_t at = (input.control[5] | input.control[6] << 8) % (input.rest.size() + 1);
     input.rest.insert(at, run < 128 ? run : kMaxFrameBytes - 32 + (run - 128) % 64, 'x');

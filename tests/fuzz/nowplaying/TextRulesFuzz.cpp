@@ -1,6 +1,5 @@
-// The text rules: character cuts rebuild the text they came from, the quoted
-// fields of any text rebuild it with the characters between them, and fields
-// put in quotes come back out as they went in.
+// The text rules: character cuts rebuild the text they came from, the quoted fields of any text rebuild it with the
+// characters between them, and fields put in quotes come back out as they went in.
 
 #include "nowplaying/TextRules.h"
 #include "support/Fuzz.h"
@@ -21,25 +20,20 @@ std::string Cut(std::string_view text, std::int64_t start, std::int64_t length)
     return *cut;
 }
 
-std::int64_t Below(std::minstd_rand& random, std::int64_t bound)
-{
-    return static_cast<std::int64_t>(random() % static_cast<std::uint64_t>(bound));
-}
-
-// Consecutive cuts of random lengths give back the whole text; cuts that
-// reach past it give nothing.
+// Consecutive cuts of random lengths give back the whole text; cuts that reach past it give nothing.
 void CheckCuts(std::string_view text, std::minstd_rand& random)
 {
     const auto length = static_cast<std::int64_t>(CharLength(text));
+    const auto below = [&random](std::int64_t bound) { return static_cast<std::int64_t>(random() % bound); };
     std::string rebuilt;
     for (std::int64_t at = 1; at <= length;) {
-        const std::int64_t take = 1 + Below(random, length - at + 1);
+        const std::int64_t take = 1 + below(length - at + 1);
         rebuilt += Cut(text, at, take);
         at += take;
     }
     Check(rebuilt == text, "cuts do not rebuild the text");
 
-    const std::int64_t from = 1 + Below(random, length + 1);
+    const std::int64_t from = 1 + below(length + 1);
     Check(Cut(text, from, 0).empty(), "an empty cut is not empty");
     Check(!CutChars(text, from, length - from + 2), "a cut past the end is accepted");
     Check(!CutChars(text, 0, 0) && !CutChars(text, from, -1), "a cut before the start is accepted");
@@ -47,8 +41,8 @@ void CheckCuts(std::string_view text, std::minstd_rand& random)
           "the characters after a count differ from the cut there");
 }
 
-// Whatever the text, fields that can be cut lie between its first
-// character, three characters after each field end, and its last two.
+// Whatever the text, fields that can be cut lie between its first character, three characters after each field end,
+// and its last two.
 void CheckFieldsOfAnyText(std::string_view text, int count)
 {
     std::string rest(text);
@@ -66,9 +60,9 @@ void CheckFieldsOfAnyText(std::string_view text, int count)
     Check(rebuilt == text, "fields and the characters between them do not rebuild the text");
 }
 
-// The text without its double quotes cut into count + 1 fields, put in quotes
-// as a jukebox sends them, with a separator and closing character of one to
-// three bytes (a lone continuation byte is a character too), and split again.
+// The text without its double quotes cut into count + 1 fields, put in quotes as a jukebox sends them, with a
+// separator and closing character of one to three bytes (a lone continuation byte is a character too), and split
+// again.
 void CheckQuotedFields(std::string plain, int count, std::uint8_t form, std::minstd_rand& random)
 {
     constexpr const char* kSeparators[] = {",", ";", " ", "\xC3\xA9", "\x80", "\xE2\x82\xAC"};
@@ -96,8 +90,8 @@ void CheckQuotedFields(std::string plain, int count, std::uint8_t form, std::min
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    // Byte 0: the field count; byte 1: the separator and closing character;
-    // bytes 2 to 5: the seed of the random cuts.
+    // Byte 0: the field count; byte 1: the separator and closing character; bytes 2 to 5: the seed of the random
+    // cuts.
     const wendel::fuzzing::Input<6> input(data, size);
     const int count = 1 + input.control[0] % 7;
     std::minstd_rand random(input.Seed(2));

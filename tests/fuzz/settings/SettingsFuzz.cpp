@@ -1,5 +1,5 @@
-// The settings reader: reading a file gives what parsing its text gives, and
-// the three line ends (CR LF, LF, CR alone) read alike.
+// The settings reader: reading a file gives what parsing its text gives, and the three line ends (CR LF, LF, CR
+// alone) read alike.
 
 #include "settings/SaverSettings.h"
 #include "support/Fuzz.h"

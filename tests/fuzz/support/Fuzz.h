@@ -4,17 +4,13 @@
 
 #include "support/TempFolder.h"
 
-#include <algorithm>
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace wendel::fuzzing {
 
-// A broken property: libFuzzer keeps the input that reached the abort as a
-// crash artifact, and the message says which property broke.
+// A broken property: libFuzzer keeps the input that reached the abort as a crash artifact, and the message says which
+// property broke.
 inline void Check(bool ok, const char* what)
 {
     if (ok) return;

@@ -1,6 +1,5 @@
-// The number rules against the C library: rounding against nearbyint (half
-// to even in the default rounding mode), the signed text form against
-// printf's %G, and the reading of decimal texts against strtod.
+// The number rules against the C library: rounding against nearbyint (half to even in the default rounding mode), the
+// signed text form against printf's %G, and the reading of decimal texts against strtod.
 
 #include "nowplaying/TextRules.h"
 #include "support/Fuzz.h"
@@ -8,7 +7,6 @@
 
 #include <cfloat>
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -45,8 +43,8 @@ void CheckSignedText(Float value, int digits)
     Check(wendel::NumericValue(text) == std::strtod(printed, nullptr), "a signed text reads back wrongly");
 }
 
-// The decimal number at the start of a blank-free text, as strtod writes it
-// (D made e); empty when there is none. An exponent counts only with digits.
+// The decimal number at the start of a blank-free text, as strtod writes it (D made e); empty when there is none. An
+// exponent counts only with digits.
 std::string DecimalPrefix(std::string_view text)
 {
     const auto digitsFrom = [text](std::size_t at) {
