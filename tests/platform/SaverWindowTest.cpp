@@ -100,8 +100,8 @@ private:
     QWidget& board_;
 };
 
-// The real board and picture loader, which give the codes the saver turns into its messages; presses, keys and decode
-// reports counted.
+// The real board on screen and the picture loader, which give the codes the saver turns into its messages; presses,
+// keys and decode reports counted.
 class SaverWindowTest : public ::testing::Test {
 protected:
     SaverWindowTest()
@@ -109,11 +109,8 @@ protected:
         window.onMouseDown = [this] { ++presses; };
         window.onKeyDown = [this] { ++keys; };
         window.onCoverDecoded = [this](int code) { reports.push_back(code); };
-    }
-    void Show()
-    {
         window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
     std::string Write(const std::string& name, const QByteArray& bytes)
     {
@@ -146,13 +143,11 @@ protected:
 // auto-sized label keeps its top and edge whatever its caption becomes; NoPLX wraps.
 TEST_F(SaverWindowTest, LabelsWearTheirDesignAndKeepTheirEdge)
 {
-    window.SetVisible(Label::Caption_Upnext, false); // as the saver does before its first paint
-    Show();
     for (const layout::LabelDesign& design : layout::kLabels) {
         SCOPED_TRACE(design.name);
         QLabel* label = window.LabelWidget(design.label);
         EXPECT_EQ(label->text().toStdString(), design.caption ? design.caption : kSaverBylineText);
-        EXPECT_EQ(window.IsVisible(design.label), design.visible && design.label != Label::Caption_Upnext);
+        EXPECT_EQ(window.IsVisible(design.label), design.visible);
         window.SetVisible(design.label, true);
         EXPECT_EQ(label->textFormat(), Qt::PlainText); // jukebox texts are never markup
         const QFont font = label->font();
@@ -208,7 +203,6 @@ TEST_F(SaverWindowTest, ControlsStayOnTheBoardAndOverlapInTheDrawingOrder)
 
 TEST_F(SaverWindowTest, PressesOverLabelsAndPicturesStopThere)
 {
-    Show();
     const auto pressAt = [this](QPoint point) {
         QWidget* target = window.childAt(point);
         QTest::mousePress(target ? target : &window, Qt::LeftButton, {},
@@ -236,7 +230,6 @@ TEST_F(SaverWindowTest, ACaptionRepaintsItsLabelOnlyAndOnce)
     window.SetVisible(Picture::DefaultHeader, true);
     window.SetVisible(Label::AlbumNotice, true);
     window.SetCaption(Label::TrackTime, "0:01 / 3:12");
-    Show();
     QLabel* time = window.LabelWidget(Label::TrackTime);
     for (const char* caption : {"10:00 / 3:12", "10:01 / 3:12"}) { // of another width, then of the same
         QTest::qWait(100); // all that is going to be drawn, drawn
