@@ -30,16 +30,15 @@ void CheckRounding(double value)
     CheckToInt(value, wendel::ToInt32(value));
 }
 
-// The signed text form reads back as the value printed with as many significant digits.
-template <typename Float>
-void CheckSignedText(Float value, int digits)
+// The signed text form reads back as the value printed with 15 significant digits.
+void CheckSignedText(double value)
 {
     if (!std::isfinite(value)) return;
     const std::string text = wendel::SignedText(value);
     Check(text.size() >= 2 && (text[0] == ' ' || text[0] == '-'), "a signed text without its sign place");
     Check(text[1] != '0' || text.size() == 2, "a signed text with a 0 before the point");
     char printed[64];
-    std::snprintf(printed, sizeof printed, "%.*G", digits, static_cast<double>(value));
+    std::snprintf(printed, sizeof printed, "%.15G", value);
     Check(wendel::NumericValue(text) == std::strtod(printed, nullptr), "a signed text reads back wrongly");
 }
 
@@ -87,17 +86,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const wendel::fuzzing::Input<8> input(data, size);
     double value = 0;
-    float single = 0;
-    std::int64_t integer = 0;
     std::memcpy(&value, input.control, sizeof value);
-    std::memcpy(&single, input.control, sizeof single);
-    std::memcpy(&integer, input.control, sizeof integer);
 
     CheckRounding(value);
-    CheckSignedText(value, 15);
-    CheckSignedText(single, 7);
-    Check(wendel::NumericValue(wendel::SignedText(integer)) == static_cast<double>(integer),
-          "a signed whole number reads back wrongly");
+    CheckSignedText(value);
     CheckReading(std::string_view(reinterpret_cast<const char*>(data), size));
     return 0;
 }
