@@ -171,6 +171,45 @@ TEST_F(SaverWindowTest, LabelsWearTheirDesignAndKeepTheirEdge)
     }
 }
 
+// The colour a picture is mostly of: 'r', 'g', 'b', or 'y' where red and green lead together.
+char TintOf(const QImage& image)
+{
+    const QRgb mean = image.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(0, 0);
+    const int red = qRed(mean), green = qGreen(mean), blue = qBlue(mean);
+    if (red > 2 * blue && green > 2 * blue && 4 * std::min(red, green) > 3 * std::max(red, green)) return 'y';
+    return blue >= red && blue >= green ? 'b' : red >= green ? 'r' : 'g';
+}
+
+// What the user sees of the embedded pictures: their sizes and colours; two of one size and colour differ.
+TEST(Artwork, EveryPictureHasItsSizeAndTint)
+{
+    const struct {
+        ArtworkId id;
+        QSize size;
+        char tint;
+        bool blackCorner;
+    } rows[] = {
+        {ArtworkId::DefaultHeader, {640, 90}, 'b', false}, {ArtworkId::DefaultFooter, {450, 22}, 'b', false},
+        {ArtworkId::Header1, {90, 64}, 'b', true}, {ArtworkId::Header2, {90, 64}, 'r', true},
+        {ArtworkId::Header3, {90, 64}, 'g', true}, {ArtworkId::Footer1, {450, 22}, 'b', false},
+        {ArtworkId::Footer2, {450, 22}, 'r', false}, {ArtworkId::Footer3, {450, 22}, 'g', false},
+        {ArtworkId::Play, {34, 32}, 'g', true}, {ArtworkId::Pause, {29, 32}, 'y', true},
+        {ArtworkId::Stopsign, {34, 31}, 'r', true}, {ArtworkId::WindowIcon, {32, 32}, 'b', true},
+        {ArtworkId::LookPreview1, {162, 95}, 'b', true}, {ArtworkId::LookPreview2, {162, 95}, 'b', true},
+        {ArtworkId::LookPreview3, {162, 95}, 'r', true}, {ArtworkId::LookPreview4, {162, 95}, 'g', true},
+    };
+    ASSERT_EQ(std::size(rows), kAllArtwork.size());
+    for (const auto& row : rows) {
+        SCOPED_TRACE(ArtworkResourcePath(row.id).toStdString());
+        const QImage image = LoadArtwork(row.id);
+        ASSERT_EQ(image.size(), row.size);
+        EXPECT_EQ(TintOf(image), row.tint);
+        EXPECT_TRUE(!row.blackCorner || (image.pixel(0, 0) & 0xffffffu) == 0);
+    }
+    EXPECT_NE(LoadArtwork(ArtworkId::DefaultFooter), LoadArtwork(ArtworkId::Footer1));
+    EXPECT_NE(LoadArtwork(ArtworkId::LookPreview1), LoadArtwork(ArtworkId::LookPreview2));
+}
+
 // Only the cover's box shows at first; artwork is decoded when its picture is first shown, and kept. Every control
 // lies within the board, and where two overlap the one drawn first in the design is on top.
 TEST_F(SaverWindowTest, ControlsStayOnTheBoardAndOverlapInTheDrawingOrder)
