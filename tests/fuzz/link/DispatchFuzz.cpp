@@ -26,15 +26,11 @@ bool IsDocumentedCommand(const std::string& command)
     return number == wendel::SignedText(wendel::NumericValue(number));
 }
 
-void CheckCall(const LinkCall& call)
+// The load opens the two devices first (the conversation tests check how); every call after them is a command.
+void CheckCall(const LinkCall& call, bool opening)
 {
-    if (call.operation == "OpenDevice") {
-        const bool tx = call.device == "plx" && call.text == "type=devtx";
-        const bool rx = call.device == "plxr" && call.text == "type=devrx";
-        Check((tx || rx) && call.a == 1 && call.b == 1 && call.c == 0,
-              "an opening other than plx devtx / plxr devrx 1 1 0");
-        return;
-    }
+    Check((call.operation == "OpenDevice") == opening, "a device opened after the load");
+    if (opening) return;
     Check(call.operation == "SendCommand" && call.device == "plx", "a call other than a command to plx");
     Check(IsDocumentedCommand(call.text), "an undocumented command");
 }
@@ -73,6 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Play(script.substr(0, lf), fake);
         script.remove_prefix(lf == std::string_view::npos ? script.size() : lf + 1);
     }
-    for (const LinkCall& call : fake.link.calls) CheckCall(call);
+    for (std::size_t i = 0; i < fake.link.calls.size(); ++i) CheckCall(fake.link.calls[i], i < 2);
     return 0;
 }
