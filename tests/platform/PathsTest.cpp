@@ -31,11 +31,7 @@ void WithEnv(const Env& env, const std::function<void()>& body)
 TEST(Paths, EachFileFollowsTheEnvironment)
 {
     const QString uid = QString::number(::getuid());
-    const struct {
-        QString (*path)();
-        Env env;
-        QString expected;
-    } rows[] = {
+    const std::tuple<QString (*)(), Env, QString> rows[] = { // the path, the environment, the path it gives
         {SettingsFilePath, {{"WENDELSAVER_INI", "/x/my.ini"}, {"XDG_CONFIG_HOME", "/c"}}, "/x/my.ini"},
         {SettingsFilePath, {{"WENDELSAVER_INI", nullptr}, {"XDG_CONFIG_HOME", "/c"}}, "/c/wendelsaver.ini"},
         {InstanceLockPath, {{"XDG_RUNTIME_DIR", "/run/user/7"}}, "/run/user/7/wendelsaver.lock"},
@@ -45,7 +41,7 @@ TEST(Paths, EachFileFollowsTheEnvironment)
         {TrivoxEndpoint, {{"TRIVOX_ENDPOINT", nullptr}, {"XDG_RUNTIME_DIR", nullptr}, {"TMPDIR", "/var/tmp"}},
          "/var/tmp/trivox-" + uid + ".sock"},
     };
-    for (const auto& row : rows) WithEnv(row.env, [&] { EXPECT_EQ(row.path(), row.expected); });
+    for (const auto& [path, env, expected] : rows) WithEnv(env, [&] { EXPECT_EQ(path(), expected); });
 }
 
 // A fresh account may lack ~/.config; a folder the override names is the user's own business.

@@ -37,20 +37,15 @@ void CheckCall(const LinkCall& call, bool opening)
 
 void Play(std::string_view event, FakeSaver& fake)
 {
-    using Main = wendel::WendelSaverMain;
-    const struct {
-        char key;
-        wendel::testing::FakeTimer& timer;
-        void (Main::*tick)();
-    } timers[] = {{'D', fake.dTimer, &Main::DTimerTick}, {'P', fake.playIconTimer, &Main::PlayIconTimerTick},
-                  {'I', fake.imageErrorTimer, &Main::ImageErrorTimerTick}};
-    for (const auto& timer : timers) {
-        if (!event.starts_with(timer.key)) continue;
-        if (timer.timer.enabled) (fake.saver.*timer.tick)();
+    const char key = event.empty() ? '\0' : event[0];
+    if (key == 'D' || key == 'P' || key == 'I') { // a timer ticks only while it is enabled
+        if (key == 'D' && fake.dTimer.enabled) fake.saver.DTimerTick();
+        if (key == 'P' && fake.playIconTimer.enabled) fake.saver.PlayIconTimerTick();
+        if (key == 'I' && fake.imageErrorTimer.enabled) fake.saver.ImageErrorTimerTick();
         return;
     }
-    const bool marked = event.starts_with('X') || event.starts_with('M');
-    fake.link.Deliver(event.starts_with('X') ? "plx" : "plxr", std::string(event.substr(marked ? 1 : 0)));
+    const bool marked = key == 'X' || key == 'M';
+    fake.link.Deliver(key == 'X' ? "plx" : "plxr", std::string(event.substr(marked ? 1 : 0)));
 }
 
 } // namespace
