@@ -11,14 +11,11 @@
 
 namespace wendel::testing {
 
-class SessionBus {
+class SessionBus final {
 public:
     explicit SessionBus(const QString& socketPath) : address_(QStringLiteral("unix:path=") + socketPath) {}
     ~SessionBus() { Stop(); }
-    SessionBus(const SessionBus&) = delete;
-    SessionBus& operator=(const SessionBus&) = delete;
 
-    // The address clients use, valid before Start.
     QString Address() const { return address_; }
 
     bool Start()
