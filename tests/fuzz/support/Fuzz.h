@@ -9,8 +9,7 @@
 
 namespace wendel::fuzzing {
 
-// A broken property: libFuzzer keeps the input that reached the abort as a crash artifact, and the message says which
-// property broke.
+// A broken property: libFuzzer keeps the input that reached the abort, and the message says which property broke.
 inline void Check(bool ok, const char* what)
 {
     if (ok) return;

@@ -62,9 +62,8 @@ std::string DecimalPrefix(std::string_view text)
 void CheckReading(std::string_view text)
 {
     const double value = wendel::NumericValue(text);
-    std::string compact;
-    for (char c : text)
-        if (c != ' ' && c != '\t' && c != '\n') compact += c;
+    std::string compact(text);
+    std::erase_if(compact, [](char c) { return c == ' ' || c == '\t' || c == '\n'; });
     if (compact.starts_with('&')) return Check(value >= 0 || std::isnan(value), "a radix number reads negative");
 
     const std::string number = DecimalPrefix(compact);
