@@ -28,7 +28,7 @@ void WithEnv(const Env& env, const std::function<void()>& body)
     for (const auto& [name, value] : old) value ? qputenv(name, *value) : qunsetenv(name);
 }
 
-TEST(Paths, EachFileFollowsTheEnvironment)
+TEST(Paths, EachFileFollowsTheEnvironmentAndOnlyTheStandardFolderIsMade)
 {
     const QString uid = QString::number(::getuid());
     const std::tuple<QString (*)(), Env, QString> rows[] = { // the path, the environment, the path it gives
@@ -40,11 +40,8 @@ TEST(Paths, EachFileFollowsTheEnvironment)
         {TrivoxEndpoint, {{"TRIVOX_ENDPOINT", ""}, {"XDG_RUNTIME_DIR", "/run/user/7"}}, "/run/user/7/trivox.sock"},
     };
     for (const auto& [path, env, expected] : rows) WithEnv(env, [&] { EXPECT_EQ(path(), expected); });
-}
 
-// A fresh account may lack ~/.config; a folder the override names is the user's own business.
-TEST(Paths, OnlyTheStandardConfigFolderIsCreatedAndPrivate)
-{
+    // A fresh account may lack ~/.config; a folder the override names is the user's own business.
     testing::TempFolder dir;
     const std::string config = dir.File("fresh/config");
     WithEnv({{"XDG_CONFIG_HOME", config.c_str()}, {"WENDELSAVER_INI", dir.File("missing/w.ini").c_str()}},

@@ -225,7 +225,6 @@ TEST_F(SaverWindowTest, ControlsStayOnTheBoardAndOverlapInTheDrawingOrder)
                 << layout::kFrontToBack[front] << " under " << layout::kFrontToBack[back];
         }
     }
-    EXPECT_EQ(Cover()->geometry(), QRect(173, 103, 301, 300));
     EXPECT_TRUE(window.PictureWidget(Picture::Header1)->hasScaledContents()); // stretched to its box
 }
 
@@ -366,11 +365,10 @@ TEST_F(SaverWindowTest, AHugeDecodeHoldsOffNeitherAKeyNorANewerCoverNorTheEnd)
 {
     const std::string huge = Write("huge.png", SolidRgbPng(10000, 10000, 0x80, 0x80, 0x80));
     ASSERT_EQ(window.LoadCover(huge, 4800, 4800), 0);
-    const auto key = [this](int n) {
+    EXPECT_LT(FastestOfThree([this](int n) {
         QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
         ASSERT_TRUE(WaitUntil([this, n] { return keys == n; }, kDecodeLimitMs));
-    };
-    EXPECT_LT(FastestOfThree(key), kShowBudgetMs);
+    }), kShowBudgetMs);
     EXPECT_TRUE(reports.empty()) << "the decode was over before the keys: this proves nothing";
     ASSERT_TRUE(Reported());
     EXPECT_EQ(reports, std::vector<int>{0});

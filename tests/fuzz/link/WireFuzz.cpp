@@ -4,7 +4,6 @@
 #include "link/Wire.h"
 #include "support/Fuzz.h"
 
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string_view stream = input.rest;
 
     FrameDecoder decoder;
-    std::minstd_rand chunks(input.Seed(0));
+    std::minstd_rand chunks = input.Random(0);
     while (!stream.empty()) {
         const std::size_t take = std::min<std::size_t>(chunks() % (maxChunk + 1), stream.size());
         decoder.Feed(stream.substr(0, take));

@@ -4,7 +4,6 @@
 #include "nowplaying/TextRules.h"
 #include "support/Fuzz.h"
 
-#include <random>
 
 namespace {
 
@@ -63,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Byte 0: the field count; byte 1 is not read; bytes 2 to 5: the seed of the random cuts.
     const wendel::fuzzing::Input<6> input(data, size);
     const int count = 1 + input.control[0] % 7;
-    std::minstd_rand random(input.Seed(2));
+    std::minstd_rand random = input.Random(2);
     CheckCuts(input.rest, random);
     CheckFieldsOfAnyText(input.rest, count);
     return 0;

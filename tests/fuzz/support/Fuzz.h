@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <random>
 
 namespace wendel::fuzzing {
 
@@ -25,12 +26,11 @@ struct Input {
         std::memcpy(control, data, std::min(size, N));
         if (size > N) rest.assign(reinterpret_cast<const char*>(data) + N, size - N);
     }
-    // The four control bytes from `at`, as a seed.
-    std::uint32_t Seed(std::size_t at) const
+    // The random numbers the four control bytes from `at` seed.
+    std::minstd_rand Random(std::size_t at) const
     {
-        std::uint32_t seed = 0;
-        std::memcpy(&seed, control + at, sizeof seed);
-        return seed;
+        std::seed_seq seed(control + at, control + at + 4);
+        return std::minstd_rand(seed);
     }
 
     std::uint8_t control[N] = {};
