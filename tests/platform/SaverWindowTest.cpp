@@ -45,10 +45,9 @@ constexpr int kDecodeLimitMs = 60'000;
 QByteArray Encode(int width, int height, const char* format)
 {
     QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) row[x] = qRgb(x * 255 / width, y * 255 / height, (x ^ y) & 0xFF);
-    }
+    auto* pixels = reinterpret_cast<QRgb*>(image.bits()); // rows of 32-bit pixels follow each other unpadded
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) pixels[y * width + x] = qRgb(x * 255 / width, y * 255 / height, (x ^ y) & 0xFF);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     EXPECT_TRUE(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, format));
@@ -113,14 +112,13 @@ protected:
         WriteBytes(dir.File(name), bytes.toStdString());
         return dir.File(name);
     }
-    bool Reported() { return WaitUntil([&] { return !reports.empty(); }, kDecodeLimitMs); }
     // The probe's code, then the board's: that of opening, else that of the decode.
     std::string Load(const std::string& path, QSize box = {480, 320})
     {
         const int probed = pictures.Probe(path).code;
         reports.clear();
         int loaded = window.LoadCover(path, box.width() * 15, box.height() * 15);
-        if (loaded == 0) loaded = Reported() ? reports.back() : -1;
+        if (loaded == 0) loaded = WaitUntil([&] { return !reports.empty(); }, kDecodeLimitMs) ? reports.back() : -1;
         return std::to_string(probed) + "/" + std::to_string(loaded);
     }
     QLabel* Cover() { return window.PictureWidget(Picture::AlbumCover); }
@@ -134,11 +132,35 @@ protected:
     int keys = 0;
 };
 
-// Each label in its font and colour, as plain text. A design caption has its size in our fonts once on screen, shown
-// with the window or later (measuring loads a font, which a label hidden at the first paint does not need yet); an
-// auto-sized label keeps its top and edge whatever its caption becomes; NoPLX wraps.
-TEST_F(SaverWindowTest, LabelsWearTheirDesignAndKeepTheirEdge)
+// Only the cover's box shows at first; artwork is decoded when its picture is first shown. Every control lies within
+// the board; where two overlap, the one drawn first in the design is on top. Each label has its font and colour, as
+// plain text; a design caption its size in our fonts once on screen, with the window or later (measuring loads a font
+// a label hidden at the first paint needs not yet); an auto-sized label keeps its top and edge; NoPLX wraps.
+TEST_F(SaverWindowTest, TheDesignStaysOnTheBoard)
 {
+    for (const layout::PictureDesign& design : layout::kPictures) {
+        SCOPED_TRACE(design.name);
+        QLabel* picture = window.PictureWidget(design.picture);
+        EXPECT_EQ(window.IsVisible(design.picture), design.picture == Picture::AlbumCover);
+        EXPECT_TRUE(picture->pixmap().isNull());
+        window.SetVisible(design.picture, true);
+        window.SetVisible(design.picture, false);
+        EXPECT_EQ(picture->pixmap().isNull(), design.picture == Picture::AlbumCover); // the cover is the decoder's
+        window.SetVisible(design.picture, true);
+    }
+    const QObjectList stack = window.children(); // back to front
+    for (std::size_t front = 0; front < layout::kFrontToBack.size(); ++front) {
+        auto* top = window.findChild<QWidget*>(layout::kFrontToBack[front]);
+        ASSERT_NE(top, nullptr) << layout::kFrontToBack[front];
+        EXPECT_TRUE(window.rect().contains(top->geometry())) << layout::kFrontToBack[front];
+        for (std::size_t back = front + 1; back < layout::kFrontToBack.size(); ++back) {
+            auto* below = window.findChild<QWidget*>(layout::kFrontToBack[back]);
+            const bool underneath = stack.indexOf(top) < stack.indexOf(below);
+            EXPECT_FALSE(top->geometry().intersects(below->geometry()) && underneath)
+                << layout::kFrontToBack[front] << " under " << layout::kFrontToBack[back];
+        }
+    }
+    EXPECT_TRUE(window.PictureWidget(Picture::Header1)->hasScaledContents()); // stretched to its box
     for (const layout::LabelDesign& design : layout::kLabels) {
         SCOPED_TRACE(design.name);
         QLabel* label = window.LabelWidget(design.label);
@@ -197,35 +219,6 @@ TEST(Artwork, EveryPictureHasItsSizeAndTint)
     }
     EXPECT_NE(LoadArtwork(ArtworkId::DefaultFooter), LoadArtwork(ArtworkId::Footer1));
     EXPECT_NE(LoadArtwork(ArtworkId::LookPreview1), LoadArtwork(ArtworkId::LookPreview2));
-}
-
-// Only the cover's box shows at first; artwork is decoded when its picture is first shown, and kept. Every control
-// lies within the board, and where two overlap the one drawn first in the design is on top.
-TEST_F(SaverWindowTest, ControlsStayOnTheBoardAndOverlapInTheDrawingOrder)
-{
-    for (const layout::PictureDesign& design : layout::kPictures) {
-        SCOPED_TRACE(design.name);
-        QLabel* picture = window.PictureWidget(design.picture);
-        EXPECT_EQ(window.IsVisible(design.picture), design.picture == Picture::AlbumCover);
-        EXPECT_TRUE(picture->pixmap().isNull());
-        window.SetVisible(design.picture, true);
-        window.SetVisible(design.picture, false);
-        EXPECT_EQ(picture->pixmap().isNull(), design.picture == Picture::AlbumCover); // the cover is the decoder's
-        window.SetVisible(design.picture, true);
-    }
-    const QObjectList stack = window.children(); // back to front
-    for (std::size_t front = 0; front < layout::kFrontToBack.size(); ++front) {
-        auto* top = window.findChild<QWidget*>(layout::kFrontToBack[front]);
-        ASSERT_NE(top, nullptr) << layout::kFrontToBack[front];
-        EXPECT_TRUE(window.rect().contains(top->geometry())) << layout::kFrontToBack[front];
-        for (std::size_t back = front + 1; back < layout::kFrontToBack.size(); ++back) {
-            auto* below = window.findChild<QWidget*>(layout::kFrontToBack[back]);
-            const bool underneath = stack.indexOf(top) < stack.indexOf(below);
-            EXPECT_FALSE(top->geometry().intersects(below->geometry()) && underneath)
-                << layout::kFrontToBack[front] << " under " << layout::kFrontToBack[back];
-        }
-    }
-    EXPECT_TRUE(window.PictureWidget(Picture::Header1)->hasScaledContents()); // stretched to its box
 }
 
 TEST_F(SaverWindowTest, PressesOverLabelsAndPicturesStopThere)
@@ -357,10 +350,9 @@ TEST_F(SaverWindowTest, EveryCoverGivesItsCodesAtOnce)
     EXPECT_EQ(Cover()->geometry(), QRect(81, 97, 480, 320));
 }
 
-// While a picture of 100 megapixels (the most the saver decodes, over a second of work) decodes, the board answers
-// keys at once, and the cover still shows when the decode is done. A newer cover wins over such a decode still
-// running: the older one never reports, neither its picture nor a failure. Closing the board stops it at its next
-// read and waits for it, so nothing outlives the board.
+// A decode of 100 megapixels (the most the saver takes, over a second of work) holds off no key, and its cover shows
+// when done. A newer cover wins over such a decode: the older one never reports, neither its picture nor a failure.
+// Closing the board stops it at its next read and waits for it, so nothing outlives the board.
 TEST_F(SaverWindowTest, AHugeDecodeHoldsOffNeitherAKeyNorANewerCoverNorTheEnd)
 {
     const std::string huge = Write("huge.png", SolidRgbPng(10000, 10000, 0x80, 0x80, 0x80));
@@ -370,7 +362,7 @@ TEST_F(SaverWindowTest, AHugeDecodeHoldsOffNeitherAKeyNorANewerCoverNorTheEnd)
         ASSERT_TRUE(WaitUntil([this, n] { return keys == n; }, kDecodeLimitMs));
     }), kShowBudgetMs);
     EXPECT_TRUE(reports.empty()) << "the decode was over before the keys: this proves nothing";
-    ASSERT_TRUE(Reported());
+    ASSERT_TRUE(WaitUntil([&] { return !reports.empty(); }, kDecodeLimitMs));
     EXPECT_EQ(reports, std::vector<int>{0});
     EXPECT_EQ(Cover()->pixmap().toImage().pixel(160, 160), qRgb(0x80, 0x80, 0x80));
 

@@ -45,8 +45,7 @@ protected:
         link_->SendCommand("plx", "notify_playing_item[on]");
         link_->SendCommand("plx", "notify_playing_timecode[on]");
     }
-    // With `start`, a new link waits for Start and calls at once on it, once however often it is told; without, the
-    // call comes as a retry.
+    // With `start`, a new link calls at once on Start, once however often told; without, the call comes as a retry.
     void Listen(bool start = true)
     {
         server_ = std::make_unique<QLocalServer>();
@@ -69,8 +68,7 @@ protected:
         jukebox_.reset(server_->nextPendingConnection());
         lines_.clear();
     }
-    // What the jukebox heard, once `atLeast` lines came and a moment more passed for anything that should not come, a
-    // second call included.
+    // What the jukebox heard: `atLeast` lines, then a moment for anything that should not come, a second call included.
     const Lines& Heard(std::size_t atLeast, int settleMs = 50)
     {
         const auto read = [&] {

@@ -25,8 +25,7 @@ public:
         daemon_.start(QStringLiteral("dbus-daemon"),
                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nosyslog"),
                        QStringLiteral("--print-address=1"), QStringLiteral("--address=") + address_});
-        // It prints its address once it listens.
-        return daemon_.waitForStarted(5000) && daemon_.waitForReadyRead(10000);
+        return daemon_.waitForStarted(5000) && daemon_.waitForReadyRead(10000); // its address, once it listens
     }
 
     void Stop()

@@ -9,13 +9,12 @@ namespace {
 
 using wendel::fuzzing::Check;
 using wendel::testing::FakeSaver;
-using wendel::testing::LinkCall;
 using wendel::testing::PlxRig;
 
 // The load opens the two devices first (the conversation tests check how); every call after them is a documented
 // command to plx. playlist_getitem's number is in the signed text form: the signed text of the value it reads as (the
 // numbers harness checks that form).
-void CheckCall(const LinkCall& call, bool opening)
+void CheckCall(const wendel::testing::LinkCall& call, bool opening)
 {
     Check((call.operation == "OpenDevice") == opening, "a device opened after the load");
     if (opening) return;

@@ -8,12 +8,11 @@
 namespace {
 
 using wendel::CharLength;
-using wendel::CutChars;
 using wendel::fuzzing::Check;
 
 std::string Cut(std::string_view text, std::int64_t start, std::int64_t length)
 {
-    const std::optional<std::string> cut = CutChars(text, start, length);
+    const std::optional<std::string> cut = wendel::CutChars(text, start, length);
     Check(cut && CharLength(*cut) == static_cast<std::size_t>(length), "a cut inside the text is refused or too long");
     return *cut;
 }
@@ -31,7 +30,7 @@ void CheckCuts(std::string_view text, std::minstd_rand& random)
     }
     Check(rebuilt == text, "cuts do not rebuild the text");
     const std::int64_t from = 1 + below(length + 1);
-    Check(!CutChars(text, from, length - from + 2), "a cut past the end is accepted");
+    Check(!wendel::CutChars(text, from, length - from + 2), "a cut past the end is accepted");
     Check(wendel::CharsAfter(text, static_cast<std::size_t>(from - 1)) == Cut(text, from, length - from + 1),
           "the characters after a count differ from the cut there");
 }
