@@ -74,8 +74,8 @@ TEST_F(SetupWindowTest, ControlsFocusAndEnterOnOk)
     EXPECT_EQ(window.DefaultImageText(), "/p/M\xc3\xbcller.jpg");
 }
 
-// Typing and the arrows each reach the check; the overlap scroller has 12 at its top. Enter on Cancel asks, and
-// closing then ends without writing what was changed.
+// Typing and the arrows each reach the check; the overlap scroller runs from 12 at its top to 0 at its bottom. Enter
+// on Cancel asks, and closing then ends without writing what was changed.
 TEST_F(SetupWindowTest, EditsReachTheChecksAndCancelWritesNothing)
 {
     const std::string file = "Overlap = 11\r\nCustom Look = 1\r\nBackground = ON\r\n";
@@ -85,6 +85,7 @@ TEST_F(SetupWindowTest, EditsReachTheChecksAndCancelWritesNothing)
     QTest::keyClick(overlap, Qt::Key_Up);
     EXPECT_EQ(input->text(), "12");
     EXPECT_EQ(overlap->value(), overlap->minimum());
+    EXPECT_EQ(overlap->maximum() - overlap->minimum(), 12); // down to 0 at its bottom
     input->selectAll();
     QTest::keyClicks(input, "13");
     EXPECT_EQ(boxes.shown.size(), 1u); // the check's box
