@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-// Widget tests need one QApplication for the whole run, made before any test.
-// ctest lists the tests by running this binary without the tests' environment,
-// and a run by hand may have no display either, so default to offscreen.
+// Widget tests need one QApplication for the whole run, made before any test. ctest lists the tests by running this
+// binary without the tests' environment, and a run by hand may have no display either, so default to offscreen.
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

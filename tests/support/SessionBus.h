@@ -1,8 +1,7 @@
 #pragma once
 
-// A private D-Bus session bus for one test: Debian's dbus-daemon on a socket
-// in the test's folder, ended with the test. It may be started late, so a
-// client can be shown a bus that is not there yet.
+// A private D-Bus session bus for one test: Debian's dbus-daemon on a socket in the test's folder, ended with the
+// test. It may be started late, so a client can be shown a bus that is not there yet.
 
 #include <QProcess>
 #include <QString>
@@ -12,14 +11,11 @@
 
 namespace wendel::testing {
 
-class SessionBus {
+class SessionBus final {
 public:
     explicit SessionBus(const QString& socketPath) : address_(QStringLiteral("unix:path=") + socketPath) {}
     ~SessionBus() { Stop(); }
-    SessionBus(const SessionBus&) = delete;
-    SessionBus& operator=(const SessionBus&) = delete;
 
-    // The address clients use, valid before Start.
     QString Address() const { return address_; }
 
     bool Start()
@@ -29,18 +25,13 @@ public:
         daemon_.start(QStringLiteral("dbus-daemon"),
                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nosyslog"),
                        QStringLiteral("--print-address=1"), QStringLiteral("--address=") + address_});
-        // It prints its address once it listens.
-        return daemon_.waitForStarted(5000) && daemon_.waitForReadyRead(10000);
+        return daemon_.waitForStarted(5000) && daemon_.waitForReadyRead(10000); // its address, once it listens
     }
 
     void Stop()
     {
-        if (daemon_.state() == QProcess::NotRunning) return;
-        daemon_.terminate();
-        if (!daemon_.waitForFinished(3000)) {
-            daemon_.kill();
-            daemon_.waitForFinished(3000);
-        }
+        daemon_.kill();
+        daemon_.waitForFinished(3000);
     }
 
 private:

@@ -1,26 +1,20 @@
-// The settings reader: reading a file gives what parsing its text gives, and
-// the three line ends (CR LF, LF, CR alone) read alike.
+// The settings reader: reading a file gives what parsing its text gives, and the three line ends (CR LF, LF, CR
+// alone) read alike.
 
 #include "settings/SaverSettings.h"
-
 #include "support/Fuzz.h"
 
 #include <filesystem>
-#include <string>
-#include <string_view>
-#include <variant>
 
 namespace {
 
 using wendel::FileError;
-using wendel::SaverSettings;
 using wendel::SettingsLoad;
-using wendel::fuzzing::Check;
 
 bool SameLoad(const SettingsLoad& a, const SettingsLoad& b)
 {
     if (a.index() != b.index()) return false;
-    if (const auto* settings = std::get_if<SaverSettings>(&a)) return *settings == std::get<SaverSettings>(b);
+    if (const auto* settings = std::get_if<wendel::SaverSettings>(&a)) return *settings == std::get<0>(b);
     const FileError& failure = std::get<FileError>(a);
     return failure.code == std::get<FileError>(b).code && failure.detail == std::get<FileError>(b).detail;
 }
@@ -36,12 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     wendel::testing::WriteBytes(file, text);
 
     const SettingsLoad parsed = wendel::ParseSettings(text);
-    Check(SameLoad(wendel::LoadSettingsFile(file), parsed), "reading the file differs from parsing it");
+    wendel::fuzzing::Check(SameLoad(wendel::LoadSettingsFile(file), parsed), "reading a file differs from parsing it");
     std::string lfEnds; // every line end made a bare LF
     for (std::size_t at = 0; at < text.size(); ++at) {
         lfEnds += text[at] == '\r' ? '\n' : text[at];
         if (text[at] == '\r' && text.substr(at + 1).starts_with('\n')) ++at;
     }
-    Check(SameLoad(wendel::ParseSettings(lfEnds), parsed), "line ends change the settings");
+    wendel::fuzzing::Check(SameLoad(wendel::ParseSettings(lfEnds), parsed), "line ends change the settings");
     return 0;
 }

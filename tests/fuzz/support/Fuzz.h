@@ -4,18 +4,13 @@
 
 #include "support/TempFolder.h"
 
-#include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <string>
+#include <random>
 
 namespace wendel::fuzzing {
 
-// A broken property: libFuzzer keeps the input that reached the abort as a
-// crash artifact, and the message says which property broke.
+// A broken property: libFuzzer keeps the input that reached the abort, and the message says which property broke.
 inline void Check(bool ok, const char* what)
 {
     if (ok) return;
@@ -31,11 +26,11 @@ struct Input {
         std::memcpy(control, data, std::min(size, N));
         if (size > N) rest.assign(reinterpret_cast<const char*>(data) + N, size - N);
     }
-    // The four control bytes from `at`, little endian.
-    std::uint32_t Seed(std::size_t at) const
+    // The random numbers the four control bytes from `at` seed.
+    std::minstd_rand Random(std::size_t at) const
     {
-        return control[at] | control[at + 1] << 8 | control[at + 2] << 16 |
-               static_cast<std::uint32_t>(control[at + 3]) << 24;
+        std::seed_seq seed(control + at, control + at + 4);
+        return std::minstd_rand(seed);
     }
 
     std::uint8_t control[N] = {};
