@@ -8,6 +8,7 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -48,20 +49,13 @@ public:
     int WidthTwips() const override { return 9615; }
     int HeightTwips() const override { return 7215; }
 
-    struct CoverLoad {
-        std::string path;
-        int widthTwips = 0;
-        int heightTwips = 0;
-        bool operator==(const CoverLoad&) const = default;
-    };
-
     std::map<Label, std::string> captions;
     std::map<Label, std::vector<std::string>> captionHistory;
     std::map<Label, std::vector<std::string>> repaints;
     std::map<Label, bool> labelVisible;
     std::map<Picture, bool> pictureVisible;
     std::vector<std::pair<Picture, bool>> pictureVisibilityHistory;
-    std::vector<CoverLoad> coverLoads;
+    std::vector<std::tuple<std::string, int, int>> coverLoads; // path, width and height in twips
     std::map<std::string, int> coverLoadCodes; // an opening failure per path
     int coverCancels = 0;
     std::vector<CoverPlacement> coverPlacements;

