@@ -43,7 +43,7 @@ inline std::string Entry(const EntryFields& f)
 
 // A loaded saver window over fakes, with its settings file written first (or
 // one written before, for callers that make a rig per run). Of the covers,
-// a.jpg, c.jpg and default.jpg show, locked.jpg is locked, others are missing.
+// a.jpg and default.jpg show, locked.jpg is locked, others are missing.
 class PlxRig {
 public:
     explicit PlxRig(const std::string& overlapSeconds = "2")
@@ -99,19 +99,15 @@ public:
 private:
     void Load()
     {
-        for (const char* cover : {"/covers/a.jpg", "/covers/c.jpg", "/covers/default.jpg"}) {
-            fake.pictures.pictures[cover] = {0, 300, 300};
-        }
-        fake.pictures.pictures["/covers/locked.jpg"] = {70, 0, 0};
+        fake.pictures.pictures = {{"/covers/a.jpg", {0, 300, 300}}, {"/covers/default.jpg", {0, 300, 300}},
+                                  {"/covers/locked.jpg", {70, 0, 0}}};
         // The board as the layout starts it.
         for (Label label : {Label::Track, Label::ArtistAlbum, Label::TrackTime, Label::Caption_Upnext,
                             Label::NextInfo, Label::NoPLX}) {
             fake.board.SetVisible(label, true);
         }
-        fake.board.SetCaption(Label::Track, "WendelSaver PLX Screensaver");
         fake.board.SetCaption(Label::AlbumNotice, "[Album]");
         fake.board.SetCaption(Label::Caption_Upnext, "Up Next:");
-        fake.board.SetCaption(Label::NoPLX, "Waiting for PLX to be Started");
         fake.saver.FormLoad();
         seen_ = fake.link.Commands().size();
     }
