@@ -142,7 +142,7 @@ TEST(FetchCycle, RetriesWhileThePointerStillStandsOnThePlayingItem)
 {
     for (const bool playing : {true, false}) {
         SCOPED_TRACE(playing);
-        PlxRig plx("3");
+        PlxRig plx(3000);
         const std::string title = playing ? "Song" : "";
         if (playing) plx.Say(Playing({.title = title}));
         plx.Current("5", {.title = title});
@@ -168,7 +168,7 @@ TEST(FetchCycle, RetriesWhileThePointerStillStandsOnThePlayingItem)
 // and a cover retry start afresh.
 TEST(FetchCycle, AReconnectionStartsTheCycleAgain)
 {
-    PlxRig plx("3");
+    PlxRig plx(3000);
     plx.fake.link.Connect(); // the first connection changes nothing
     const std::string playing = Playing({.title = "Song", .cover = "/covers/locked.jpg"});
     plx.Say(playing);

@@ -2,12 +2,9 @@
 
 #include "fakes/FakeSaver.h"
 #include "nowplaying/TextRules.h"
-#include "support/TempFolder.h"
 
 #include <cstddef>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace wendel::testing {
@@ -41,28 +38,25 @@ inline std::string Entry(const EntryFields& f)
            Quoted({f.position, f.album, f.artist, f.title, f.length, f.cover, f.tracks, f.kind}) + "]";
 }
 
-// A loaded saver window over fakes, with its settings file written first (or
-// one written before, for callers that make a rig per run). Of the covers,
-// a.jpg and default.jpg show, locked.jpg is locked, others are missing.
+// A loaded saver window over fakes. Its settings are set as if read: the
+// overlap in milliseconds and /covers/default.jpg as the default image. Of
+// the covers, a.jpg and default.jpg show, locked.jpg is locked, others are missing.
 class PlxRig {
 public:
-    explicit PlxRig(const std::string& overlapSeconds = "2")
-        : folder_(std::in_place), settingsFile_(WriteSettingsFile(*folder_, overlapSeconds)), fake(settingsFile_)
+    explicit PlxRig(float overlapMilliseconds = 2000)
     {
-        Load();
-    }
-
-    struct SettingsFile {
-        std::string path;
-    };
-    explicit PlxRig(const SettingsFile& settings) : settingsFile_(settings.path), fake(settingsFile_) { Load(); }
-
-    static std::string WriteSettingsFile(const TempFolder& folder, const std::string& overlapSeconds)
-    {
-        const std::string file = folder.File("wendelsaver.ini");
-        WriteBytes(file, "Custom Look = 1\r\nOverlap = " + overlapSeconds +
-                             "\r\nBackground = OFF\r\nDefault Image = /covers/default.jpg\r\n");
-        return file;
+        fake.pictures.pictures = {{"/covers/a.jpg", {0, 300, 300}}, {"/covers/default.jpg", {0, 300, 300}},
+                                  {"/covers/locked.jpg", {70, 0, 0}}};
+        // The board as the layout starts it.
+        for (Label label : {Label::Track, Label::ArtistAlbum, Label::TrackTime, Label::NextInfo}) {
+            fake.board.SetVisible(label, true);
+        }
+        fake.board.SetCaption(Label::AlbumNotice, "[Album]");
+        fake.saver.FormLoad();
+        fake.saver.Settings().Overlap = overlapMilliseconds;
+        fake.saver.Settings().DefaultImage = "/covers/default.jpg";
+        fake.boxes.shown.clear(); // the one of the missing settings file
+        seen_ = fake.link.Commands().size();
     }
 
     void Say(const std::string& message) { fake.link.Deliver("plxr", message); }
@@ -96,28 +90,10 @@ public:
     bool Visible(Label label) const { return fake.board.IsVisible(label); }
     bool Visible(Picture picture) const { return fake.board.IsVisible(picture); }
 
-private:
-    void Load()
-    {
-        fake.pictures.pictures = {{"/covers/a.jpg", {0, 300, 300}}, {"/covers/default.jpg", {0, 300, 300}},
-                                  {"/covers/locked.jpg", {70, 0, 0}}};
-        // The board as the layout starts it.
-        for (Label label : {Label::Track, Label::ArtistAlbum, Label::TrackTime, Label::Caption_Upnext,
-                            Label::NextInfo, Label::NoPLX}) {
-            fake.board.SetVisible(label, true);
-        }
-        fake.board.SetCaption(Label::AlbumNotice, "[Album]");
-        fake.board.SetCaption(Label::Caption_Upnext, "Up Next:");
-        fake.saver.FormLoad();
-        seen_ = fake.link.Commands().size();
-    }
-
-    std::optional<TempFolder> folder_;
-    std::string settingsFile_;
-    std::size_t seen_ = 0;
-
-public:
     FakeSaver fake;
+
+private:
+    std::size_t seen_ = 0;
 };
 
 } // namespace wendel::testing

@@ -91,18 +91,12 @@ void Play(std::string_view event, FakeSaver& fake)
     fake.link.Deliver(event.starts_with('X') ? "plx" : "plxr", std::string(event.substr(marked ? 1 : 0)));
 }
 
-const PlxRig::SettingsFile& SharedSettings()
-{
-    static const PlxRig::SettingsFile file{PlxRig::WriteSettingsFile(wendel::fuzzing::ScratchFolder(), "2")};
-    return file;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     std::string_view script(reinterpret_cast<const char*>(data), size);
-    PlxRig rig(SharedSettings());
+    PlxRig rig;
     FakeSaver& fake = rig.fake;
     // The reveal's pauses are counted loops: time, not behaviour.
     fake.saver.RevealSpeed = 0;
