@@ -17,12 +17,11 @@ namespace wendel::testing {
 // Holds captions and visibility, and records every caption set and drawn.
 class FakeBoard final : public Board {
 public:
-    std::string Caption(Label label) const override { return captions.contains(label) ? captions.at(label) : ""; }
-    void SetCaption(Label label, const std::string& text) override
+    std::string Caption(Label label) const override
     {
-        captions[label] = text;
-        captionHistory[label].push_back(text);
+        return captionHistory.contains(label) ? captionHistory.at(label).back() : "";
     }
+    void SetCaption(Label label, const std::string& text) override { captionHistory[label].push_back(text); }
     bool IsVisible(Label label) const override { return labelVisible.contains(label) && labelVisible.at(label); }
     void SetVisible(Label label, bool visible) override { labelVisible[label] = visible; }
     void RepaintNow(Label label) override { repaints[label].push_back(IsVisible(label) ? Caption(label) : "(hidden)"); }
@@ -49,7 +48,6 @@ public:
     int WidthTwips() const override { return 9615; }
     int HeightTwips() const override { return 7215; }
 
-    std::map<Label, std::string> captions;
     std::map<Label, std::vector<std::string>> captionHistory;
     std::map<Label, std::vector<std::string>> repaints;
     std::map<Label, bool> labelVisible;
