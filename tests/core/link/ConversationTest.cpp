@@ -43,12 +43,6 @@ TEST(Dispatcher, DeviceAndKeywordDecide)
         plx.Say("hello again");
         EXPECT_EQ(plx.Visible(Label::NoPLX), heard);
     }
-    PlxRig plx;
-    plx.fake.saver.FieldEnd.fill(99);
-    std::string text = R"("A","BB","CCC"])";
-    plx.fake.saver.FindFieldEnds(3, text); // slots past the count keep what they held
-    EXPECT_EQ(plx.fake.saver.FieldEnd, (FieldEnds{4, 9, 15, 99, 99, 99, 99}));
-    EXPECT_EQ(text, "");
 }
 
 TEST(PlayingItem, TitleAndArtistAlbumForEveryKindOfField)
@@ -372,16 +366,15 @@ std::vector<Case> BuildCases()
     const std::string entry = Entry({.title = "Other Entry"});
     const std::string nonAscii = Playing({.album = "\xC3\x84rzte Live", .artist = "Die \xC3\x84rzte",
                                           .title = "\xE6\x9D\xB1\xE4\xBA\xAC", .cover = "/\xC3\xA9.jpg"});
-    const std::string pointer = "playlist_pointer[12]";
     // Truncated at every byte, inside characters too: only the last closing character may go.
-    for (std::size_t n = 0; n + 1 < playing.size(); ++n) cases.push_back({playing.substr(0, n), true, true});
-    for (std::size_t n = 0; n + 1 < entry.size(); ++n) cases.push_back({entry.substr(0, n), n % 2 == 0, true});
-    for (std::size_t n = 0; n + 1 < nonAscii.size(); ++n) cases.push_back({nonAscii.substr(0, n), true, true});
-    for (std::size_t n = 0; n < 6; ++n) cases.push_back({std::string("time[1:23]").substr(0, n), true, true});
-    for (std::size_t n = 0; n <= 18; ++n) {
-        cases.push_back({pointer.substr(0, n), false, true});
-        if (n <= 17) cases.push_back({pointer.substr(0, n), true, true});
+    for (const std::string& message : {playing, entry, nonAscii, std::string("playlist_pointer[12]")}) {
+        for (std::size_t n = 0; n + 1 < message.size(); ++n) {
+            cases.push_back({message.substr(0, n), false, true});
+            // An empty pointer is entry 0 when the playing entry is wanted.
+            if (n + 2 < message.size()) cases.push_back({message.substr(0, n), true, true});
+        }
     }
+    for (std::size_t n = 0; n < 6; ++n) cases.push_back({std::string("time[1:23]").substr(0, n), true, true});
     // Quotes taken away: all from the n-th on, or only the n-th.
     for (std::size_t n = 0; n < 16; ++n) {
         if (n < 14) cases.push_back({DropQuotes(playing, n, true), true, std::nullopt});
@@ -395,22 +388,17 @@ std::vector<Case> BuildCases()
     }
     // As long as a frame may be: positions beyond 16 bits cannot be held, even
     // in a field never shown; the last field has no end to hold.
-    const std::string huge(60000, 'x');
+    const std::string huge(60000, 'x'), nines(60000, '9');
     const Case hugeCases[] = {
-        {Playing({.album = std::string(40000, 'a')}), true, true},
-        {Playing({.unused = std::string(40000, 'u')}), true, true},
-        {Entry({.title = std::string(40000, 't')}), false, true},
-        {"playing[" + huge + "]", true, true},
-        {"playlist_item[" + huge + "]", false, true},
-        {"playlist_pointer[" + std::string(60000, '9') + "]", false, true},
-        {"playlist_pointer[" + std::string(60000, '9') + "]", true, true},
-        {huge, true, true},
-        {std::string(60000, '\0'), true, true},
+        {Playing({.album = std::string(40000, 'a')}), true, true}, {Playing({.unused = huge}), true, true},
+        {Entry({.title = huge}), false, true}, {"playing[" + huge + "]", true, true},
+        {"playlist_item[" + huge + "]", false, true}, {"playlist_pointer[" + nines + "]", false, true},
+        {"playlist_pointer[" + nines + "]", true, true}, {huge, true, true}, {std::string(60000, '\0'), true, true},
         {"playlist_item[" + std::string(60000, '"') + "]", false, false},
         {Playing({.title = "Long Unused", .unused = std::string(30000, 'u')}), true, false},
-        {Playing({.title = "Huge Number", .trackNumber = std::string(40000, '7')}), true, false},
-        {Entry({.title = "Huge Kind", .kind = std::string(40000, '0')}), false, false},
-        {"time[" + std::string(40000, '1') + "]", true, false},
+        {Playing({.title = "Huge Number", .trackNumber = nines}), true, false},
+        {Entry({.title = "Huge Kind", .kind = std::string(60000, '0')}), false, false},
+        {"time[" + nines + "]", true, false},
     };
     cases.insert(cases.end(), std::begin(hugeCases), std::end(hugeCases));
     // Random edits of valid messages from a fixed seed.
