@@ -86,8 +86,7 @@ TEST(ToInt, FitsOnlyWhatRoundsIntoTheType)
     const std::pair<double, std::optional<std::int32_t>> rows32[] = {
         {2147483647.4, 2147483647}, {2147483646.5, 2147483646}, {-2147483648.5, -2147483648},
         {2147483647.5, std::nullopt}, // rounds up to 2^31
-        {-2147483649.0, std::nullopt}, {1e10, std::nullopt}, {kInf, std::nullopt},
-        {kNaN, std::nullopt},
+        {-2147483649.0, std::nullopt}, {1e10, std::nullopt}, {kInf, std::nullopt}, {kNaN, std::nullopt},
     };
     for (const auto& [value, expected] : rows32) EXPECT_EQ(ToInt32(value), expected) << value;
 

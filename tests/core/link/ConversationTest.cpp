@@ -332,19 +332,6 @@ auto State(const PlxRig& plx)
                            w.CoverRetryCount);
 }
 
-// The text without its double quotes number `from` and on (all but one: only that one).
-std::string DropQuotes(const std::string& text, std::size_t from, bool onlyOne = false)
-{
-    std::string out;
-    std::size_t seen = 0;
-    for (char c : text) {
-        const std::size_t n = c == '"' ? seen++ : SIZE_MAX;
-        if (n != SIZE_MAX && n >= from && (!onlyOne || n == from)) continue;
-        out += c;
-    }
-    return out;
-}
-
 std::vector<Case> BuildCases()
 {
     std::vector<Case> cases;
@@ -361,12 +348,15 @@ std::vector<Case> BuildCases()
         }
     }
     for (std::size_t n = 0; n < 6; ++n) cases.push_back({std::string("time[1:23]").substr(0, n), true, true});
-    // Quotes taken away: all from the n-th on, or only the n-th.
-    for (std::size_t n = 0; n < 16; ++n) {
-        if (n < 14) cases.push_back({DropQuotes(playing, n, true), true, std::nullopt});
-        cases.push_back({DropQuotes(entry, n, true), n % 2 == 0, std::nullopt});
-        if (n < 7) cases.push_back({DropQuotes(playing, n), true, true});
-        if (n < 8) cases.push_back({DropQuotes(entry, n), false, true});
+    // Quotes taken away: only the n-th, or all from the n-th on while a field end needs one.
+    for (const std::string& message : {playing, entry}) {
+        std::size_t n = 0;
+        for (std::size_t at = message.find('"'); at != std::string::npos; at = message.find('"', at + 1), ++n) {
+            std::string rest = message.substr(at);
+            std::erase(rest, '"');
+            if (n < (message == playing ? 7u : 8u)) cases.push_back({message.substr(0, at) + rest, false, true});
+            cases.push_back({message.substr(0, at) + message.substr(at + 1), n % 2 == 0, std::nullopt});
+        }
     }
     // Pointers that give nothing to count from when the entry after is wanted.
     for (const char* index : {"", "abc", "5x", "1 2", "- 1", "&H", ".", "1e", "\xEF\xBC\x95", "1e999"}) {
