@@ -15,14 +15,12 @@ using namespace std::string_literals;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// The longest text the saver reads is a settings file of 1 MiB; a reading that
-// grows faster than the text would take minutes on those of the table, a
-// linear one a blink, even in a sanitizer build on a busy machine.
+// The longest text the saver reads is a settings file of 1 MiB; a reading that grows faster than the text
+// would take minutes on those of the table, a linear one a blink, even in a sanitizer build on a busy machine.
 TEST(NumericValue, ReadsTheNumberTheTextBeginsWithInLinearTime)
 {
     const std::string mb(1024u * 1024u, '0');
     const std::pair<std::string, double> rows[] = {
-        // plain numbers
         {"12", 12}, {"+5", 5}, {"-3", -3}, {"1.5", 1.5}, {".5", 0.5}, {"-.5", -0.5}, {"1.", 1},
         {"00012", 12}, {"123456789012345678", 123456789012345678.0},
         // blanks, tabs and line feeds anywhere; a carriage return is no blank
@@ -43,7 +41,6 @@ TEST(NumericValue, ReadsTheNumberTheTextBeginsWithInLinearTime)
         // beyond the double range
         {"1E400", kInf}, {"-1E400", -kInf}, {"1E-400", 0}, {"0.001E-400", 0},
         {"1E99999999999999999999", kInf}, {"1" + std::string(400, '0'), kInf},
-        // a megabyte
         {"1" + mb, kInf}, {mb + "7", 7}, {"0." + mb + "1", 0}, {std::string(mb.size(), ' ') + "5", 5},
         {"&H" + std::string(mb.size(), 'F'), kInf}, {"1E" + std::string(mb.size(), '9'), kInf},
     };

@@ -20,8 +20,8 @@ using testing::PlxRig;
 using Commands = std::vector<std::string>;
 using Ints = std::vector<int>;
 
-// The first message on the receiving device hides the waiting label once;
-// anything on another device is not PLX; keywords match over their length.
+// The first message on the receiving device hides the waiting label once; anything on another device is not
+// PLX; keywords match over their length.
 TEST(Dispatcher, DeviceAndKeywordDecide)
 {
     const std::tuple<const char*, std::string, bool, bool> rows[] = { // device, message, heard, stop shown
@@ -97,7 +97,6 @@ TEST(PlayingItem, RepeatedMessageChangesNoTextButStillCancelsTheTimersAndHidesSt
     EXPECT_FALSE(plx.Visible(Picture::Stopsign));
 }
 
-// The pointer, the playing entry, the overlap, the pointer again and the entry after it.
 TEST(FetchCycle, AsksForThePlayingEntryThenTheOneAfterIt)
 {
     PlxRig plx;
@@ -110,8 +109,8 @@ TEST(FetchCycle, AsksForThePlayingEntryThenTheOneAfterIt)
     EXPECT_EQ(plx.NewCommands(), sent);
 }
 
-// The pointer has not moved on: the entry "after" it is the playing one.
-// Before any "playing" message the count starts one lower.
+// The pointer has not moved on: the entry "after" it is the playing one. Before any "playing" message the
+// count starts one lower.
 TEST(FetchCycle, RetriesWhileThePointerStillStandsOnThePlayingItem)
 {
     for (const bool playing : {true, false}) {
@@ -137,9 +136,8 @@ TEST(FetchCycle, RetriesWhileThePointerStillStandsOnThePlayingItem)
     }
 }
 
-// A jukebox that restarts inside the overlap wait replays the playing item
-// unchanged; after a new connection that replay runs it again, so the fetch
-// and a cover retry start afresh.
+// A jukebox that restarts inside the overlap wait replays the playing item unchanged; after a new connection
+// that replay runs it again, so the fetch and a cover retry start afresh.
 TEST(FetchCycle, AReconnectionStartsTheCycleAgain)
 {
     PlxRig plx(3000);
@@ -309,8 +307,7 @@ TEST(TimeLabel, ShowsElapsedAndLengthOnceALengthIsKnownAndTheLengthOnAStop)
     }
 }
 
-// Whatever PLX sends, the saver neither crashes nor reads outside a text, and
-// a message is either taken whole or changes nothing at all.
+// Whatever PLX sends, the saver neither crashes nor reads outside a text; a message is taken whole or not at all.
 struct Case {
     std::string message;
     bool wantCurrent;
@@ -362,8 +359,8 @@ std::vector<Case> BuildCases()
     for (const char* index : {"", "abc", "5x", "1 2", "- 1", "&H", ".", "1e", "\xEF\xBC\x95", "1e999"}) {
         cases.push_back({"playlist_pointer[" + std::string(index) + "]", false, true});
     }
-    // As long as a frame may be: positions beyond 16 bits cannot be held, even
-    // in a field never shown; the last field has no end to hold.
+    // As long as a frame may be: positions beyond 16 bits cannot be held, even in a field never shown; the
+    // last field has no end to hold.
     const std::string huge(60000, 'x'), nines(60000, '9');
     const Case hugeCases[] = {
         {Playing({.album = std::string(40000, 'a')}), true, true}, {Playing({.unused = huge}), true, true},
@@ -410,8 +407,7 @@ TEST(MalformedMessages, ChangeNothingAndNeverCrash)
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
         SCOPED_TRACE(c.message.substr(0, 120));
-        // Vary what a message could wrongly switch: the play flag, a pending
-        // pointer query, a pending cover retry.
+        // Vary what a message could wrongly switch: the play flag, a pending pointer query and cover retry.
         plx.fake.saver.WantCurrentEntry = c.wantCurrent;
         plx.fake.saver.IsPlaying = i % 2 == 0;
         plx.fake.dTimer.enabled = i % 3 == 0;

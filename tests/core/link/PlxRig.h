@@ -38,9 +38,8 @@ inline std::string Entry(const EntryFields& f)
            Quoted({f.position, f.album, f.artist, f.title, f.length, f.cover, f.tracks, f.kind}) + "]";
 }
 
-// A loaded saver window over fakes. Its settings are set as if read: the
-// overlap in milliseconds and /covers/default.jpg as the default image. Of
-// the covers, a.jpg and default.jpg show, locked.jpg is locked, others are missing.
+// A loaded saver window over fakes. Its settings are set as if read: the overlap in milliseconds and
+// /covers/default.jpg as the default image. Of the covers, a.jpg and default.jpg show, locked.jpg is locked.
 class PlxRig {
 public:
     explicit PlxRig(float overlapMilliseconds = 2000)
@@ -68,8 +67,7 @@ public:
         Say(Entry(entry));
     }
 
-    // The whole fetch after a "playing" message: the playing entry, the
-    // overlap, and the entry after it.
+    // The whole fetch after a "playing" message: the playing entry, the overlap, and the entry after it.
     void FetchNext(const std::string& pointer, const EntryFields& current, const EntryFields& next)
     {
         Current(pointer, current);
