@@ -79,24 +79,6 @@ TEST(PlayingItem, TitleAndArtistAlbumForEveryKindOfField)
     EXPECT_TRUE(plx.Visible(Label::ArtistAlbum));
 }
 
-TEST(PlayingItem, RepeatedMessageChangesNoTextButStillCancelsTheTimersAndHidesStop)
-{
-    PlxRig plx;
-    plx.Say(Playing({}));
-    plx.Current("5", {});
-    ASSERT_TRUE(plx.fake.dTimer.enabled);
-    plx.fake.imageErrorTimer.enabled = true;
-    plx.Say("playlist_stop[]");
-    const auto captions = plx.fake.board.captionHistory;
-    plx.NewCommands();
-    plx.Say(Playing({}));
-    EXPECT_EQ(plx.fake.board.captionHistory, captions);
-    EXPECT_TRUE(plx.NewCommands().empty());
-    EXPECT_FALSE(plx.fake.dTimer.enabled); // the pending pointer query is dropped
-    EXPECT_FALSE(plx.fake.imageErrorTimer.enabled);
-    EXPECT_FALSE(plx.Visible(Picture::Stopsign));
-}
-
 TEST(FetchCycle, AsksForThePlayingEntryThenTheOneAfterIt)
 {
     PlxRig plx;
@@ -136,17 +118,25 @@ TEST(FetchCycle, RetriesWhileThePointerStillStandsOnThePlayingItem)
     }
 }
 
-// A jukebox that restarts inside the overlap wait replays the playing item unchanged; after a new connection
-// that replay runs it again, so the fetch and a cover retry start afresh.
-TEST(FetchCycle, AReconnectionStartsTheCycleAgain)
+// The same "playing" again changes no text but cancels the pending pointer query and cover retry. A jukebox
+// that restarts replays it unchanged: after a new connection it runs afresh, fetch and cover retry included.
+TEST(FetchCycle, AReplayChangesNothingButANewConnectionStartsTheCycleAgain)
 {
     PlxRig plx(3000);
     plx.fake.link.Connect(); // the first connection changes nothing
     const std::string playing = Playing({.title = "Song", .cover = "/covers/locked.jpg"});
     plx.Say(playing);
     plx.Current("5", {.title = "Song"});
-    ASSERT_TRUE(plx.fake.dTimer.enabled);
+    ASSERT_TRUE(plx.fake.dTimer.enabled && plx.fake.imageErrorTimer.enabled);
+    plx.Say("playlist_stop[]");
+    const auto captions = plx.fake.board.captionHistory;
     plx.NewCommands();
+    plx.Say(playing);
+    EXPECT_EQ(plx.fake.board.captionHistory, captions);
+    EXPECT_TRUE(plx.NewCommands().empty());
+    EXPECT_FALSE(plx.fake.dTimer.enabled);
+    EXPECT_FALSE(plx.fake.imageErrorTimer.enabled);
+    EXPECT_FALSE(plx.Visible(Picture::Stopsign));
     plx.fake.link.Connect();
     plx.Say(playing);
     EXPECT_EQ(plx.NewCommands(), (Commands{"playlist_getpointer"}));
