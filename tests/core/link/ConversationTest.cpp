@@ -79,18 +79,6 @@ TEST(PlayingItem, TitleAndArtistAlbumForEveryKindOfField)
     EXPECT_TRUE(plx.Visible(Label::ArtistAlbum));
 }
 
-TEST(FetchCycle, AsksForThePlayingEntryThenTheOneAfterIt)
-{
-    PlxRig plx;
-    plx.Say(Playing({}));
-    plx.Current("5", {.title = "Song"});
-    EXPECT_EQ(plx.fake.dTimer.armedIntervals, (Ints{2000}));
-    plx.fake.saver.DTimerTick();
-    plx.Say("playlist_pointer[5]");
-    const Commands sent{"playlist_getpointer", "playlist_getitem[ 5]", "playlist_getpointer", "playlist_getitem[ 6]"};
-    EXPECT_EQ(plx.NewCommands(), sent);
-}
-
 // The pointer has not moved on: the entry "after" it is the playing one. Before any "playing" message the
 // count starts one lower.
 TEST(FetchCycle, RetriesWhileThePointerStillStandsOnThePlayingItem)
@@ -167,7 +155,7 @@ TEST(FetchCycle, PointerReplyAsksForTheEntryAtOrAfterThePointer)
     }
 }
 
-TEST(UpNext, WhatNextInfoReadsForEachKindOfEntry)
+TEST(UpNext, FetchedAfterThePlayingEntryAndShownForEachKind)
 {
     const std::pair<EntryFields, const char*> rows[] = {
         {{.album = "Live", .artist = "Band", .title = "Next Song"}, "Band - Next Song"},
@@ -192,7 +180,9 @@ TEST(UpNext, WhatNextInfoReadsForEachKindOfEntry)
         EXPECT_EQ(plx.Visible(Label::Caption_Upnext), *nextInfo != '\0');
         EXPECT_TRUE(!*nextInfo || plx.Visible(Label::NextInfo)); // drawn in
         EXPECT_FALSE(plx.fake.dTimer.enabled);
-        plx.NewCommands();
+        // The pointer, the playing entry, the overlap, the pointer again and the entry after it.
+        const Commands sent{"playlist_getpointer", "playlist_getitem[ 6]", "playlist_getpointer", "playlist_getitem[ 7]"};
+        EXPECT_EQ(plx.NewCommands(), sent);
         plx.Say("playlist_pointer[7]");
         EXPECT_EQ(plx.NewCommands(), Commands{*nextInfo ? "playlist_getitem[ 7]" : "playlist_getitem[ 8]"});
     }
