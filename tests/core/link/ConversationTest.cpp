@@ -181,7 +181,8 @@ TEST(UpNext, FetchedAfterThePlayingEntryAndShownForEachKind)
         EXPECT_TRUE(!*nextInfo || plx.Visible(Label::NextInfo)); // drawn in
         EXPECT_FALSE(plx.fake.dTimer.enabled);
         // The pointer, the playing entry, the overlap, the pointer again and the entry after it.
-        const Commands sent{"playlist_getpointer", "playlist_getitem[ 6]", "playlist_getpointer", "playlist_getitem[ 7]"};
+        const Commands sent{"playlist_getpointer", "playlist_getitem[ 6]",
+                            "playlist_getpointer", "playlist_getitem[ 7]"};
         EXPECT_EQ(plx.NewCommands(), sent);
         plx.Say("playlist_pointer[7]");
         EXPECT_EQ(plx.NewCommands(), Commands{*nextInfo ? "playlist_getitem[ 7]" : "playlist_getitem[ 8]"});
