@@ -19,16 +19,15 @@ public:
 
     void ShowBackdrop(ScreenKey screen, const PixelRect& r) override
     {
-        log.push_back("backdrop " + std::to_string(screen) + " " + std::to_string(r.x) + "," +
-                      std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
-                      std::to_string(r.height));
+        log.push_back("backdrop " + std::to_string(screen) + " " + std::to_string(r.x) + "," + std::to_string(r.y) +
+                      " " + std::to_string(r.width) + "x" + std::to_string(r.height));
     }
     void RemoveBackdrop(ScreenKey screen) override { log.push_back("remove " + std::to_string(screen)); }
     void PlaceBoard(BoardHost host, ScreenKey screen, PixelPoint at) override
     {
         const char* names[] = {"own", "backdrop", "foreign"};
-        log.push_back(std::string("board ") + names[static_cast<int>(host)] + " " +
-                      std::to_string(screen) + " " + std::to_string(at.x) + "," + std::to_string(at.y));
+        log.push_back(std::string("board ") + names[static_cast<int>(host)] + " " + std::to_string(screen) + " " +
+                      std::to_string(at.x) + "," + std::to_string(at.y));
     }
     GrabResult GrabKeyboard() override
     {

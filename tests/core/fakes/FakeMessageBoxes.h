@@ -14,12 +14,10 @@ public:
     MessageAnswer Show(const MessageBoxRequest& request) override
     {
         shown.push_back(request);
-        if (!answers.empty()) {
-            const MessageAnswer answer = answers.front();
-            answers.pop_front();
-            return answer;
-        }
-        return request.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        if (answers.empty()) return request.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        const MessageAnswer answer = answers.front();
+        answers.pop_front();
+        return answer;
     }
 
     std::vector<MessageBoxRequest> shown;

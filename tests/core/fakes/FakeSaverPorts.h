@@ -8,38 +8,27 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 namespace wendel::testing {
 
-// A board that holds captions and visibility and records every caption set,
-// per label, in order.
+// Holds captions and visibility, and records every caption set and drawn.
 class FakeBoard final : public Board {
 public:
     std::string Caption(Label label) const override
     {
-        auto it = captions.find(label);
-        return it == captions.end() ? std::string() : it->second;
+        return captionHistory.contains(label) ? captionHistory.at(label).back() : "";
     }
-    void SetCaption(Label label, const std::string& text) override
-    {
-        captions[label] = text;
-        captionHistory[label].push_back(text);
-    }
-    bool IsVisible(Label label) const override
-    {
-        auto it = labelVisible.find(label);
-        return it != labelVisible.end() && it->second;
-    }
+    void SetCaption(Label label, const std::string& text) override { captionHistory[label].push_back(text); }
+    bool IsVisible(Label label) const override { return labelVisible.contains(label) && labelVisible.at(label); }
     void SetVisible(Label label, bool visible) override { labelVisible[label] = visible; }
-    // A hidden label draws nothing.
     void RepaintNow(Label label) override { repaints[label].push_back(IsVisible(label) ? Caption(label) : "(hidden)"); }
 
     bool IsVisible(Picture picture) const override
     {
-        auto it = pictureVisible.find(picture);
-        return it != pictureVisible.end() && it->second;
+        return pictureVisible.contains(picture) && pictureVisible.at(picture);
     }
     void SetVisible(Picture picture, bool visible) override
     {
@@ -50,8 +39,7 @@ public:
     int LoadCover(const std::string& path, int widthTwips, int heightTwips) override
     {
         coverLoads.push_back({path, widthTwips, heightTwips});
-        auto it = coverLoadCodes.find(path);
-        return it == coverLoadCodes.end() ? 0 : it->second;
+        return coverLoadCodes.contains(path) ? coverLoadCodes.at(path) : 0;
     }
     void CancelCoverLoad() override { ++coverCancels; }
     void PlaceCover(const CoverPlacement& placement) override { coverPlacements.push_back(placement); }
@@ -60,27 +48,19 @@ public:
     int WidthTwips() const override { return 9615; }
     int HeightTwips() const override { return 7215; }
 
-    struct CoverLoad {
-        std::string path;
-        int widthTwips = 0;
-        int heightTwips = 0;
-        bool operator==(const CoverLoad&) const = default;
-    };
-
-    std::map<Label, std::string> captions;
     std::map<Label, std::vector<std::string>> captionHistory;
-    std::map<Label, std::vector<std::string>> repaints; // caption at each synchronous repaint
+    std::map<Label, std::vector<std::string>> repaints;
     std::map<Label, bool> labelVisible;
     std::map<Picture, bool> pictureVisible;
     std::vector<std::pair<Picture, bool>> pictureVisibilityHistory;
-    std::vector<CoverLoad> coverLoads;
-    std::map<std::string, int> coverLoadCodes; // an opening failure per path; 0 otherwise
+    std::vector<std::tuple<std::string, int, int>> coverLoads; // path, width and height in twips
+    std::map<std::string, int> coverLoadCodes; // an opening failure per path
     int coverCancels = 0;
     std::vector<CoverPlacement> coverPlacements;
     int backdropsShown = 0;
 };
 
-// A timer that tests fire by hand; it records every interval it was armed with.
+// Fired by hand; records the interval at each enabling.
 class FakeTimer final : public Timer {
 public:
     void SetEnabled(bool on) override
@@ -94,7 +74,7 @@ public:
 
     bool enabled = false;
     int interval = 0;
-    std::vector<int> armedIntervals; // the interval at each enabling
+    std::vector<int> armedIntervals;
 };
 
 class FakeCursor final : public Cursor {
@@ -106,12 +86,13 @@ public:
 struct LinkCall {
     std::string operation; // "OpenDevice" or "SendCommand"
     std::string device;
-    std::string text;      // the type or the command
+    std::string text; // the type or the command
     int a = 0, b = 0, c = 0;
     bool operator==(const LinkCall&) const = default;
 };
 
-// Records the commands sent; a test hands in messages through Deliver.
+// Records the calls; a test hands in messages through Deliver and a new
+// connection through Connect.
 class FakeLink final : public Link {
 public:
     void OpenDevice(const std::string& device, const std::string& type, int a, int b, int c) override
@@ -127,15 +108,8 @@ public:
     void SetMessageHandler(MessageHandler handler) override { handler_ = std::move(handler); }
     void SetConnectedHandler(ConnectedHandler handler) override { connectedHandler_ = std::move(handler); }
 
-    void Deliver(const std::string& device, const std::string& message)
-    {
-        if (handler_) handler_(device, message);
-    }
-    // The link (re)connected to a jukebox.
-    void Connect()
-    {
-        if (connectedHandler_) connectedHandler_();
-    }
+    void Deliver(const std::string& device, const std::string& message) { handler_(device, message); }
+    void Connect() { connectedHandler_(); }
     std::vector<std::string> Commands() const
     {
         std::vector<std::string> sent;
@@ -147,20 +121,20 @@ public:
     std::vector<LinkCall> calls;
     std::function<void(const std::string& device)> onOpen; // lets a test speak during an opening
     std::function<void(const std::string& command)> onSend;
+
 private:
     MessageHandler handler_;
     ConnectedHandler connectedHandler_;
 };
 
-// Answers from a table of paths; unknown paths are missing files (53).
+// Unknown paths are missing files (53).
 class FakePictureLoader final : public PictureLoader {
 public:
     PictureProbe Probe(const std::string& path) override
     {
         probed.push_back(path);
         if (path.empty()) return {};
-        auto it = pictures.find(path);
-        return it == pictures.end() ? PictureProbe{53, 0, 0} : it->second;
+        return pictures.contains(path) ? pictures.at(path) : PictureProbe{53, 0, 0};
     }
     std::map<std::string, PictureProbe> pictures;
     std::vector<std::string> probed;

@@ -1,50 +1,36 @@
 #pragma once
 
 #include "fakes/FakeSaver.h"
-#include "support/TempFolder.h"
+#include "nowplaying/TextRules.h"
 
 #include <cstddef>
-#include <initializer_list>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace wendel::testing {
 
-// The texts PLX sends, built from their fields.
-inline std::string Quoted(std::initializer_list<std::string> fields)
+// The messages PLX sends, built from their fields.
+struct PlayingFields {
+    std::string album = "Hits", artist = "Various", title = "Song", length = "4:05", cover = "/covers/a.jpg";
+    std::string unused = "", trackNumber = "3";
+};
+
+struct EntryFields {
+    std::string position = "5", album = "Live", artist = "Band", title = "Next Song", length = "3:00";
+    std::string cover = "/covers/b.jpg", tracks = "12", kind = "1";
+};
+
+inline std::string Quoted(const std::vector<std::string>& fields)
 {
     std::string text;
     for (const std::string& field : fields) text += (text.empty() ? "\"" : ",\"") + field + "\"";
     return text;
 }
 
-struct PlayingFields {
-    std::string album = "Hits";
-    std::string artist = "Various";
-    std::string title = "Song";
-    std::string length = "4:05";
-    std::string cover = "/covers/a.jpg";
-    std::string unused = "";
-    std::string trackNumber = "3";
-};
-
 inline std::string Playing(const PlayingFields& f)
 {
     return "playing[" + Quoted({f.album, f.artist, f.title, f.length, f.cover, f.unused, f.trackNumber}) + "]";
 }
-
-struct EntryFields {
-    std::string position = "5";
-    std::string album = "Live";
-    std::string artist = "Band";
-    std::string title = "Next Song";
-    std::string length = "3:00";
-    std::string cover = "/covers/b.jpg";
-    std::string tracks = "12";
-    std::string kind = "1";
-};
 
 inline std::string Entry(const EntryFields& f)
 {
@@ -52,85 +38,60 @@ inline std::string Entry(const EntryFields& f)
            Quoted({f.position, f.album, f.artist, f.title, f.length, f.cover, f.tracks, f.kind}) + "]";
 }
 
-// A loaded saver window over fakes, with its settings file written first
-// (or shared, see SettingsFile).
-// Covers under /covers/ that a test names are shown; others are missing.
+// A loaded saver window over fakes. Its settings are set as if read: the overlap in milliseconds and
+// /covers/default.jpg as the default image. Of the covers, a.jpg and default.jpg show, locked.jpg is locked.
 class PlxRig {
 public:
-    explicit PlxRig(const std::string& overlapSeconds = "2")
-        : folder_(std::in_place), settingsFile_(WriteSettingsFile(*folder_, overlapSeconds)), fake(settingsFile_)
+    explicit PlxRig(float overlapMilliseconds = 2000)
     {
-        Load();
-    }
-
-    // Over a settings file that WriteSettingsFile wrote before, for callers
-    // that make a rig per run and would otherwise spend it on the file system.
-    struct SettingsFile {
-        std::string path;
-    };
-    explicit PlxRig(const SettingsFile& settings) : settingsFile_(settings.path), fake(settingsFile_) { Load(); }
-
-    static std::string WriteSettingsFile(const TempFolder& folder, const std::string& overlapSeconds)
-    {
-        const std::string file = folder.File("wendelsaver.ini");
-        WriteBytes(file, "Custom Look = 1\r\nOverlap = " + overlapSeconds +
-                             "\r\nBackground = OFF\r\nDefault Image = /covers/default.jpg\r\n");
-        return file;
+        fake.pictures.pictures = {{"/covers/a.jpg", {0, 300, 300}}, {"/covers/default.jpg", {0, 300, 300}},
+                                  {"/covers/locked.jpg", {70, 0, 0}}};
+        // The board as the layout starts it.
+        for (Label label : {Label::Track, Label::ArtistAlbum, Label::TrackTime, Label::NextInfo}) {
+            fake.board.SetVisible(label, true);
+        }
+        fake.board.SetCaption(Label::AlbumNotice, "[Album]");
+        fake.saver.FormLoad();
+        fake.saver.Settings().Overlap = overlapMilliseconds;
+        fake.saver.Settings().DefaultImage = "/covers/default.jpg";
+        fake.boxes.shown.clear(); // the one of the missing settings file
+        seen_ = fake.link.Commands().size();
     }
 
     void Say(const std::string& message) { fake.link.Deliver("plxr", message); }
 
+    // The pointer and the entry at it, the answers to a "playing" message.
+    void Current(const std::string& pointer, const EntryFields& entry)
+    {
+        Say("playlist_pointer[" + pointer + "]");
+        Say(Entry(entry));
+    }
+
+    // The whole fetch after a "playing" message: the playing entry, the overlap, and the entry after it.
+    void FetchNext(const std::string& pointer, const EntryFields& current, const EntryFields& next)
+    {
+        Current(pointer, current);
+        if (fake.dTimer.enabled) fake.saver.DTimerTick();
+        Current(pointer, next);
+    }
+
     // The commands sent since the last call.
     std::vector<std::string> NewCommands()
     {
-        std::vector<std::string> sent;
-        for (; seen_ < fake.link.calls.size(); ++seen_) {
-            if (fake.link.calls[seen_].operation == "SendCommand") sent.push_back(fake.link.calls[seen_].text);
-        }
+        std::vector<std::string> sent = fake.link.Commands();
+        sent.erase(sent.begin(), sent.begin() + static_cast<std::ptrdiff_t>(seen_));
+        seen_ += sent.size();
         return sent;
-    }
-
-    // Runs the whole fetch for a playing item: pointer, playing entry, the
-    // overlap, pointer again, and the entry after it.
-    void FetchNext(const std::string& pointer, const EntryFields& current, const EntryFields& next)
-    {
-        Say("playlist_pointer[" + pointer + "]");
-        Say(Entry(current));
-        if (fake.dTimer.enabled) fake.saver.DTimerTick();
-        Say("playlist_pointer[" + pointer + "]");
-        Say(Entry(next));
     }
 
     std::string Caption(Label label) const { return fake.board.Caption(label); }
     bool Visible(Label label) const { return fake.board.IsVisible(label); }
     bool Visible(Picture picture) const { return fake.board.IsVisible(picture); }
 
-private:
-    void Load()
-    {
-        for (const char* cover : {"/covers/a.jpg", "/covers/c.jpg", "/covers/default.jpg"}) {
-            fake.pictures.pictures[cover] = {0, 300, 300};
-        }
-        fake.pictures.pictures["/covers/locked.jpg"] = {70, 0, 0};
-        // The board as the layout starts it.
-        for (Label label : {Label::Track, Label::ArtistAlbum, Label::TrackTime, Label::Caption_Upnext,
-                            Label::NextInfo, Label::NoPLX}) {
-            fake.board.SetVisible(label, true);
-        }
-        fake.board.SetCaption(Label::Track, "WendelSaver PLX Screensaver");
-        fake.board.SetCaption(Label::AlbumNotice, "[Album]");
-        fake.board.SetCaption(Label::Caption_Upnext, "Up Next:");
-        fake.board.SetCaption(Label::NoPLX, "Waiting for PLX to be Started");
-        fake.saver.FormLoad();
-        seen_ = fake.link.calls.size();
-    }
-
-    std::optional<TempFolder> folder_;
-    std::string settingsFile_;
-    std::size_t seen_ = 0;
-
-public:
     FakeSaver fake;
+
+private:
+    std::size_t seen_ = 0;
 };
 
 } // namespace wendel::testing

@@ -2,16 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
 namespace wendel::wire {
-
-void PrintTo(const Frame& f, std::ostream* out)
-{
-    *out << static_cast<int>(f.kind) << "|" << f.device << "|" << f.text << "|" << f.n1 << f.n2 << f.n3;
-}
 
 namespace {
 

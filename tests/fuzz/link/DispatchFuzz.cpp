@@ -45,9 +45,8 @@ void Play(std::string_view event, FakeSaver& fake)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const PlxRig::SettingsFile settings{PlxRig::WriteSettingsFile(wendel::fuzzing::ScratchFolder(), "2")};
     std::string_view script(reinterpret_cast<const char*>(data), size);
-    PlxRig rig(settings);
+    PlxRig rig;
     FakeSaver& fake = rig.fake;
     fake.saver.RevealSpeed = 0; // the reveal's pauses are counted loops: time, not behaviour
 

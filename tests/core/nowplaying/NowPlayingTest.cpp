@@ -1,3 +1,4 @@
+#include "fakes/FakeSaver.h"
 #include "nowplaying/TextRules.h"
 
 #include <gtest/gtest.h>
@@ -59,28 +60,27 @@ TEST(QuotedFields, SplitAtTheCharacterAfterEachClosingQuoteAndCut)
     const std::string huge = "\"" + std::string(32764, 'a') + "\",\"b\",\"c\"]";
     std::string consumed = huge;
     EXPECT_EQ(SplitFieldEnds(3, consumed), (FieldEnds{32767, kFieldEndOutOfRange, kFieldEndOutOfRange}));
-    EXPECT_EQ(CutQuotedFields(huge, FieldEnds{32767, kFieldEndOutOfRange, kFieldEndOutOfRange}, 3), std::nullopt);
-    EXPECT_EQ(CutQuotedFields(R"("A","BB","C"])", FieldEnds{4, 9}, 2), Fields({"A", "BB", "C"}));
-    EXPECT_EQ(CutQuotedFields(R"("A","B"])", FieldEnds{4}, 1), Fields({"A", "B"}));
-    // Positions that do not describe the text.
-    EXPECT_EQ(CutQuotedFields("\"A\"]", FieldEnds{40, 50}, 2), std::nullopt);
-    EXPECT_EQ(CutQuotedFields("\"A\",\"B\"]", FieldEnds{4, 2}, 2), std::nullopt);
-    EXPECT_EQ(CutQuotedFields("\"A\"]", FieldEnds{4}, 0), std::nullopt);
-    EXPECT_EQ(CutQuotedFields("\"A\"]", FieldEnds{4}, 8), std::nullopt);
-    EXPECT_EQ(CutQuotedFields("\"A\",\"BB\",\"C", FieldEnds{4, 9}, 2), std::nullopt); // too short for the last field
-    EXPECT_EQ(CutQuotedFields("\"A\",\"BB\",\"C\"", FieldEnds{4, 9}, 2), Fields({"A", "BB", ""}));
+    const std::tuple<std::string, FieldEnds, int, Fields> cuts[] = { // text, ends, count, fields
+        {huge, {32767, kFieldEndOutOfRange, kFieldEndOutOfRange}, 3, {}},
+        {R"("A","BB","C"])", {4, 9}, 2, {{"A", "BB", "C"}}}, {R"("A","B"])", {4}, 1, {{"A", "B"}}},
+        {R"("A","BB","C")", {4, 9}, 2, {{"A", "BB", ""}}}, {R"("A","BB","C)", {4, 9}, 2, {}}, // too short for the last
+        // Positions that do not describe the text.
+        {R"("A"])", {40, 50}, 2, {}}, {R"("A","B"])", {4, 2}, 2, {}}, {R"("A"])", {4}, 0, {}}, {R"("A"])", {4}, 8, {}},
+    };
+    for (const auto& [text, ends, count, fields] : cuts) EXPECT_EQ(CutQuotedFields(text, ends, count), fields) << text;
 }
 
 TEST(ArticleRule, TurnsRoundOnlyACommaBlankAndTheArticle)
 {
     const std::pair<const char*, const char*> rows[] = {
         {"Ravens, The", "The Ravens"}, {"RAVENS, THE", "The RAVENS"}, {"ravens, tHe", "The ravens"}, {", The", "The "},
-        {"Soothe", "Soothe"}, {"Tithe", "Tithe"}, {"Bathe", "Bathe"}, {"The", "The"}, {"aThe", "aThe"},
-        {"Ravens,The", "Ravens,The"}, {"Ravens, Them", "Ravens, Them"}, {"", ""}, {"x; The", "x; The"},
-        {"x,-The", "x,-The"}, {"x, Aha", "x, Aha"}, {"x, Tee", "x, Tee"}, {"x, Thy", "x, Thy"},
         {"\xC3\x84rzte, The", "The \xC3\x84rzte"},
     };
     for (const auto& [text, expected] : rows) EXPECT_EQ(ApplyArticleRule(text), expected) << text;
+    for (const char* text : {"Soothe", "Tithe", "Bathe", "The", "aThe", "Ravens,The", "Ravens, Them", "", "x; The",
+                             "x,-The", "x, Aha", "x, Tee", "x, Thy"}) {
+        EXPECT_EQ(ApplyArticleRule(text), text);
+    }
 }
 
 TEST(MarkedTitle, PicksPerformerAndTitleApart)
@@ -109,17 +109,16 @@ TEST(MarkedTitle, PicksPerformerAndTitleApart)
 
 TEST(WholeNumber, AcceptsOnlyATextThatIsWhollyANumber)
 {
-    const std::pair<const char*, std::optional<double>> rows[] = {
-        {"12", 12.0}, {" 12 ", 12.0}, {"\t-3", -3.0}, {"+4", 4.0}, {"2.5", 2.5}, {".5", 0.5}, {"5.", 5.0},
-        {"1e3", 1000.0}, {"1e+3", 1000.0}, {"1E-2", 0.01}, {"1D2", 100.0}, {"&H10", 16.0}, {"&H7", 7.0}, {"&hfa", 250.0},
-        {"&o17", 15.0}, {"0", 0.0}, {"09", 9.0},
-        {"", std::nullopt}, {" ", std::nullopt}, {"abc", std::nullopt}, {"5x", std::nullopt}, {"1 2", std::nullopt},
-        {"- 5", std::nullopt}, {".", std::nullopt}, {"1e", std::nullopt}, {"1e+", std::nullopt}, {"1f2", std::nullopt},
-        {"&H", std::nullopt}, {"&HG", std::nullopt}, {"&O8", std::nullopt}, {"&X1", std::nullopt},
-        {"&H1G", std::nullopt}, {"&Hg", std::nullopt}, {"1:", std::nullopt}, {"1/", std::nullopt},
-        {"1e999", std::nullopt}, {"\xEF\xBC\x95", std::nullopt}, // a full-width digit is no number
+    const std::pair<const char*, double> rows[] = {
+        {"12", 12}, {" 12 ", 12}, {"\t-3", -3}, {"+4", 4}, {"2.5", 2.5}, {".5", 0.5}, {"5.", 5}, {"1e3", 1000},
+        {"1e+3", 1000}, {"1E-2", 0.01}, {"1D2", 100}, {"&H10", 16}, {"&H7", 7}, {"&hfa", 250}, {"&o17", 15}, {"0", 0},
+        {"09", 9},
     };
     for (const auto& [text, expected] : rows) EXPECT_EQ(WholeNumber(text), expected) << text;
+    for (const char* text : {"", " ", "abc", "5x", "1 2", "- 5", ".", "1e", "1e+", "1f2", "&H", "&HG", "&O8", "&X1",
+                             "&H1G", "&Hg", "1:", "1/", "1e999", "\xEF\xBC\x95"}) { // a full-width digit is no number
+        EXPECT_EQ(WholeNumber(text), std::nullopt) << text;
+    }
     // A number inside a longer text is read up to the end of its part only.
     EXPECT_EQ(WholeNumber(std::string_view("12", 1)), 1.0);
     EXPECT_EQ(WholeNumber(std::string_view("1E5", 1)), 1.0);
@@ -132,6 +131,62 @@ TEST(OverlapInterval, RoundsHalfToEvenWithinOneAndTheLargestInterval)
         {3e9f, INT_MAX}, {2147483520.0f, 2147483520}, {std::numeric_limits<float>::quiet_NaN(), 1},
     };
     for (const auto& [overlap, interval] : rows) EXPECT_EQ(OverlapInterval(overlap), interval) << overlap;
+}
+
+using Captions = std::vector<std::string>;
+using Routine = void (WendelSaverMain::*)();
+
+// Each step draws the caption so far; an erase ends hidden with its caption put back. Characters, not bytes:
+// a stray continuation byte goes with the character before it.
+TEST(Reveal, EachRoutineDrawsItsCaptionSequence)
+{
+    const std::tuple<Label, Routine, std::string, Captions> rows[] = {
+        {Label::Track, &WendelSaverMain::RevealTrack, "xyz", {"z", "yz", "xyz"}},
+        {Label::ArtistAlbum, &WendelSaverMain::RevealArtistAlbum, "ab", {"b", "ab"}},
+        {Label::NextInfo, &WendelSaverMain::RevealNextInfo, "Q", {"Q"}},
+        {Label::NextInfo, &WendelSaverMain::RevealNextInfo, "", {}},
+        {Label::Track, &WendelSaverMain::RevealTrack, "\xC3\xA9t\xC3\xA9", {"\xC3\xA9", "t\xC3\xA9", "\xC3\xA9t\xC3\xA9"}},
+        {Label::ArtistAlbum, &WendelSaverMain::RevealArtistAlbum, "\x80" "a\x80", {"a\x80", "\x80" "a\x80"}},
+        {Label::AlbumNotice, &WendelSaverMain::RevealAlbumNotice, "[Alb", {"[", "[A", "[Al", "[Alb"}},
+        {Label::AlbumNotice, &WendelSaverMain::EraseAlbumNotice, "[Alb", {"[Al", "[A", "[", ""}},
+        {Label::AlbumNotice, &WendelSaverMain::EraseAlbumNotice, "", {}},
+    };
+    for (const auto& [label, routine, caption, steps] : rows) {
+        SCOPED_TRACE(caption);
+        const bool erase = routine == &WendelSaverMain::EraseAlbumNotice;
+        testing::FakeSaver rig;
+        rig.board.SetCaption(label, caption);
+        rig.board.SetVisible(label, erase); // reveals start hidden, erases shown
+        (rig.saver.*routine)();
+        EXPECT_EQ(rig.board.repaints[label], steps);
+        EXPECT_EQ(rig.board.IsVisible(label), !erase);
+        EXPECT_EQ(rig.board.Caption(label), caption);
+    }
+}
+
+// A text longer than any label can show must not hold the saver for long: beyond 256 characters it takes
+// fewer steps the longer it is, growing by whole characters, and still ends on the whole text.
+TEST(Reveal, LongTextsKeepToABoundedNumberOfSteps)
+{
+    const std::pair<std::size_t, std::size_t> lengthAndSteps[] = {{256, 256}, {257, 255}, {1000, 65}, {30000, 2}, {100000, 1}};
+    for (const auto& [length, stepCount] : lengthAndSteps) {
+        SCOPED_TRACE(length);
+        std::string text;
+        for (std::size_t i = 0; i < length; ++i) text += static_cast<char>('a' + i % 26);
+        for (const Routine routine : {&WendelSaverMain::RevealTrack, &WendelSaverMain::EraseAlbumNotice}) {
+            const Label label = routine == &WendelSaverMain::RevealTrack ? Label::Track : Label::AlbumNotice;
+            testing::FakeSaver rig;
+            rig.board.SetCaption(label, text);
+            (rig.saver.*routine)();
+            const Captions& steps = rig.board.repaints[label];
+            ASSERT_EQ(steps.size(), stepCount);
+            EXPECT_EQ(steps.back(), label == Label::Track ? text : "");
+            for (std::size_t i = 1; i < steps.size(); ++i) {
+                EXPECT_EQ(steps[i].size() > steps[i - 1].size(), label == Label::Track);
+                EXPECT_TRUE(length != 256 || steps[i].size() == (label == Label::Track ? i + 1 : 255 - i));
+            }
+        }
+    }
 }
 
 } // namespace
