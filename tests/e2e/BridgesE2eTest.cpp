@@ -38,6 +38,7 @@ TEST_F(BridgeTest, TheBridgesBringWhatTheirPlayersPlayToTheBoard)
     env.remove("MPD_PORT");
     const auto mpc = [&](const QStringList& args) { return RunTool(QStringList{"mpc", "-q"} + args, env).has_value(); };
     for (const char* album : {"birds", "inside", "hostile"}) ASSERT_TRUE(QDir().mkpath(music + album));
+    ASSERT_TRUE(QFile::copy(Cover(kRose), music + "birds/cover.png"));
     ASSERT_TRUE(MakeFlac(music + "inside/03.flac", 30, {"ARTIST=Band", "ALBUM=Inside", "TITLE=Say \"Hi\"\tnow"},
                          Cover(kSea)));
     for (const QString n : {"1", "2"})
@@ -68,6 +69,8 @@ TEST_F(BridgeTest, TheBridgesBringWhatTheirPlayersPlayToTheBoard)
     })) << "cover " << BoardPixels(kCoverMiddle, kSea) << ", Up Next " << BoardPixels(kUpNextCaption, kCyan);
     EXPECT_GE(WaitForSent(bridge, R"(playing["Inside","Band","Say ''Hi'' now","0:30",")"), 0);
     EXPECT_GE(WaitForSent(bridge, R"(playlist_item["2","Birds","Ravens, The","1","1:00","","2","0"])"), 0);
+    ASSERT_TRUE(mpc({"next"})); // into the album: "[Album]" and the folder's cover
+    EXPECT_TRUE(WaitUntil([&] { return CoverShows(kRose) && BoardPixels(kAlbumNotice, kOlive) > 20; }));
 
     // Player events reach the saver as they happen; a seek sends the time at once.
     const std::pair<QStringList, QByteArray> events[] = {
@@ -93,8 +96,6 @@ TEST_F(BridgeTest, TheBridgesBringWhatTheirPlayersPlayToTheBoard)
     EXPECT_GE(WaitForSent(bridge, "playlist_stop[]", from), 0) << bridge.Log();
     EXPECT_TRUE(bridge.StaysRunningFor(Millis(300)));
     EXPECT_EQ(bridge.Stop(), 0) << bridge.Log();
-    EXPECT_FALSE(QFile::exists(Endpoint()));
-    EXPECT_TRUE(saver.IsRunning()) << saver.Describe();
 
     // plx-mpris in its place, following mpv with its MPRIS plugin on a private session bus, driven with
     // playerctl. Paused at the start, the saver learns the track and the pause at once.
@@ -108,7 +109,7 @@ TEST_F(BridgeTest, TheBridgesBringWhatTheirPlayersPlayToTheBoard)
                          env);
     const int title = BoardPixels(kTrackLabel, kYellow);
     Process& mpris = Start({PLX_MPRIS_BIN, "--verbose"}, env);
-    qsizetype at = WaitForSent(mpris, R"(playing["Birds","Ravens, The","1","0:30","","",""])");
+    qsizetype at = WaitForSent(mpris, R"(playing["Birds","Ravens, The","1","0:30",")");
     ASSERT_GE(at, 0) << mpris.Log() << mpv.Log();
     const QString log = mpris.Log();
     EXPECT_EQ(log.indexOf("] #1 > ", at + 1), log.indexOf("] #1 > MSG\tplxr\tplaylist_pause[]", at)) << log;
@@ -117,7 +118,7 @@ TEST_F(BridgeTest, TheBridgesBringWhatTheirPlayersPlayToTheBoard)
     const std::pair<QStringList, QByteArray> steps[] = {
         {{"play"}, "playlist_play[]"},
         {{"position", "20"}, "time[0:20]"},
-        {{"next"}, R"(playing["Birds","Ravens, The","2","0:30","","",""])"},
+        {{"next"}, R"(playing["Birds","Ravens, The","2","0:30",")"},
         {{"stop"}, "playlist_stop[]"},
     };
     for (const auto& [command, heard] : steps) {
