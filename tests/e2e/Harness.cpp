@@ -1,8 +1,8 @@
 #include "Harness.h"
 #include "SolidPng.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
-#include <QSet>
 #include <QThread>
 
 #include <sys/prctl.h>
@@ -34,7 +34,6 @@ std::optional<QByteArray> RunTool(const QStringList& command, const QProcessEnvi
     Spawn(tool, command, env);
     tool.write(input);
     tool.closeWriteChannel();
-    // One that hangs is killed when `tool` goes.
     if (!tool.waitForFinished(static_cast<int>(timeout.count())) || tool.exitStatus() != QProcess::NormalExit ||
         tool.exitCode() != 0)
         return std::nullopt;
@@ -109,16 +108,6 @@ int PixelsOtherThan(const QImage& image, const QRect& area, std::uint32_t colour
     return count;
 }
 
-int ColourCount(const QImage& image, const QRect& area)
-{
-    QSet<QRgb> colours;
-    const QRect inside = area & image.rect();
-    for (int y = inside.top(); y <= inside.bottom(); ++y) {
-        for (int x = inside.left(); x <= inside.right(); ++x) colours.insert(image.pixel(x, y));
-    }
-    return int(colours.size());
-}
-
 QProcessEnvironment SaverTest::Environment() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -183,3 +172,11 @@ int SaverTest::BoardPixels(const QRect& part, std::uint32_t colour)
 }
 
 } // namespace wendel::e2e
+
+// QProcess wants an application object for its whole life.
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

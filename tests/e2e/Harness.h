@@ -13,7 +13,6 @@
 #include <optional>
 #include <vector>
 
-// Failure messages and gtest's value printer take Qt's strings as they are.
 inline std::ostream& operator<<(std::ostream& out, const QString& text) { return out << text.toStdString(); }
 inline std::ostream& operator<<(std::ostream& out, const QByteArray& bytes) { return out << bytes.toStdString(); }
 inline void PrintTo(const QByteArray& bytes, std::ostream* out) { *out << bytes; }
@@ -29,16 +28,14 @@ using WindowId = unsigned long;
 inline Millis Patience(Millis normalBuild) { return normalBuild * WENDEL_E2E_SLOWDOWN; }
 inline Millis AppearLimit() { return Patience(Millis(5000)); }
 inline Millis ExitLimit() { return Patience(Millis(2000)); }
-// Polls `done` until it holds or the time is up; true when it held.
 bool WaitUntil(const std::function<bool()>& done, Millis timeout = AppearLimit(), Millis interval = Millis(50));
 // Runs a tool, killed after `timeout`, with `input` on its standard input: its output if it ended with 0.
 std::optional<QByteArray> RunTool(const QStringList& command, const QProcessEnvironment& env,
                                   Millis timeout = Patience(Millis(20000)), const QByteArray& input = {});
 bool WriteFile(const QString& path, const QByteArray& bytes);
 QByteArray ReadFile(const QString& path);
-// Pixels of `area` not of `colour` (0xRRGGBB), but in `hole`; its colours (a drawn board has many).
+// Pixels of `area` not of `colour` (0xRRGGBB), but in `hole`.
 int PixelsOtherThan(const QImage& image, const QRect& area, std::uint32_t colour, const QRect& hole = {});
-int ColourCount(const QImage& image, const QRect& area);
 
 // A program or a real peer, its output in a file (a pipe could fill and stall it); it ends with the object.
 class Process {
@@ -51,7 +48,6 @@ public:
     bool IsRunning() { return StaysRunningFor(Millis(0)); }
     // The exit status once it ended by itself; nothing while it runs or when a signal ended it.
     std::optional<int> WaitForExit(Millis timeout = ExitLimit());
-    // SIGTERM as from systemd, or another signal (SIGKILL: a crash); then as WaitForExit.
     std::optional<int> Stop(int signal = SIGTERM);
 
     QString Log() const { return QString::fromUtf8(ReadFile(logPath_)); }
@@ -80,10 +76,9 @@ inline constexpr std::uint32_t kRose = 0xC03060;
 inline constexpr std::uint32_t kSea = 0x3060C0;
 inline const QByteArray kBoardSettings = "Custom Look = 2\r\nOverlap = 1\r\nBackground = ON\r\nDefault Image =\r\n";
 
-// Each test gets a private Xvfb at 96 dpi, a 0700 runtime folder and a settings path. Its processes end
-// with it, last started first; a failed test prints their logs. The fixture's X connection watches the
-// root window from the start, so it sees even a window shown for a millisecond. The screen is read from
-// Xvfb's framebuffer: a screenshot under a window manager can be black.
+// A private Xvfb per test; its processes end with it, last started first; a failed test prints their logs.
+// The fixture's X connection watches the root window from the start, so it sees even a window shown for a
+// millisecond. The screen is read from Xvfb's framebuffer: a screenshot under a window manager can be black.
 class SaverTest : public ::testing::Test {
 private:
     QTemporaryDir root_;
@@ -101,38 +96,29 @@ protected:
     QString RuntimeDir() const { return Path("run"); }
     QString LockPath() const { return RuntimeDir() + "/wendelsaver.lock"; }
     QString Endpoint() const { return RuntimeDir() + "/trivox.sock"; }
-    // This test's display, runtime folder and settings path, and nothing that leads elsewhere.
     QProcessEnvironment Environment() const;
 
     Process& Start(const QStringList& command, const QProcessEnvironment& env);
-    // The saver with `settings`, and its board once it is there.
     Process& StartBoard(const QByteArray& settings = kBoardSettings, std::optional<QProcessEnvironment> env = {});
-    // plx-sim on the saver's endpoint, playing `playlist` (the file's text).
     Process& StartJukebox(const QByteArray& playlist, const QString& program = PLX_SIM_BIN);
-    // openbox, once it manages the screen.
     bool StartWindowManager();
     QString Cover(std::uint32_t colour);
-    // Pixels of exactly `colour` in a part of the board.
     int BoardPixels(const QRect& part, std::uint32_t colour);
     bool CoverShows(std::uint32_t colour) { return BoardPixels(kCoverMiddle, colour) == 40 * 40; }
 
     std::optional<QByteArray> RunX(const QStringList& command) const;
-    // Viewable top-level windows titled `title`.
     std::vector<WindowId> VisibleWindows(const QString& title) const;
     std::optional<WindowId> WaitForWindow(const QString& title, Millis timeout = AppearLimit()) const;
-    // Where the window is on the screen while it is viewable.
     std::optional<QRect> Geometry(WindowId window) const;
     // Qt ignores synthetic key events: a real one goes to the focused window.
     bool Press(WindowId window, const QString& key) const;
     // Top-level windows mapped since the start but the first `skip`: Mapped().size() marks "from now on".
     std::vector<WindowId> Mapped(std::size_t skip = 0);
-    // A plain window placed exactly, as the one xscreensaver hands over.
     WindowId CreateWindow(const QRect& area);
     // Moves the pointer there and waits until the cursor shows or hides as `shown` says.
     bool CursorShownAt(const QPoint& point, bool shown);
     QImage Screen() const;
 
-    // Set before SetUp for another screen size.
     QSize screenSize{1024, 768};
     QString iniPath = Path("settings/wendelsaver.ini");
     std::optional<WindowId> board;

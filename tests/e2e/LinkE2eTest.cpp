@@ -84,8 +84,6 @@ TEST_F(LinkTest, NeitherAnotherUsersJukeboxNorAHostileOneHoldsOffTheSaver)
     if (stranger) {
         ASSERT_TRUE(stranger->WaitForLog("#1 disconnected")) << stranger->Log();
         EXPECT_FALSE(stranger->Log().contains("#1 < OPEN")) << stranger->Log();
-        EXPECT_TRUE(saver.StaysRunningFor(Millis(500)));
-        EXPECT_GT(BoardPixels(kWaitingLabel, kOlive), 100);
         stranger->Stop();
     }
 

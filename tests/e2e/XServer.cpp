@@ -8,7 +8,6 @@
 
 // After Qt: Xlib's macros would clash with its names.
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 
 namespace wendel::e2e {
@@ -54,7 +53,6 @@ std::optional<QByteArray> SaverTest::RunX(const QStringList& command) const
 
 std::vector<WindowId> SaverTest::VisibleWindows(const QString& title) const
 {
-    // An extended regular expression matched ignoring case: the titles here differ in more than case.
     const QByteArray found = RunX({"xdotool", "search", "--onlyvisible", "--name", '^' + title + '$'}).value_or("");
     std::vector<WindowId> windows;
     for (const QByteArray& line : found.split('\n')) {
