@@ -4,8 +4,6 @@
 #include "settings/SaverSettings.h"
 #include "support/Fuzz.h"
 
-#include <filesystem>
-
 namespace {
 
 using wendel::FileError;
