@@ -1,5 +1,4 @@
-// The dialog's own part: its controls, keys and the wiring to the setup logic, whose rules the core tests check
-// through a fake view.
+// The dialog's controls, keys and wiring; the core tests check the setup's rules through a fake view.
 
 #include "SetupWindow.h"
 

@@ -1,5 +1,4 @@
-// The link over a real socket: what the frame decoder's tables in the core cannot show (connections, the event loop,
-// other users, floods).
+// The link over a real socket: connections, the event loop, other users and floods, which the core's tables miss.
 
 #include "Trivox.h"
 

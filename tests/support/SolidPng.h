@@ -8,9 +8,8 @@
 namespace wendel::testing {
 
 // A valid 8-bit RGB PNG of one colour, of any size up to the format's limit (the height a multiple of 100), made in
-// milliseconds and a few megabytes at most: each block of 100 rows is compressed after a full flush, which makes
-// every block's output the same, so one compression serves them all. Qt decodes a huge one at a scaled size row by
-// row, taking seconds.
+// milliseconds: each block of 100 rows is compressed after a full flush, so every block's output is the same and one
+// compression serves them all. Decoding a huge one takes seconds.
 inline QByteArray SolidRgbPng(quint32 width, quint32 height, unsigned char red, unsigned char green,
                               unsigned char blue)
 {
