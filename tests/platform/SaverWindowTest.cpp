@@ -1,9 +1,6 @@
 #include "SaverWindow.h"
 
 #include "Artwork.h"
-#include "BackdropSurface.h"
-#include "QtPictureLoader.h"
-#include "QtSaverPorts.h"
 #include "SaverSession.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeProcess.h"
@@ -120,8 +117,7 @@ protected:
     QtPictureLoader pictures;
     const QByteArray smallJpeg = Encode(300, 200, "jpeg");
     std::vector<int> reports;
-    int presses = 0;
-    int keys = 0;
+    int presses = 0, keys = 0;
 };
 
 // Only the cover's box shows at first; artwork is decoded when first shown. Every control lies on the board; where two
@@ -188,15 +184,14 @@ char TintOf(const QImage& image)
 // What the user sees of the embedded pictures: their sizes and colours; two of one size and colour differ.
 TEST(Artwork, EveryPictureHasItsSizeAndTint)
 {
+    using enum ArtworkId;
     const std::tuple<ArtworkId, QSize, char, bool> rows[] = { // picture, size, tint, a black corner
-        {ArtworkId::DefaultHeader, {640, 90}, 'b', false}, {ArtworkId::DefaultFooter, {450, 22}, 'b', false},
-        {ArtworkId::Header1, {90, 64}, 'b', true}, {ArtworkId::Header2, {90, 64}, 'r', true},
-        {ArtworkId::Header3, {90, 64}, 'g', true}, {ArtworkId::Footer1, {450, 22}, 'b', false},
-        {ArtworkId::Footer2, {450, 22}, 'r', false}, {ArtworkId::Footer3, {450, 22}, 'g', false},
-        {ArtworkId::Play, {34, 32}, 'g', true}, {ArtworkId::Pause, {29, 32}, 'y', true},
-        {ArtworkId::Stopsign, {34, 31}, 'r', true}, {ArtworkId::WindowIcon, {32, 32}, 'b', true},
-        {ArtworkId::LookPreview1, {162, 95}, 'b', true}, {ArtworkId::LookPreview2, {162, 95}, 'b', true},
-        {ArtworkId::LookPreview3, {162, 95}, 'r', true}, {ArtworkId::LookPreview4, {162, 95}, 'g', true},
+        {DefaultHeader, {640, 90}, 'b', false}, {DefaultFooter, {450, 22}, 'b', false}, {Header1, {90, 64}, 'b', true},
+        {Header2, {90, 64}, 'r', true}, {Header3, {90, 64}, 'g', true}, {Footer1, {450, 22}, 'b', false},
+        {Footer2, {450, 22}, 'r', false}, {Footer3, {450, 22}, 'g', false}, {Play, {34, 32}, 'g', true},
+        {Pause, {29, 32}, 'y', true}, {Stopsign, {34, 31}, 'r', true}, {WindowIcon, {32, 32}, 'b', true},
+        {LookPreview1, {162, 95}, 'b', true}, {LookPreview2, {162, 95}, 'b', true},
+        {LookPreview3, {162, 95}, 'r', true}, {LookPreview4, {162, 95}, 'g', true},
     };
     ASSERT_EQ(std::size(rows), kAllArtwork.size());
     for (const auto& [id, size, tint, blackCorner] : rows) {
@@ -206,8 +201,8 @@ TEST(Artwork, EveryPictureHasItsSizeAndTint)
         EXPECT_EQ(TintOf(image), tint);
         EXPECT_TRUE(!blackCorner || (image.pixel(0, 0) & 0xffffffu) == 0);
     }
-    EXPECT_NE(LoadArtwork(ArtworkId::DefaultFooter), LoadArtwork(ArtworkId::Footer1));
-    EXPECT_NE(LoadArtwork(ArtworkId::LookPreview1), LoadArtwork(ArtworkId::LookPreview2));
+    EXPECT_NE(LoadArtwork(DefaultFooter), LoadArtwork(Footer1));
+    EXPECT_NE(LoadArtwork(LookPreview1), LoadArtwork(LookPreview2));
 }
 
 // A press ends the saver unless a shown label or picture takes it; a key ends it, a move does not; on the backdrop
@@ -264,8 +259,7 @@ TEST_F(SaverWindowTest, ACaptionRepaintsItsLabelOnlyAndOnce)
         EXPECT_EQ(log.count["TrackTime"], 1) << caption;
         for (const auto& [name, paints] : log.count) EXPECT_LE(paints, 1) << name;
         const QRect beyond = log.area.subtracted(QRegion(before) | time->geometry()).boundingRect();
-        EXPECT_TRUE(beyond.isEmpty()) << caption << ": painted beyond the time: " << beyond.x() << "," << beyond.y()
-                                      << " " << beyond.width() << "x" << beyond.height();
+        EXPECT_TRUE(beyond.isEmpty()) << caption << ": painted beyond the time";
     }
     PaintLog log(window);
     window.SetCaption(Label::AlbumNotice, "[Al");
@@ -301,8 +295,7 @@ TEST_F(SaverWindowTest, EveryCoverGivesItsCodesAtOnce)
 {
     std::filesystem::create_directory(dir.File("cover-folder.jpg"));
     ASSERT_EQ(mkfifo(dir.File("pipe.jpg").c_str(), 0600), 0);
-    // 400 megapixels in a megabyte: the probe tells its size, for the saver to refuse, and the decode refuses it
-    // again without decoding.
+    // 400 megapixels in a megabyte: the probe tells its size for the saver to refuse; the decode refuses it too.
     const std::string bomb = Write("bomb.png", SolidRgbPng(20000, 20000, 0, 0, 0));
     EXPECT_EQ(pictures.Probe(bomb).width, 20000);
     const QSize box(480, 320);
@@ -316,8 +309,7 @@ TEST_F(SaverWindowTest, EveryCoverGivesItsCodesAtOnce)
         {"empty file", Write("empty.jpg", {}), "481/481", box},
         {"text named .jpg", Write("text.jpg", "Not a picture, only its name says so.\n"), "481/481", box},
         {"JPEG cut in its header", Write("header.jpg", smallJpeg.left(60)), "481/481", box},
-        // Cut inside the picture data: the decoder draws the rows it has and greys the rest; ending the saver for a
-        // damaged cover would lose more.
+        // Cut in its data: drawn as far as it goes, the rest grey; ending the saver for it would lose more.
         {"JPEG cut in its data", Write("cut.jpg", smallJpeg.left(smallJpeg.size() / 2)), "0/0", box},
         // Its header is fine, so only the decode, off the GUI thread, finds out.
         {"PNG cut in its data", Write("cut.png", SolidRgbPng(400, 400, 1, 2, 3).left(300)), "0/481", box},
@@ -354,8 +346,7 @@ TEST_F(SaverWindowTest, AHugeDecodeHoldsOffNeitherAKeyNorANewerCoverNorTheEnd)
 
     ASSERT_EQ(window.LoadCover(huge, 4800, 4800), 0);
     EXPECT_EQ(Load(Write("small.jpg", smallJpeg)), "0/0");
-    // Decodes run one at a time, in order, so once a third has reported the first has ended too, and whatever it sent
-    // back has been handled.
+    // Decodes run one at a time, in order: once a third has reported, the first has ended and been handled.
     EXPECT_EQ(Load(Write("other.png", Encode(200, 300, "png")), {213, 320}), "0/0");
     EXPECT_EQ(reports, std::vector<int>{0});
     EXPECT_EQ(Cover()->pixmap().size(), QSize(213, 320));

@@ -43,8 +43,7 @@ inline QByteArray SolidRgbPng(quint32 width, quint32 height, unsigned char red, 
     deflateEnd(&stream);
 
     // The stream ends in the checksum of all the rows, not of the one block.
-    const auto* rows = reinterpret_cast<const Bytef*>(block.constData());
-    const uLong blockAdler = adler32(1, rows, static_cast<uInt>(block.size())); // 1: the checksum of nothing
+    const uLong blockAdler = adler32_z(1, reinterpret_cast<const Bytef*>(block.constData()), block.size());
     uLong adler = blockAdler;
     for (quint32 i = 1; i < height / 100; ++i) adler = adler32_combine(adler, blockAdler, block.size());
     end.replace(end.size() - 4, 4, bigEndian(static_cast<quint32>(adler)));
