@@ -1,11 +1,9 @@
-// The link over a real socket: what the frame decoder's tables in the core cannot show (connections, the event loop,
-// other users, floods).
+// The link over a real socket: connections, the event loop, other users and floods, which the core's tables miss.
 
 #include "Trivox.h"
 
 #include "EventLoopWait.h"
 
-#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTemporaryDir>
@@ -177,7 +175,7 @@ TEST_F(TrivoxTest, FloodArrivesInOrderWhileTheEventLoopRunsInBoundedMemory)
 TEST_F(TrivoxTest, AJukeboxOfAnotherUserIsNeverHeardNorTold)
 {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to listen as another user";
-    ASSERT_EQ(::chown(QFile::encodeName(dir_.path()).constData(), 65534, 65534), 0);
+    ASSERT_EQ(::chown(dir_.path().toLocal8Bit().constData(), 65534, 65534), 0);
     server_ = std::make_unique<QLocalServer>();
     ASSERT_EQ(::seteuid(65534), 0);
     const bool listening = server_->listen(path_);

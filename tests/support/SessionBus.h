@@ -4,7 +4,6 @@
 // test. It may be started late, so a client can be shown a bus that is not there yet.
 
 #include <QProcess>
-#include <QString>
 
 #include <sys/prctl.h>
 #include <csignal>

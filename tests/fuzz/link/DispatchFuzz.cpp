@@ -7,14 +7,13 @@
 
 namespace {
 
+using namespace wendel::testing;
 using wendel::fuzzing::Check;
-using wendel::testing::FakeSaver;
-using wendel::testing::PlxRig;
 
 // The load opens the two devices first (the conversation tests check how); every call after them is a documented
 // command to plx. playlist_getitem's number is in the signed text form: the signed text of the value it reads as (the
 // numbers harness checks that form).
-void CheckCall(const wendel::testing::LinkCall& call, bool opening)
+void CheckCall(const LinkCall& call, bool opening)
 {
     Check((call.operation == "OpenDevice") == opening, "a device opened after the load");
     if (opening) return;
@@ -31,14 +30,12 @@ void CheckCall(const wendel::testing::LinkCall& call, bool opening)
 void Play(std::string_view event, FakeSaver& fake)
 {
     const char key = event.empty() ? '\0' : event[0];
-    if (key == 'D' || key == 'P' || key == 'I') { // a timer ticks only while it is enabled
-        if (key == 'D' && fake.dTimer.enabled) fake.saver.DTimerTick();
-        if (key == 'P' && fake.playIconTimer.enabled) fake.saver.PlayIconTimerTick();
-        if (key == 'I' && fake.imageErrorTimer.enabled) fake.saver.ImageErrorTimerTick();
-        return;
-    }
     const bool marked = key == 'X' || key == 'M';
-    fake.link.Deliver(key == 'X' ? "plx" : "plxr", std::string(event.substr(marked ? 1 : 0)));
+    if (key == 'D' && fake.dTimer.enabled) fake.saver.DTimerTick(); // a timer ticks only while it is enabled
+    else if (key == 'P' && fake.playIconTimer.enabled) fake.saver.PlayIconTimerTick();
+    else if (key == 'I' && fake.imageErrorTimer.enabled) fake.saver.ImageErrorTimerTick();
+    else if (key != 'D' && key != 'P' && key != 'I')
+        fake.link.Deliver(key == 'X' ? "plx" : "plxr", std::string(event.substr(marked ? 1 : 0)));
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 #include "nowplaying/TextRules.h"
 #include "support/Fuzz.h"
 
-
 namespace {
 
 using wendel::CharLength;

@@ -1,7 +1,5 @@
 #pragma once
 
-// What the harnesses share. Their inputs are described in docs/fuzzing.md.
-
 #include "support/TempFolder.h"
 
 #include <cstdio>

@@ -37,28 +37,6 @@ void CheckSignedText(double value)
     Check(wendel::NumericValue(text) == std::strtod(printed, nullptr), "a signed text reads back wrongly");
 }
 
-// The decimal number at the start of a blank-free text, as strtod writes it (D made e); empty when there is none. An
-// exponent counts only with digits.
-std::string DecimalPrefix(std::string_view text)
-{
-    const auto digitsFrom = [text](std::size_t at) {
-        return std::min(text.find_first_not_of("0123456789", at), text.size());
-    };
-    const auto signAt = [text](std::size_t at) { return at < text.size() && (text[at] == '+' || text[at] == '-'); };
-    const std::size_t from = signAt(0);
-    std::size_t at = digitsFrom(from);
-    const bool point = at < text.size() && text[at] == '.';
-    if (point) at = digitsFrom(at + 1);
-    if (at - from == (point ? 1u : 0u)) return {};
-    std::string number(text.substr(0, at));
-    if (at < text.size() && std::string_view("eEdD").find(text[at]) != std::string_view::npos) {
-        const std::size_t digits = at + 1 + signAt(at + 1);
-        const std::size_t end = digitsFrom(digits);
-        if (end > digits) number += "e" + std::string(text.substr(at + 1, end - at - 1));
-    }
-    return number;
-}
-
 void CheckReading(std::string_view text)
 {
     const double value = wendel::NumericValue(text);
@@ -66,8 +44,10 @@ void CheckReading(std::string_view text)
     std::erase_if(compact, [](char c) { return c == ' ' || c == '\t' || c == '\n'; });
     if (compact.starts_with('&')) return Check(value >= 0 || std::isnan(value), "a radix number reads negative");
 
-    const std::string number = DecimalPrefix(compact);
-    const double expected = number.empty() ? 0 : std::strtod(number.c_str(), nullptr);
+    // Cut where no decimal number goes on (no hex, inf or nan left) and D made e, it is strtod's to read.
+    std::string number = compact.substr(0, compact.find_first_not_of("0123456789+-.eEdD"));
+    for (char& c : number) c = c == 'd' || c == 'D' ? 'e' : c;
+    const double expected = std::strtod(number.c_str(), nullptr);
     // Past the range is infinity; below the smallest normal double, 0 or the nearest subnormal will do.
     Check(value == expected || (value == 0 && std::fabs(expected) < DBL_MIN), "a decimal text reads unlike strtod");
     const std::optional<double> whole = wendel::WholeNumber(text);
