@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cmath>
 #include <limits>
 #include <string>
 
@@ -65,17 +64,6 @@ TEST(SignedText, BlankOrMinusThenNoZeroBeforeThePoint)
         {" 1.#INF", SignedText(kInf)}, {" NaN", SignedText(kNaN)}, {" 5", SignedText(5.0)},
     };
     for (const auto& [expected, actual] : rows) EXPECT_EQ(actual, expected);
-}
-
-TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour)
-{
-    const std::pair<double, double> rows[] = {
-        {2.5, 2}, {3.5, 4}, {-2.5, -2}, {-3.5, -4}, {0.5, 0}, {-0.5, 0}, {2.4999999, 2},
-        {2.5000001, 3}, {-2.5000001, -3}, {-0.4, 0}, {1e300, 1e300}, {-kInf, -kInf},
-        {4503599627370495.5, 4503599627370496.0}, // 2^52 - 0.5, the last representable half
-    };
-    for (const auto& [value, expected] : rows) EXPECT_EQ(RoundHalfEven(value), expected) << value;
-    EXPECT_TRUE(std::isnan(RoundHalfEven(kNaN)));
 }
 
 TEST(ToInt, FitsOnlyWhatRoundsIntoTheType)

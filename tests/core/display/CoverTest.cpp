@@ -7,12 +7,9 @@
 #include <tuple>
 #include <vector>
 
-namespace wendel {
+namespace wendel::testing {
 namespace {
 
-using testing::FakeSaver;
-using testing::Playing;
-using testing::PlxRig;
 using Placements = std::vector<CoverPlacement>;
 using Strings = std::vector<std::string>;
 
@@ -170,4 +167,4 @@ TEST(CoverRetry, MissingCoverFallsBackToTheDefaultImageOnce)
 }
 
 } // namespace
-} // namespace wendel
+} // namespace wendel::testing

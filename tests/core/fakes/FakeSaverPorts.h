@@ -26,10 +26,7 @@ public:
     void SetVisible(Label label, bool visible) override { labelVisible[label] = visible; }
     void RepaintNow(Label label) override { repaints[label].push_back(IsVisible(label) ? Caption(label) : "(hidden)"); }
 
-    bool IsVisible(Picture picture) const override
-    {
-        return pictureVisible.contains(picture) && pictureVisible.at(picture);
-    }
+    bool IsVisible(Picture p) const override { return pictureVisible.contains(p) && pictureVisible.at(p); }
     void SetVisible(Picture picture, bool visible) override
     {
         pictureVisible[picture] = visible;
@@ -91,8 +88,6 @@ struct LinkCall {
     bool operator==(const LinkCall&) const = default;
 };
 
-// Records the calls; a test hands in messages through Deliver and a new
-// connection through Connect.
 class FakeLink final : public Link {
 public:
     void OpenDevice(const std::string& device, const std::string& type, int a, int b, int c) override

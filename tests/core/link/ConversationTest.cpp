@@ -1,4 +1,3 @@
-// Whole conversations with PLX through the fakes.
 #include "link/PlxRig.h"
 
 #include <gtest/gtest.h>
@@ -10,13 +9,9 @@
 #include <tuple>
 #include <vector>
 
-namespace wendel {
+namespace wendel::testing {
 namespace {
 
-using testing::Entry;
-using testing::EntryFields;
-using testing::Playing;
-using testing::PlxRig;
 using Commands = std::vector<std::string>;
 using Ints = std::vector<int>;
 
@@ -180,7 +175,6 @@ TEST(UpNext, FetchedAfterThePlayingEntryAndShownForEachKind)
         EXPECT_EQ(plx.Visible(Label::Caption_Upnext), *nextInfo != '\0');
         EXPECT_TRUE(!*nextInfo || plx.Visible(Label::NextInfo)); // drawn in
         EXPECT_FALSE(plx.fake.dTimer.enabled);
-        // The pointer, the playing entry, the overlap, the pointer again and the entry after it.
         const Commands sent{"playlist_getpointer", "playlist_getitem[ 6]",
                             "playlist_getpointer", "playlist_getitem[ 7]"};
         EXPECT_EQ(plx.NewCommands(), sent);
@@ -191,7 +185,6 @@ TEST(UpNext, FetchedAfterThePlayingEntryAndShownForEachKind)
 
 TEST(AlbumNotice, EveryRowOfTheStateTable)
 {
-    // Shown before, track number, kind; shown after, revealed, erased, NextInfo cleared, fetch started.
     const std::tuple<bool, const char*, const char*, bool, bool, bool, bool, bool> rows[] = {
         {false, "1", "0", true, true, false, true, true}, {false, "4", "0", true, true, false, true, true},
         {false, "1", "1", false, false, false, true, true}, {true, "1", "1", false, false, true, true, true},
@@ -235,7 +228,6 @@ TEST(AlbumNotice, EveryRowOfTheStateTable)
 
 TEST(PlayState, EveryRowOfThePlayStateTable)
 {
-    // Message, playing before, play icon before; playing after, the icons shown, play icon timer armed.
     const std::tuple<std::string, bool, bool, bool, bool, bool, bool, Ints> rows[] = {
         {Playing({}), false, false, true, false, false, false, {}},
         {Playing({}), false, true, true, true, false, false, {}},
@@ -355,7 +347,6 @@ std::vector<Case> BuildCases()
         {"time[" + nines + "]", true, false},
     };
     cases.insert(cases.end(), std::begin(hugeCases), std::end(hugeCases));
-    // Random edits of valid messages from a fixed seed.
     std::mt19937 random(20261206);
     const std::string alphabet = "\"\",]a1 0\"";
     auto pick = [&](std::size_t bound) { return std::uniform_int_distribution<std::size_t>(0, bound - 1)(random); };
@@ -437,4 +428,4 @@ TEST(MalformedMessages, RoutinesCalledWithFieldEndsThatDoNotFitDoNothing)
 }
 
 } // namespace
-} // namespace wendel
+} // namespace wendel::testing
