@@ -14,7 +14,6 @@
 
 namespace wendel::testing {
 
-// Holds captions and visibility, and records every caption set and drawn.
 class FakeBoard final : public Board {
 public:
     std::string Caption(Label label) const override
@@ -57,7 +56,6 @@ public:
     int backdropsShown = 0;
 };
 
-// Fired by hand; records the interval at each enabling.
 class FakeTimer final : public Timer {
 public:
     void SetEnabled(bool on) override

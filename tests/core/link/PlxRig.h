@@ -1,7 +1,6 @@
 #pragma once
 
 #include "fakes/FakeSaver.h"
-#include "nowplaying/TextRules.h"
 
 #include <cstddef>
 #include <string>

