@@ -14,8 +14,7 @@ using namespace std::string_literals;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// The longest text the saver reads is a settings file of 1 MiB; a reading that grows faster than the text
-// would take minutes on those of the table, a linear one a blink, even in a sanitizer build on a busy machine.
+// Settings files run to 1 MiB: a reading that grows faster than the text would take minutes on these rows.
 TEST(NumericValue, ReadsTheNumberTheTextBeginsWithInLinearTime)
 {
     const std::string mb(1024u * 1024u, '0');

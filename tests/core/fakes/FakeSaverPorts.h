@@ -44,8 +44,7 @@ public:
     int WidthTwips() const override { return 9615; }
     int HeightTwips() const override { return 7215; }
 
-    std::map<Label, std::vector<std::string>> captionHistory;
-    std::map<Label, std::vector<std::string>> repaints;
+    std::map<Label, std::vector<std::string>> captionHistory, repaints;
     std::map<Label, bool> labelVisible;
     std::map<Picture, bool> pictureVisible;
     std::vector<std::pair<Picture, bool>> pictureVisibilityHistory;

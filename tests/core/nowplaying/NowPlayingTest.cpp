@@ -12,8 +12,6 @@
 namespace wendel {
 namespace {
 
-using Fields = std::optional<std::vector<std::string>>;
-
 TEST(CharCuts, CountAndCutWholeCharactersOnly)
 {
     const std::pair<std::string, std::size_t> lengths[] = {
@@ -60,7 +58,7 @@ TEST(QuotedFields, SplitAtTheCharacterAfterEachClosingQuoteAndCut)
         EXPECT_EQ(SplitFieldEnds(count, consumed), ends) << text;
         EXPECT_EQ(consumed, left) << text;
     }
-    const std::tuple<std::string, FieldEnds, int, Fields> cuts[] = { // text, ends, count, fields
+    const std::tuple<std::string, FieldEnds, int, std::optional<std::vector<std::string>>> cuts[] = {
         {huge, {32767, kFieldEndOutOfRange, kFieldEndOutOfRange}, 3, {}},
         {R"("A","BB","C"])", {4, 9}, 2, {{"A", "BB", "C"}}}, {R"("A","B"])", {4}, 1, {{"A", "B"}}},
         {R"("A","BB","C")", {4, 9}, 2, {{"A", "BB", ""}}}, {R"("A","BB","C)", {4, 9}, 2, {}}, // too short for the last
@@ -165,8 +163,7 @@ TEST(Reveal, EachRoutineDrawsItsCaptionSequence)
     }
 }
 
-// A text longer than any label can show must not hold the saver for long: beyond 256 characters it takes
-// fewer steps the longer it is, growing by whole characters, and still ends on the whole text.
+// Beyond 256 characters a text takes fewer steps the longer it is, so that a huge one cannot hold the saver.
 TEST(Reveal, LongTextsKeepToABoundedNumberOfSteps)
 {
     const std::pair<std::size_t, std::size_t> rows[] = {{256, 256}, {257, 255}, {1000, 65}, {30000, 2}, {100000, 1}};
