@@ -8,9 +8,8 @@
 
 namespace wendel::testing {
 
-// Screens set by the test; every call on the saver's surfaces is logged as a
-// line ("backdrop 2 0,0 800x600", "remove 2", "board backdrop 1 79,59",
-// "grab", "release"). Grab answers come from a queue, then `grabAnswer`.
+// Every call on the saver's surfaces is logged ("backdrop 2 0,0 800x600", "remove 2", "board backdrop 1 79,59",
+// "grab", "release"); grab answers come from a queue, then `grabAnswer`.
 class FakeDesktop final : public Desktop {
 public:
     std::vector<ScreenInfo> Screens() const override { return screens; }

@@ -7,8 +7,7 @@
 
 namespace wendel::testing {
 
-// Records every box and answers from a queue of preset answers (Ok, or Yes
-// for a Yes/No box, when the queue is empty).
+// Records every box; answers from the queue, then Ok (Yes for a Yes/No box).
 class FakeMessageBoxes final : public MessageBoxes {
 public:
     MessageAnswer Show(const MessageBoxRequest& request) override

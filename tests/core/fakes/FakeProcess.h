@@ -6,7 +6,6 @@
 
 namespace wendel::testing {
 
-// Records the request to end instead of ending.
 class FakeProcess final : public ProcessControl {
 public:
     void Exit(int status) override

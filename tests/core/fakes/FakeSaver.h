@@ -14,16 +14,13 @@ namespace wendel::testing {
 // writes one; FormLoad then shows the missing-file box and takes the defaults.
 struct FakeSaver {
     explicit FakeSaver(std::string settingsPath = "/nonexistent/wendelsaver.ini")
-        : saver(SaverPorts{board, dTimer, playIconTimer, imageErrorTimer, cursor, link, pictures,
-                           boxes, process},
+        : saver(SaverPorts{board, dTimer, playIconTimer, imageErrorTimer, cursor, link, pictures, boxes, process},
                 std::move(settingsPath))
     {
     }
 
     FakeBoard board;
-    FakeTimer dTimer;
-    FakeTimer playIconTimer;
-    FakeTimer imageErrorTimer;
+    FakeTimer dTimer, playIconTimer, imageErrorTimer;
     FakeCursor cursor;
     FakeLink link;
     FakePictureLoader pictures;

@@ -14,7 +14,6 @@
 
 namespace wendel::testing {
 
-// Holds captions and visibility, and records every caption set and drawn.
 class FakeBoard final : public Board {
 public:
     std::string Caption(Label label) const override
@@ -26,10 +25,7 @@ public:
     void SetVisible(Label label, bool visible) override { labelVisible[label] = visible; }
     void RepaintNow(Label label) override { repaints[label].push_back(IsVisible(label) ? Caption(label) : "(hidden)"); }
 
-    bool IsVisible(Picture picture) const override
-    {
-        return pictureVisible.contains(picture) && pictureVisible.at(picture);
-    }
+    bool IsVisible(Picture p) const override { return pictureVisible.contains(p) && pictureVisible.at(p); }
     void SetVisible(Picture picture, bool visible) override
     {
         pictureVisible[picture] = visible;
@@ -48,8 +44,7 @@ public:
     int WidthTwips() const override { return 9615; }
     int HeightTwips() const override { return 7215; }
 
-    std::map<Label, std::vector<std::string>> captionHistory;
-    std::map<Label, std::vector<std::string>> repaints;
+    std::map<Label, std::vector<std::string>> captionHistory, repaints;
     std::map<Label, bool> labelVisible;
     std::map<Picture, bool> pictureVisible;
     std::vector<std::pair<Picture, bool>> pictureVisibilityHistory;
@@ -60,7 +55,6 @@ public:
     int backdropsShown = 0;
 };
 
-// Fired by hand; records the interval at each enabling.
 class FakeTimer final : public Timer {
 public:
     void SetEnabled(bool on) override
@@ -91,8 +85,6 @@ struct LinkCall {
     bool operator==(const LinkCall&) const = default;
 };
 
-// Records the calls; a test hands in messages through Deliver and a new
-// connection through Connect.
 class FakeLink final : public Link {
 public:
     void OpenDevice(const std::string& device, const std::string& type, int a, int b, int c) override

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "fakes/FakeSaver.h"
-#include "nowplaying/TextRules.h"
 
 #include <cstddef>
 #include <string>
@@ -9,7 +8,6 @@
 
 namespace wendel::testing {
 
-// The messages PLX sends, built from their fields.
 struct PlayingFields {
     std::string album = "Hits", artist = "Various", title = "Song", length = "4:05", cover = "/covers/a.jpg";
     std::string unused = "", trackNumber = "3";
@@ -60,7 +58,6 @@ public:
 
     void Say(const std::string& message) { fake.link.Deliver("plxr", message); }
 
-    // The pointer and the entry at it, the answers to a "playing" message.
     void Current(const std::string& pointer, const EntryFields& entry)
     {
         Say("playlist_pointer[" + pointer + "]");
@@ -75,7 +72,6 @@ public:
         Current(pointer, next);
     }
 
-    // The commands sent since the last call.
     std::vector<std::string> NewCommands()
     {
         std::vector<std::string> sent = fake.link.Commands();
