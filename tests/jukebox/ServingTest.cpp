@@ -1,6 +1,5 @@
-// The serving layer every jukebox stands on: message texts, who gets what and
-// in which order, the running clock, the socket side with hostile clients, and
-// the pictures a bridge may name to the saver with the folder it keeps them in.
+// The serving layer every jukebox stands on: who is told what, in which order, its
+// socket side among hostile clients, and the covers a bridge may name.
 
 #include "Audience.h"
 #include "CoverCache.h"
@@ -36,7 +35,6 @@ using wendel::testing::RunUnprivileged;
 using wendel::testing::WaitUntil;
 namespace fs = std::filesystem;
 
-// A player whose every answer the test sets.
 struct StubPlayer final : Player {
     bool Present() const override { return present; }
     PlayState State() const override { return state; }
@@ -66,8 +64,6 @@ TEST(JukeboxMessages, FieldsAreCleanedAndDurationsFormatted)
 {
     StubPlayer player;
     EXPECT_EQ(PlayingMessage(*player.current), kPlaying);
-    EXPECT_EQ(ItemMessage(2, *player.EntryAt(2)), R"(playlist_item["2","A","B","C","1:00:00","","3","0"])");
-    EXPECT_EQ(EmptyItemMessage(-1), R"(playlist_item["-1","","","","","","0","1"])");
     const std::vector<std::pair<int, std::string>> durations = {
         {-5, "0:00"}, {0, "0:00"}, {5, "0:05"}, {245, "4:05"}, {3599, "59:59"}, {3600, "1:00:00"}, {3610, "1:00:10"},
         {3723, "1:02:03"}, {36000 * 10 + 61, "100:01:01"},
@@ -77,8 +73,7 @@ TEST(JukeboxMessages, FieldsAreCleanedAndDurationsFormatted)
 
 TEST(JukeboxAudience, ANewcomerLearnsThePresentOrNothingWhileThePlayerIsAway)
 {
-    // What the player says (present, state, a track) and what the newcomer is told.
-    const std::tuple<bool, PlayState, bool, Texts> cases[] = {
+    const std::tuple<bool, PlayState, bool, Texts> cases[] = { // present, state, has a track, told
         {true, PlayState::Playing, true, {kPlaying}},
         {true, PlayState::Paused, true, {kPlaying, "playlist_pause[]"}},
         {true, PlayState::Stopped, true, {"playlist_stop[]"}},
@@ -170,8 +165,7 @@ TEST(JukeboxRunningClock, CarriesThePlayersTimeOnWhilePlaying)
 {
     RunningClock clock;
     clock.Set(61'400, 10'000, true); // the player said 1:01.4 at 10 s
-    // At each moment, the seconds shown and the milliseconds to the next one.
-    const std::tuple<std::int64_t, int, std::int64_t> steps[] = {
+    const std::tuple<std::int64_t, int, std::int64_t> steps[] = { // now, seconds shown, ms to the next
         {10'000, 61, 600}, {10'599, 61, 1}, {10'600, 62, 1000}, {9'000, 61, 600}, {13'700, 65, 900}};
     for (const auto& [now, seconds, untilNext] : steps)
         EXPECT_EQ(std::pair(clock.SecondsAt(now), clock.MsUntilNextSecond(now)), std::pair(seconds, untilNext)) << now;
@@ -181,8 +175,8 @@ TEST(JukeboxRunningClock, CarriesThePlayersTimeOnWhilePlaying)
     EXPECT_EQ(clock.SecondsAt(0), 0);
 }
 
-// The server in this process, quiet (a verbose one would log each frame of the
-// flood), for a player with a long title, so that one who reads nothing is soon owed much.
+// A quiet server (a verbose one would log each frame of the flood) for a player
+// with a long title, so that one who reads nothing is soon owed much.
 class JukeboxServer : public ::testing::Test {
 protected:
     void SetUp() override
@@ -277,15 +271,14 @@ TEST_F(JukeboxServer, TakesOnlyAStaleSocketAndOutlastsStrangersJunkFloodsAndHogs
     EXPECT_GE(good.WaitFor(Msg("playlist_pointer[7]")), 0) << good.Describe();
 }
 
-// `v` in `bytes` bytes, most significant first (big-endian), or last.
-std::string Num(std::uint32_t v, int bytes, bool big = true)
+// `v` in `bytes` bytes, big-endian unless `little`.
+std::string Be(std::uint32_t v, int bytes, bool little = false)
 {
     std::string s;
-    for (int i = 0; i < bytes; ++i) s += static_cast<char>(v >> (8 * (big ? bytes - 1 - i : i)) & 0xFF);
+    for (int i = 0; i < bytes; ++i) s += static_cast<char>(v >> (8 * (little ? i : bytes - 1 - i)) & 0xFF);
     return s;
 }
-std::string Be(std::uint32_t v, int bytes) { return Num(v, bytes); }
-std::string Le(std::uint32_t v, int bytes) { return Num(v, bytes, false); }
+std::string Le(std::uint32_t v, int bytes) { return Be(v, bytes, true); }
 
 std::string Png(std::uint32_t w, std::uint32_t h) { return "\x89PNG\r\n\x1A\n" + Be(13, 4) + "IHDR" + Be(w, 4) + Be(h, 4) + "\x08\x02"; }
 // An APP0 segment, then the frame header.
@@ -338,7 +331,7 @@ void Age(const std::string& path, int secondsAgo)
     fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::seconds(secondsAgo));
 }
 
-TEST(CoverCache, KeepsGoodPicturesPrivatelyAndRefusesTheRestOrAnUnmakeableFolder)
+TEST(CoverCache, KeepsGoodPicturesPrivatelyDropsTheLeastUsedAndRefusesTheRest)
 {
     const QTemporaryDir dir;
     const fs::path root = QFile::encodeName(dir.path()).toStdString();
@@ -374,24 +367,18 @@ TEST(CoverCache, KeepsGoodPicturesPrivatelyAndRefusesTheRestOrAnUnmakeableFolder
     EXPECT_EQ(cache.Find("folder:a"), back);
 
     std::ofstream(root / "file") << "x";
-    CoverCache unmakeable(root / "file" / "covers");
-    EXPECT_EQ(unmakeable.Store("a", Png(1, 1)), "");
-}
+    EXPECT_EQ(CoverCache(root / "file" / "covers").Store("a", Png(1, 1)), "") << "a folder it cannot make";
 
-TEST(CoverCache, DropsTheLeastRecentlyUsedFirst)
-{
-    const QTemporaryDir dir;
-    const fs::path root = QFile::encodeName(dir.path()).toStdString();
-    // A folder above that is not the saver's own keeps its mode.
+    // Full, it drops the least recently used first; a folder above, not its own, keeps its mode.
     fs::create_directory(root / "shared");
     fs::permissions(root / "shared", fs::perms(0755));
-    CoverCache cache(root / "shared" / "covers", CoverCache::Limits{1 << 20, 3});
-    const std::string a = cache.Store("a", Png(1, 1));
-    const std::string b = cache.Store("b", Png(1, 1));
-    const std::string c = cache.Store("c", Png(1, 1));
-    for (const auto& [path, secondsAgo] : {std::pair{a, 30}, std::pair{b, 20}, std::pair{c, 10}}) Age(path, secondsAgo);
-    EXPECT_EQ(cache.Find("a"), a); // used now: it stays
-    cache.Store("d", Png(1, 1));
+    CoverCache lru(root / "shared" / "covers", CoverCache::Limits{1 << 20, 3});
+    const std::string a = lru.Store("a", Png(1, 1));
+    const std::string b = lru.Store("b", Png(1, 1));
+    const std::string c = lru.Store("c", Png(1, 1));
+    for (const auto& [file, secondsAgo] : {std::pair{a, 30}, std::pair{b, 20}, std::pair{c, 10}}) Age(file, secondsAgo);
+    EXPECT_EQ(lru.Find("a"), a); // used now: it stays
+    lru.Store("d", Png(1, 1));
     EXPECT_EQ(Files(root / "shared" / "covers"), 3u);
     EXPECT_EQ(fs::status(root / "shared").permissions(), fs::perms(0755));
     EXPECT_FALSE(fs::exists(b)); // so a, c and d stay

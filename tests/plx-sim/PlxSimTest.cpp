@@ -1,6 +1,5 @@
-// plx-sim: its playlist and script files, its player on a simulated clock, and
-// its process for options, exit codes, control from standard input and a
-// script, and a clean end. Who hears what is the serving layer's, tested there.
+// plx-sim: its files, its player on a simulated clock, and its process (options,
+// control, a clean end). Who hears what is the serving layer's, tested there.
 
 #include "LinkPeer.h"
 #include "Playlist.h"
@@ -29,27 +28,10 @@ using jukebox::testing::Msg;
 
 TEST(PlxPlaylist, EntriesBecomeTracksAndItems)
 {
-    const Playlist playlist = ParsePlaylist(R"(# comment
-
-[track]
-length = 4:05
-title = Say "Hi"
-artist = Ravens
-album = ...
-cover = a.jpg
-number = 7
-
-[album]
-cover =
-track = 1:02:03   Opening   Night
-track = 0:45 !a{Guest}t{Encore}!
-
-[album]
-title = Whole
-cover = /abs/b.png
-track = 1:00 First
-)",
-                                            "/lists");
+    const Playlist playlist = ParsePlaylist("# comment\n\n[track]\nlength = 4:05\ntitle = Say \"Hi\"\nartist = Ravens\n"
+                                            "album = ...\ncover = a.jpg\nnumber = 7\n\n[album]\ncover =\n"
+                                            "track = 1:02:03   Opening   Night\ntrack = 0:45 !a{Guest}t{Encore}!\n\n"
+                                            "[album]\ntitle = Whole\ncover = /abs/b.png\ntrack = 1:00 First\n", "/lists");
     ASSERT_TRUE(playlist.errors.empty()) << playlist.errors.front();
     ASSERT_EQ(playlist.entries.size(), 3u);
     // A title after the length counts, a cover is taken from the playlist's folder, an
@@ -192,8 +174,7 @@ TEST(PlxSimulation, ControlVerbs)
     EXPECT_FALSE(known);
 }
 
-// The real program; its output, standard error included, in a file of the test's
-// folder. A QProcess ends its process when it goes.
+// The real program, its output in a file; a QProcess ends its process when it goes.
 class PlxSimProcess : public ::testing::Test {
 protected:
     QProcess& Start(const QStringList& extra = {})
