@@ -12,7 +12,7 @@
 namespace plxmpd {
 namespace {
 
-TEST(MpdMapping, TagsBecomeTheFieldsOfPlaying)
+TEST(MpdMapping, TagsBecomeTheFieldsOfPlayingAndTheFolderTheCover)
 {
     const std::vector<std::tuple<const char*, Song, jukebox::Track>> cases = {
         {"all tags", {"a/b.flac", "Birds", "", "Ravens, The", "Nevermore", "3/12", 200},
@@ -28,6 +28,10 @@ TEST(MpdMapping, TagsBecomeTheFieldsOfPlaying)
         {"long track number", {"a.flac", "", "", "", "T", "12345678901234", 10}, {"", "", "T", "0:10", "/c.jpg", "123456789"}},
     };
     for (const auto& [name, song, track] : cases) EXPECT_EQ(TrackOf(song, "/c.jpg", TrackNumberOf(song.track)), track) << name;
+    // A cover comes from the song's folder, but never for a stream.
+    for (const auto& [uri, folder] : std::vector<std::pair<std::string, std::optional<std::string>>>{
+             {"a/b/c.flac", "a/b"}, {"c.flac", ""}, {"http://x/y.mp3", std::nullopt}, {"", std::nullopt}})
+        EXPECT_EQ(FolderOf(Song{uri, "", "", "", "", "", 1}), folder) << uri;
 }
 
 TEST(MpdMapping, HostileTagsAreCutAtACharacterBoundary)
@@ -39,13 +43,6 @@ TEST(MpdMapping, HostileTagsAreCutAtACharacterBoundary)
     // Invalid UTF-8 is passed as bytes; only the length is bounded.
     EXPECT_LE(ClipTag(std::string(kMaxTagBytes + 10, '\x80')).size(), kMaxTagBytes);
     EXPECT_EQ(ClipTag("\xFF\xFE"), "\xFF\xFE");
-}
-
-TEST(MpdMapping, CoversComeFromTheSongsFolderButNeverForAStream)
-{
-    for (const auto& [uri, folder] : std::vector<std::pair<std::string, std::optional<std::string>>>{
-             {"a/b/c.flac", "a/b"}, {"c.flac", ""}, {"http://x/y.mp3", std::nullopt}, {"", std::nullopt}})
-        EXPECT_EQ(FolderOf(Song{uri, "", "", "", "", "", 1}), folder) << uri;
 }
 
 TEST(MpdMapping, AlbumRunsGroupConsecutiveSongsOfOneAlbum)

@@ -30,7 +30,7 @@ QVariantMap With(QVariantMap map, const QString& key, const QVariant& value)
     return map;
 }
 
-TEST(MprisMetadata, FieldsFromEveryTypeAPlayerSends)
+TEST(MprisMetadata, FieldsAndIdFromEveryTypeAPlayerSends)
 {
     const jukebox::Track good{"Birds", "Ravens, The, Crows", "Nevermore", "4:05", "", "3"};
     EXPECT_EQ(TrackOf(ReadMetadata(Good()), ""), good);
@@ -57,6 +57,10 @@ TEST(MprisMetadata, FieldsFromEveryTypeAPlayerSends)
         expected.*field = text;
         EXPECT_EQ(TrackOf(ReadMetadata(With(Good(), key, value)), ""), expected) << what;
     }
+    // The id, from a path or a text.
+    EXPECT_EQ(ReadMetadata(Good()).id, "/track/7");
+    EXPECT_EQ(ReadMetadata(With(Good(), "mpris:trackid", "/as/text")).id, "/as/text");
+    EXPECT_EQ(ReadMetadata(With(Good(), "mpris:trackid", 5)).id, "");
 }
 
 TEST(MprisMetadata, HugeTextsAreCutWithoutSplittingACharacter)
@@ -69,14 +73,6 @@ TEST(MprisMetadata, HugeTextsAreCutWithoutSplittingACharacter)
     EXPECT_EQ(many.artist.size(), kMaxFieldChars);
 }
 
-TEST(MprisMetadata, TrackIdFromAPathOrATextAndTheEntryOfATrack)
-{
-    EXPECT_EQ(ReadMetadata(Good()).id, "/track/7");
-    EXPECT_EQ(ReadMetadata(With(Good(), "mpris:trackid", "/as/text")).id, "/as/text");
-    EXPECT_EQ(ReadMetadata(With(Good(), "mpris:trackid", 5)).id, "");
-    EXPECT_EQ(EntryOf(ReadMetadata(Good())), (jukebox::Entry{"Birds", "Ravens, The, Crows", "Nevermore", "4:05", "", 1, false}));
-}
-
 TEST(MprisMetadata, PlaybackStatus)
 {
     const std::pair<QVariant, std::optional<PlayState>> cases[] = {
@@ -87,7 +83,7 @@ TEST(MprisMetadata, PlaybackStatus)
     for (const auto& [value, state] : cases) EXPECT_EQ(ReadStatus(value), state) << value.toString().toStdString();
 }
 
-TEST(MprisArt, WhereACoverComesFrom)
+TEST(MprisArt, WhereACoverComesFromAndWhichPathsTheLinkCarries)
 {
     const std::pair<const char*, ArtSource> cases[] = {
         {"file:///music/a/cover.jpg", {ArtKind::File, "/music/a/cover.jpg", {}}},
@@ -102,10 +98,7 @@ TEST(MprisArt, WhereACoverComesFrom)
         {"/music/a/cover.jpg", {}}, {"", {}},
     };
     for (const auto& [url, source] : cases) EXPECT_EQ(ClassifyArt(QString::fromUtf8(url)), source) << url;
-}
-
-TEST(MprisArt, PathsTheLinkCarriesAsTheyAre)
-{
+    // A path the link cannot carry as it is goes through the cache.
     for (const QByteArray fits : {"/music/a/cover.jpg", "/music/c\xC3\xB6ver.jpg"})
         EXPECT_TRUE(PathFitsField(fits)) << fits.data();
     for (const QByteArray bad : {"/music/Say \"Hi\"/a.jpg", "/a/tab\there.jpg", "/a/line\nbreak.jpg", "/raw\xFF.jpg"})
