@@ -50,14 +50,6 @@ struct StubPlayer final : Player {
     std::optional<Track> current = Track{"Al\"bum", "Art\tist", "Ti\r\ntle", "4:05", "/c.jpg", "3"};
 };
 
-// The saver's whole handshake; what the client is told at once.
-Texts Handshake(Audience& audience, int client = 1)
-{
-    audience.Connect(client);
-    audience.Open(client, kMessageDevice, "type=devrx");
-    return For(client, audience.Command(client, kCommandDevice, "notify_playing_item[on]"));
-}
-
 const std::string kPlaying = R"(playing["Al''bum","Art ist","Ti  tle","4:05","/c.jpg","","3"])";
 
 TEST(JukeboxMessages, Durations)
@@ -94,7 +86,6 @@ TEST(JukeboxAudience, EventsReachOnlyThoseWhoAskedAndAnswersOnlyWhoAsked)
     StubPlayer player;
     Audience audience(player);
     Handshake(audience, 1);
-    audience.Command(1, "plx", "notify_playing_timecode[on]");
     audience.Connect(2); // listens only
     audience.Open(2, "plxr", "type=devrx");
     audience.Connect(3); // never opened the message device

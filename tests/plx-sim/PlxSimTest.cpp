@@ -87,19 +87,13 @@ Entry Album(std::vector<Track> tracks) { return {true, "Band", "Live", tracks.fr
 
 // A simulation whose client 1 has done the saver's whole handshake.
 struct Rig {
-    explicit Rig(std::vector<Entry> entries, Options options = {}) : sim(std::move(entries), options)
-    {
-        sim.Connect(1);
-        sim.Open(1, "plxr", "type=devrx");
-        first = Send("notify_playing_item[on]");
-        Send("notify_playing_timecode[on]");
-    }
+    explicit Rig(std::vector<Entry> entries, Options options = {}) : sim(std::move(entries), options) {}
     Texts Advance(std::int64_t ms) { return For(1, sim.Advance(ms)); }
     Texts Send(const std::string& command) { return For(1, sim.Command(1, "plx", command)); }
     Texts Control(const std::string& verb) { return For(1, sim.Control(verb)); }
 
     Simulation sim;
-    Texts first;
+    Texts first = jukebox::Handshake(sim);
 };
 
 TEST(PlxSimulation, ClockRunsThroughThePlaylistAtAnySpeedAndThePointerLags)
