@@ -164,26 +164,6 @@ TEST(JukeboxRunningClock, CarriesThePlayersTimeOnWhilePlaying)
     EXPECT_EQ(clock.SecondsAt(0), 0);
 }
 
-// A quiet server (a verbose one would log each frame of the flood) for a player
-// with a long title, so that one who reads nothing is soon owed much.
-class JukeboxServer : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir_.isValid());
-        player_.current->title = std::string(8000, 'x');
-    }
-
-    QTemporaryDir dir_;
-    const QString endpoint_ = dir_.filePath("trivox.sock");
-    const QByteArray path_ = QFile::encodeName(endpoint_);
-    StubPlayer player_;
-    Audience audience_{player_};
-    jukebox::Log log_;
-    Server server_{audience_, log_, false};
-    QString error_;
-};
-
 // What a saver of user `nobody` sees, in a forked child (raw system calls only):
 // its connection shut, before or after it asks, without a word.
 ::testing::AssertionResult Knock(const QByteArray& path)
@@ -205,41 +185,50 @@ protected:
     return ::testing::AssertionFailure() << (got > 0 ? "answered" : "not shut out") << ", errno " << error;
 }
 
-TEST_F(JukeboxServer, TakesOnlyAStaleSocketAndOutlastsStrangersJunkFloodsAndHogs)
+TEST(JukeboxServer, TakesOnlyAStaleSocketAndOutlastsStrangersJunkFloodsAndHogs)
 {
+    const QTemporaryDir dir;
+    const QString endpoint = dir.filePath("trivox.sock");
+    const QByteArray path = QFile::encodeName(endpoint);
+    StubPlayer player;
+    player.current->title = std::string(8000, 'x'); // so that one who reads nothing is soon owed much
+    Audience audience(player);
+    Log log;
+    Server server(audience, log, false); // quiet: a verbose one would log each frame of the flood
+    QString error;
     // A socket file that nobody serves, as a crashed jukebox leaves behind.
-    ASSERT_EQ(::mknod(path_.constData(), S_IFSOCK | 0600, 0), 0);
-    ASSERT_TRUE(server_.Listen(endpoint_, error_)) << error_.toStdString();
-    EXPECT_EQ(fs::status(path_.toStdString()).permissions(), fs::perms(0600)) << "the owner's only";
+    ASSERT_EQ(::mknod(path.constData(), S_IFSOCK | 0600, 0), 0);
+    ASSERT_TRUE(server.Listen(endpoint, error)) << error.toStdString();
+    EXPECT_EQ(fs::status(path.toStdString()).permissions(), fs::perms(0600)) << "the owner's only";
 
-    const QString notes = dir_.filePath("notes.txt");
+    const QString notes = dir.filePath("notes.txt");
     QFile(notes).open(QIODevice::WriteOnly);
-    for (const auto& [where, says] : {std::pair{endpoint_, "already listening"}, std::pair{notes, "not a socket"}}) {
-        Server other(audience_, log_, false);
-        EXPECT_FALSE(other.Listen(where, error_));
-        EXPECT_TRUE(error_.contains(QLatin1String(says))) << error_.toStdString();
+    for (const auto& [where, says] : {std::pair{endpoint, "already listening"}, std::pair{notes, "not a socket"}}) {
+        Server other(audience, log, false);
+        EXPECT_FALSE(other.Listen(where, error));
+        EXPECT_TRUE(error.contains(QLatin1String(says))) << error.toStdString();
     }
     EXPECT_TRUE(QFile::exists(notes));
     if (wendel::testing::RunningAsRoot()) {
         // A folder and a socket anyone may reach, so only the peer's credentials keep others out.
-        ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0755), 0);
-        ASSERT_EQ(::chmod(path_.constData(), 0666), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        ASSERT_EQ(::chmod(path.constData(), 0666), 0);
         // From a thread of its own, so the server here can answer or shut it out meanwhile.
-        auto stranger = std::async(std::launch::async, [&] { return RunUnprivileged([&] { return Knock(path_); }); });
+        auto stranger = std::async(std::launch::async, [&] { return RunUnprivileged([&] { return Knock(path); }); });
         ASSERT_TRUE(WaitUntil([&] { return stranger.wait_for(std::chrono::seconds()) == std::future_status::ready; }, 15000));
         EXPECT_TRUE(stranger.get());
     }
     {
         LinkPeer rude;
-        ASSERT_TRUE(rude.Connect(endpoint_));
+        ASSERT_TRUE(rude.Connect(endpoint));
         rude.Send("SEND\tplx\t" + QByteArray(1 << 20, 'x') + "\n" + QByteArray("SEND\tplx\tplaylist_get\0pointer\n", 29) +
                   "SEND\tplx\tplaylist_getitem[ \xff\xfe]\nHELLO\nSEND\tplx\nOPEN\tplxr\tx\n\nSEND\tplx\tplaylist_getp");
         ASSERT_TRUE(WaitUntil([&] { return rude.socket.bytesToWrite() == 0; }, 10000));
     } // gone half-way through a line
-    for (int i = 0; i < 5; ++i) LinkPeer().Connect(endpoint_); // connect and go at once
+    for (int i = 0; i < 5; ++i) LinkPeer().Connect(endpoint); // connect and go at once
 
     LinkPeer flood;
-    ASSERT_TRUE(flood.Connect(endpoint_));
+    ASSERT_TRUE(flood.Connect(endpoint));
     QByteArray many = "OPEN\tplxr\ttype=devrx\t1\t1\t0\n", answers;
     for (int i = 0; i < 10000; ++i) many += "SEND\tplx\tplaylist_getpointer\n";
     flood.Send(many);
@@ -247,14 +236,14 @@ TEST_F(JukeboxServer, TakesOnlyAStaleSocketAndOutlastsStrangersJunkFloodsAndHogs
 
     // One that asks and asks but reads nothing is cut off, not hoarded for.
     LinkPeer hog;
-    ASSERT_TRUE(hog.Connect(endpoint_));
+    ASSERT_TRUE(hog.Connect(endpoint));
     hog.socket.setReadBufferSize(1);
     hog.Send("OPEN\tplxr\ttype=devrx\t1\t1\t0\n" +
              QByteArray("SEND\tplx\tnotify_playing_item[on]\nSEND\tplx\tnotify_playing_item[off]\n").repeated(1000));
     EXPECT_TRUE(WaitUntil([&] { return hog.socket.state() == QLocalSocket::UnconnectedState; }, 10000));
 
     LinkPeer good; // the first server, still serving after all of it
-    ASSERT_TRUE(good.Connect(endpoint_));
+    ASSERT_TRUE(good.Connect(endpoint));
     good.Handshake();
     good.Send("SEND\tplx\tplaylist_getpointer\n");
     EXPECT_GE(good.WaitFor(Msg("playlist_pointer[7]")), 0) << good.Describe();

@@ -163,27 +163,20 @@ TEST(PlxSimulation, ControlVerbs)
     EXPECT_FALSE(known);
 }
 
-// The real program, its output in a file; a QProcess ends its process when it goes.
-class PlxSimProcess : public ::testing::Test {
-protected:
-    QProcess& Start(const QStringList& extra = {})
-    {
-        QProcess& process = processes_.emplace_back();
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.setStandardOutputFile(Output(process));
-        process.start(PLX_SIM_BIN, QStringList{"--endpoint", endpoint_, "--playlist", dir_.filePath("list.plx")} + extra);
-        return process;
-    }
-    QString Said(const QProcess& process, const QString& text = {}) { return LogText(Output(process), text); }
-    QString Output(const QProcess& process) const { return dir_.filePath(QString::number(quintptr(&process))); }
-
-    QTemporaryDir dir_;
-    const QString endpoint_ = dir_.filePath("trivox.sock");
-    std::list<QProcess> processes_;
-};
-
-TEST_F(PlxSimProcess, RefusesBadStartsWithTwoFollowsItsScriptAndInputAndEndsCleanly)
+TEST(PlxSimProcess, RefusesBadStartsWithTwoFollowsItsScriptAndInputAndEndsCleanly)
 {
+    const QTemporaryDir dir;
+    const QString endpoint = dir.filePath("trivox.sock");
+    std::list<QProcess> processes; // each ends its process when it goes
+    const auto output = [&](const QProcess& process) { return dir.filePath(QString::number(quintptr(&process))); };
+    const auto said = [&](const QProcess& process, const QString& text = {}) { return LogText(output(process), text); };
+    const auto start = [&](const QStringList& extra = {}) -> QProcess& {
+        QProcess& process = processes.emplace_back();
+        process.setProcessChannelMode(QProcess::MergedChannels); // its errors in the same file
+        process.setStandardOutputFile(output(process));
+        process.start(PLX_SIM_BIN, QStringList{"--endpoint", endpoint, "--playlist", dir.filePath("list.plx")} + extra);
+        return process;
+    };
     const std::pair<const char*, QByteArray> files[] = {
         {"list.plx", "[track]\nlength = 0:30\n\n[album]\nartist = Band\nalbum = Live\ncover = a.jpg\n"
                      "track = 0:20 One\ntrack = 0:20 Two\n"},
@@ -191,38 +184,38 @@ TEST_F(PlxSimProcess, RefusesBadStartsWithTwoFollowsItsScriptAndInputAndEndsClea
         {"broken.plx", ""},
     };
     for (const auto& [name, bytes] : files) {
-        QFile file(dir_.filePath(name));
+        QFile file(dir.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     }
-    QProcess& sim = Start({"--script", dir_.filePath("script")});
-    ASSERT_TRUE(Said(sim, "listening on").contains("listening on"));
+    QProcess& sim = start({"--script", dir.filePath("script")});
+    ASSERT_TRUE(said(sim, "listening on").contains("listening on"));
     const std::pair<QStringList, QString> bad[] = {
         {{"--speed", "0"}, "--speed must be"},
         {{"--pointer-lag", "-5"}, "--pointer-lag must be"},
-        {{"--playlist", dir_.filePath("broken.plx")}, "broken.plx: the playlist has no entries"},
-        {{"--script", dir_.filePath("missing")}, "missing"},
+        {{"--playlist", dir.filePath("broken.plx")}, "broken.plx: the playlist has no entries"},
+        {{"--script", dir.filePath("missing")}, "missing"},
         {{"--sped", "2"}, "Unknown option 'sped'"},
         {{"--endpoint"}, "Missing value after '--endpoint'"},
         {{"stray"}, "unexpected argument stray"},
         {{}, "already listening"}, // the server's refusals themselves: tests/jukebox
     };
     for (const auto& [args, says] : bad) {
-        QProcess& process = Start(args);
+        QProcess& process = start(args);
         ASSERT_TRUE(process.waitForFinished(8000));
         EXPECT_EQ(process.exitCode(), 2);
-        EXPECT_TRUE(Said(process).contains(says)) << Said(process).toStdString();
+        EXPECT_TRUE(said(process).contains(says)) << said(process).toStdString();
     }
     // Steps never fire before their time, or close steps could swap places.
-    const QString said = Said(sim, "] next\n");
+    const QString steps = said(sim, "] next\n");
     for (const auto& [verb, at] : {std::pair{"stop", 0.2}, std::pair{"next", 0.3}}) {
         const QRegularExpression line(QStringLiteral("\\[ *([0-9.]+)\\] %1\n").arg(QLatin1String(verb)));
-        EXPECT_GE(line.match(said).captured(1).toDouble(), at) << said.toStdString();
+        EXPECT_GE(line.match(steps).captured(1).toDouble(), at) << steps.toStdString();
     }
     jukebox::testing::LinkPeer saver;
-    ASSERT_TRUE(saver.Connect(endpoint_));
+    ASSERT_TRUE(saver.Connect(endpoint));
     saver.Handshake();
     // A cover's path is taken from the playlist's folder.
-    const QByteArray cover = QFile::encodeName(dir_.filePath("a.jpg"));
+    const QByteArray cover = QFile::encodeName(dir.filePath("a.jpg"));
     EXPECT_GE(saver.WaitFor(Msg(R"(playing["Live","Band","One","0:20",")" + cover + R"(","","1"])")), 0) << saver.Describe();
     sim.write("pause\n");
     EXPECT_GE(saver.WaitFor(Msg("playlist_pause[]")), 0) << saver.Describe();
@@ -230,13 +223,13 @@ TEST_F(PlxSimProcess, RefusesBadStartsWithTwoFollowsItsScriptAndInputAndEndsClea
     sim.terminate();
     ASSERT_TRUE(sim.waitForFinished(8000));
     EXPECT_EQ(sim.exitStatus(), QProcess::NormalExit);
-    EXPECT_FALSE(QFile::exists(endpoint_));
-    QProcess& again = Start();
-    ASSERT_TRUE(Said(again, "listening on").contains("listening on"));
+    EXPECT_FALSE(QFile::exists(endpoint));
+    QProcess& again = start();
+    ASSERT_TRUE(said(again, "listening on").contains("listening on"));
     again.write("quit\n");
     ASSERT_TRUE(again.waitForFinished(8000));
     EXPECT_EQ(again.exitCode(), 0);
-    EXPECT_FALSE(QFile::exists(endpoint_));
+    EXPECT_FALSE(QFile::exists(endpoint));
 }
 
 } // namespace
