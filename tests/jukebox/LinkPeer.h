@@ -2,14 +2,15 @@
 
 // A saver's end of the link, played by the tests of every jukebox: it sends
 // frames and keeps each line the jukebox sends back. Waits run the event loop.
+// With it, what those tests all include.
 
 #include "EventLoopWait.h"
 
-#include <QByteArray>
 #include <QFile>
-#include <QList>
 #include <QLocalSocket>
-#include <QString>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 namespace jukebox::testing {
 

@@ -10,11 +10,6 @@
 #include "Server.h"
 #include "support/Unprivileged.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstring>
 #include <fstream>

@@ -9,14 +9,10 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
-#include <QFile>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QUrl>
-
-#include <gtest/gtest.h>
 
 #include <iostream>
 #include <map>

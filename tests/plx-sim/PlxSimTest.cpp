@@ -7,12 +7,8 @@
 #include "Script.h"
 #include "Simulation.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <list>
 #include <string>
