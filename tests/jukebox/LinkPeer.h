@@ -1,8 +1,7 @@
 #pragma once
 
-// A saver's end of the link, played by the tests of every jukebox: it sends
-// frames and keeps each line the jukebox sends back. Waits run the event loop.
-// With it, what those tests all include.
+// A saver's end of the link for the tests of every jukebox (and what they all include):
+// it sends frames and keeps each line the jukebox sends back. Waits run the event loop.
 
 #include "EventLoopWait.h"
 

@@ -44,13 +44,23 @@ struct StubPlayer final : Player {
 
 const std::string kPlaying = R"(playing["Al''bum","Art ist","Ti  tle","4:05","/c.jpg","","3"])";
 
-TEST(JukeboxMessages, Durations)
+TEST(JukeboxTime, DurationsAndAClockCarriedOnWhilePlaying)
 {
     const std::vector<std::pair<int, std::string>> durations = {
         {-5, "0:00"}, {0, "0:00"}, {5, "0:05"}, {245, "4:05"}, {3599, "59:59"}, {3600, "1:00:00"}, {3610, "1:00:10"},
         {3723, "1:02:03"}, {36000 * 10 + 61, "100:01:01"},
     };
     for (const auto& [seconds, text] : durations) EXPECT_EQ(FormatDuration(seconds), text) << seconds;
+    RunningClock clock;
+    clock.Set(61'400, 10'000, true); // the player said 1:01.4 at 10 s
+    const std::tuple<std::int64_t, int, std::int64_t> steps[] = { // now, seconds shown, ms to the next
+        {10'000, 61, 600}, {10'599, 61, 1}, {10'600, 62, 1000}, {9'000, 61, 600}, {13'700, 65, 900}};
+    for (const auto& [now, seconds, untilNext] : steps)
+        EXPECT_EQ(std::pair(clock.SecondsAt(now), clock.MsUntilNextSecond(now)), std::pair(seconds, untilNext)) << now;
+    clock.Set(5'000, 20'000, false); // paused: time stands
+    EXPECT_EQ(clock.SecondsAt(99'000), 5);
+    clock.Set(-300, 0, true); // a player's odd report never runs backwards
+    EXPECT_EQ(clock.SecondsAt(0), 0);
 }
 
 TEST(JukeboxAudience, ANewcomerLearnsThePresentOrNothingWhileThePlayerIsAway)
@@ -139,20 +149,6 @@ TEST(JukeboxAudience, ChangesOfWhatTheBoardShowsGoOutInTheOrderItNeeds)
         audience.Show(out, was, now, fresh);
         EXPECT_EQ(For(1, out), told) << what;
     }
-}
-
-TEST(JukeboxRunningClock, CarriesThePlayersTimeOnWhilePlaying)
-{
-    RunningClock clock;
-    clock.Set(61'400, 10'000, true); // the player said 1:01.4 at 10 s
-    const std::tuple<std::int64_t, int, std::int64_t> steps[] = { // now, seconds shown, ms to the next
-        {10'000, 61, 600}, {10'599, 61, 1}, {10'600, 62, 1000}, {9'000, 61, 600}, {13'700, 65, 900}};
-    for (const auto& [now, seconds, untilNext] : steps)
-        EXPECT_EQ(std::pair(clock.SecondsAt(now), clock.MsUntilNextSecond(now)), std::pair(seconds, untilNext)) << now;
-    clock.Set(5'000, 20'000, false); // paused: time stands
-    EXPECT_EQ(clock.SecondsAt(99'000), 5);
-    clock.Set(-300, 0, true); // a player's odd report never runs backwards
-    EXPECT_EQ(clock.SecondsAt(0), 0);
 }
 
 // What a saver of user `nobody` sees, in a forked child (raw system calls only):

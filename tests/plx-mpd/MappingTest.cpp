@@ -12,7 +12,7 @@
 namespace plxmpd {
 namespace {
 
-TEST(MpdMapping, TagsBecomeTheFieldsOfPlayingAndTheFolderTheCover)
+TEST(MpdMapping, SongsBecomeTheFieldsOfPlayingTheirTagsCutWhole)
 {
     const std::vector<std::tuple<const char*, Song, jukebox::Track>> cases = {
         {"all tags", {"a/b.flac", "Birds", "", "Ravens, The", "Nevermore", "3/12", 200},
@@ -32,10 +32,6 @@ TEST(MpdMapping, TagsBecomeTheFieldsOfPlayingAndTheFolderTheCover)
     for (const auto& [uri, folder] : std::vector<std::pair<std::string, std::optional<std::string>>>{
              {"a/b/c.flac", "a/b"}, {"c.flac", ""}, {"http://x/y.mp3", std::nullopt}, {"", std::nullopt}})
         EXPECT_EQ(FolderOf(Song{uri, "", "", "", "", "", 1}), folder) << uri;
-}
-
-TEST(MpdMapping, HostileTagsAreCutAtACharacterBoundary)
-{
     const std::string cut(kMaxTagBytes - 1, 'x');
     EXPECT_EQ(ClipTag("short"), "short");
     EXPECT_EQ(ClipTag(std::string(100 * 1024, 'x')).size(), kMaxTagBytes);
