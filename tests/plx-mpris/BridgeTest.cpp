@@ -108,8 +108,7 @@ private:
     QList<QDBusObjectPath> ids_;
 };
 
-class WebServer {
-public:
+struct WebServer {
     WebServer()
     {
         server_.listen(QHostAddress::LocalHost);
@@ -133,7 +132,6 @@ public:
     QString Url(const char* path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path); }
     int hangs = 0;
 
-private:
     void Serve(QTcpSocket* socket)
     {
         QByteArray& request = pending_[socket];

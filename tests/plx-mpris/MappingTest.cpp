@@ -57,7 +57,6 @@ TEST(MprisMetadata, FieldsFromEveryTypeAndSizeAPlayerSends)
         expected.*field = text;
         EXPECT_EQ(TrackOf(ReadMetadata(With(Good(), key, value)), ""), expected) << what;
     }
-    // The id, from a path or a text.
     EXPECT_EQ(ReadMetadata(Good()).id, "/track/7");
     EXPECT_EQ(ReadMetadata(With(Good(), "mpris:trackid", "/as/text")).id, "/as/text");
     EXPECT_EQ(ReadMetadata(With(Good(), "mpris:trackid", 5)).id, "");

@@ -81,7 +81,6 @@ Entry Single(std::string t, int s) { return {false, "Artist", "Album", t, "/c/" 
 
 Entry Album(std::vector<Track> tracks) { return {true, "Band", "Live", tracks.front().title, "", 1, tracks}; }
 
-// A simulation whose client 1 has done the saver's whole handshake.
 struct Rig {
     explicit Rig(std::vector<Entry> entries, Options options = {}) : sim(std::move(entries), options) {}
     Texts Advance(std::int64_t ms) { return For(1, sim.Advance(ms)); }
