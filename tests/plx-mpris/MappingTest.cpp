@@ -30,7 +30,7 @@ QVariantMap With(QVariantMap map, const QString& key, const QVariant& value)
     return map;
 }
 
-TEST(MprisMetadata, FieldsFromEveryTypeAndSizeAPlayerSends)
+TEST(MprisMetadata, FieldsAndStatusFromEveryTypeAndSizeAPlayerSends)
 {
     const jukebox::Track good{"Birds", "Ravens, The, Crows", "Nevermore", "4:05", "", "3"};
     EXPECT_EQ(TrackOf(ReadMetadata(Good()), ""), good);
@@ -66,16 +66,12 @@ TEST(MprisMetadata, FieldsFromEveryTypeAndSizeAPlayerSends)
     EXPECT_EQ(ReadMetadata(With(Good(), "xesam:title", cut + QString::fromUtf8("\U0001D11E") + huge)).title, cut);
     const TrackInfo many = ReadMetadata(With(Good(), "xesam:artist", QStringList(100'000, QStringLiteral("Band"))));
     EXPECT_EQ(many.artist.size(), kMaxFieldChars);
-}
-
-TEST(MprisMetadata, PlaybackStatus)
-{
-    const std::pair<QVariant, std::optional<PlayState>> cases[] = {
+    const std::pair<QVariant, std::optional<PlayState>> statuses[] = {
         {"Playing", PlayState::Playing}, {"Paused", PlayState::Paused}, {"Stopped", PlayState::Stopped},
         {QVariant::fromValue(QDBusVariant("Paused")), PlayState::Paused},
         {"playing", std::nullopt}, {"", std::nullopt}, {1, std::nullopt}, {QStringList{"Playing"}, std::nullopt},
     };
-    for (const auto& [value, state] : cases) EXPECT_EQ(ReadStatus(value), state) << value.toString().toStdString();
+    for (const auto& [value, state] : statuses) EXPECT_EQ(ReadStatus(value), state) << value.toString().toStdString();
 }
 
 TEST(MprisArt, WhereACoverComesFromAndWhichPathsTheLinkCarries)
@@ -116,7 +112,7 @@ void Play(Choice& choice, const std::string& steps)
     }
 }
 
-TEST(MprisChoice, FollowsTheLatestToStartPlayingElseTheLatestActive)
+TEST(MprisChoice, FollowsTheLatestToStartPlayingOfThoseItMatchesAsPlayerctlDoes)
 {
     const std::tuple<const char*, const char*, const char*, std::optional<std::string>> cases[] = { // what, pin, steps
         {"nobody", "", "", std::nullopt},
@@ -140,11 +136,7 @@ TEST(MprisChoice, FollowsTheLatestToStartPlayingElseTheLatestActive)
         // Pinned, it keeps no other player's name.
         EXPECT_TRUE(!*pattern || choice.Names().size() == (choice.Followed() ? 1u : 0u)) << what;
     }
-}
-
-TEST(MprisChoice, NamesMatchAsPlayerctlMatchesThem)
-{
-    const std::tuple<const char*, const char*, bool> cases[] = { // bus name, pattern, matches
+    const std::tuple<const char*, const char*, bool> names[] = { // bus name, pattern, matches
         {"org.mpris.MediaPlayer2.vlc", "", true}, {"org.mpris.MediaPlayer2.vlc", "vlc", true},
         {"org.mpris.MediaPlayer2.vlc.instance42", "vlc", true}, {"org.mpris.MediaPlayer2.vlc.instance42", "vlc.instance42", true},
         {"org.mpris.MediaPlayer2.vlcx", "vlc", false}, {"org.mpris.MediaPlayer2.vlc", "vl", false},
@@ -152,7 +144,7 @@ TEST(MprisChoice, NamesMatchAsPlayerctlMatchesThem)
         {"org.mpris.MediaPlayer2.mpv", "vlc,,", false}, {"org.mpris.MediaPlayer2", "", false},
         {"org.example.vlc", "vlc", false}, {"org.example.vlc", "", false},
     };
-    for (const auto& [bus, pattern, matches] : cases) EXPECT_EQ(MatchesPlayer(bus, pattern), matches) << bus << pattern;
+    for (const auto& [bus, pattern, matches] : names) EXPECT_EQ(MatchesPlayer(bus, pattern), matches) << bus << pattern;
     EXPECT_EQ(ShortName("org.mpris.MediaPlayer2.vlc.instance42"), "vlc.instance42");
 }
 
