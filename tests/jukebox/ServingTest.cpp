@@ -63,7 +63,7 @@ TEST(JukeboxTime, DurationsAndAClockCarriedOnWhilePlaying)
     EXPECT_EQ(clock.SecondsAt(0), 0);
 }
 
-TEST(JukeboxAudience, ANewcomerLearnsThePresentOrNothingWhileThePlayerIsAway)
+TEST(JukeboxAudience, ANewcomerLearnsThePresentAndEachHearsOnlyWhatItAskedFor)
 {
     const std::tuple<bool, PlayState, bool, Texts> cases[] = { // present, state, has a track, told
         {true, PlayState::Playing, true, {kPlaying}},
@@ -81,10 +81,6 @@ TEST(JukeboxAudience, ANewcomerLearnsThePresentOrNothingWhileThePlayerIsAway)
         EXPECT_EQ(Handshake(audience), told);
         EXPECT_EQ(For(1, audience.Command(1, "plx", "notify_playing_item[on]")), Texts{}) << "told once";
     }
-}
-
-TEST(JukeboxAudience, EventsReachOnlyThoseWhoAskedAndAnswersOnlyWhoAsked)
-{
     StubPlayer player;
     Audience audience(player);
     Handshake(audience, 1);
@@ -258,36 +254,10 @@ std::string Bmp(std::int32_t w, std::int32_t h)
            Le(static_cast<std::uint32_t>(h), 4);
 }
 
-TEST(CoverPicture, OnlyPicturesTheSaverCanShowPass)
-{
-    using P = PictureType;
-    const std::vector<std::tuple<const char*, std::string, std::optional<PictureInfo>>> cases = {
-        {"jpeg", Jpeg(1000, 800), PictureInfo{P::Jpeg, 1000, 800}},
-        {"progressive jpeg", Jpeg(640, 480, '\xC2'), PictureInfo{P::Jpeg, 640, 480}},
-        {"jpeg with fill bytes", std::string("\xFF\xD8\xFF\xFF\xC0", 5) + Be(17, 2) + "\x08" + Be(2, 2) + Be(3, 2),
-         PictureInfo{P::Jpeg, 3, 2}},
-        {"jpeg, restart marker first", std::string("\xFF\xD8\xFF\xD0\xFF\xCF", 6) + Be(17, 2) + "\x08" + Be(4, 2) + Be(5, 2),
-         PictureInfo{P::Jpeg, 5, 4}},
-        {"jpeg data before any frame header",
-         std::string("\xFF\xD8\xFF\xDA", 4) + Be(2, 2) + "\xFF\xC0" + Be(17, 2) + "\x08" + Be(4, 2) + Be(5, 2), std::nullopt},
-        {"png", Png(1000, 1000), PictureInfo{P::Png, 1000, 1000}}, {"gif", Gif(320, 200), PictureInfo{P::Gif, 320, 200}},
-        {"bmp", Bmp(64, 32), PictureInfo{P::Bmp, 64, 32}}, {"bmp top-down", Bmp(64, -32), PictureInfo{P::Bmp, 64, 32}},
-        {"bmp core header", "BM" + std::string(12, '\0') + Le(12, 4) + Le(7, 2) + Le(9, 2), PictureInfo{P::Bmp, 7, 9}},
-        {"30000 x 30000", Png(30000, 30000), std::nullopt}, {"a side of 0", Gif(0, 10), std::nullopt},
-        {"negative bmp width", Bmp(-5, 5), std::nullopt}, {"bmp cut in its size", Bmp(5, 5).substr(0, 24), std::nullopt},
-        {"jpeg cut", Jpeg(100, 100).substr(0, 22), std::nullopt}, {"png cut", Png(10, 10).substr(0, 20), std::nullopt},
-        {"jpeg without a frame header", std::string("\xFF\xD8\xFF\xD9", 4), std::nullopt},
-        {"jpeg junk after the start", std::string("\xFF\xD8\xFF\xE0\x00\x10garbage", 13), std::nullopt},
-        {"empty", "", std::nullopt}, {"ico", std::string("\0\0\1\0\1\0\x10\x10", 8), std::nullopt},
-        {"html", "<html><body>404</body></html>", std::nullopt}, {"webp", "RIFF" + Le(100, 4) + "WEBPVP8 ", std::nullopt},
-    };
-    for (const auto& [name, bytes, seen] : cases) EXPECT_EQ(SniffPicture(bytes), seen) << name;
-}
-
 auto Files(const fs::path& f) { return std::distance(fs::directory_iterator(f), fs::directory_iterator()); }
 void Age(const std::string& path, int s) { fs::last_write_time(path, fs::last_write_time(path) - std::chrono::seconds(s)); }
 
-TEST(CoverCache, KeepsGoodPicturesPrivatelyDropsTheLeastUsedAndRefusesTheRest)
+TEST(Covers, OnlyPicturesTheSaverCanShowAreKeptPrivatelyAndTheLeastUsedDroppedFirst)
 {
     const QTemporaryDir dir;
     const fs::path root = QFile::encodeName(dir.path()).toStdString();
@@ -347,6 +317,30 @@ TEST(CoverCache, KeepsGoodPicturesPrivatelyDropsTheLeastUsedAndRefusesTheRest)
     const std::string second = small.Store("2", big);
     EXPECT_FALSE(fs::exists(first));
     EXPECT_TRUE(fs::exists(second));
+
+    // What passes for a picture.
+    using P = PictureType;
+    const std::vector<std::tuple<const char*, std::string, std::optional<PictureInfo>>> cases = {
+        {"jpeg", Jpeg(1000, 800), PictureInfo{P::Jpeg, 1000, 800}},
+        {"progressive jpeg", Jpeg(640, 480, '\xC2'), PictureInfo{P::Jpeg, 640, 480}},
+        {"jpeg with fill bytes", std::string("\xFF\xD8\xFF\xFF\xC0", 5) + Be(17, 2) + "\x08" + Be(2, 2) + Be(3, 2),
+         PictureInfo{P::Jpeg, 3, 2}},
+        {"jpeg, restart marker first", std::string("\xFF\xD8\xFF\xD0\xFF\xCF", 6) + Be(17, 2) + "\x08" + Be(4, 2) + Be(5, 2),
+         PictureInfo{P::Jpeg, 5, 4}},
+        {"jpeg data before any frame header",
+         std::string("\xFF\xD8\xFF\xDA", 4) + Be(2, 2) + "\xFF\xC0" + Be(17, 2) + "\x08" + Be(4, 2) + Be(5, 2), std::nullopt},
+        {"png", Png(1000, 1000), PictureInfo{P::Png, 1000, 1000}}, {"gif", Gif(320, 200), PictureInfo{P::Gif, 320, 200}},
+        {"bmp", Bmp(64, 32), PictureInfo{P::Bmp, 64, 32}}, {"bmp top-down", Bmp(64, -32), PictureInfo{P::Bmp, 64, 32}},
+        {"bmp core header", "BM" + std::string(12, '\0') + Le(12, 4) + Le(7, 2) + Le(9, 2), PictureInfo{P::Bmp, 7, 9}},
+        {"30000 x 30000", Png(30000, 30000), std::nullopt}, {"a side of 0", Gif(0, 10), std::nullopt},
+        {"negative bmp width", Bmp(-5, 5), std::nullopt}, {"bmp cut in its size", Bmp(5, 5).substr(0, 24), std::nullopt},
+        {"jpeg cut", Jpeg(100, 100).substr(0, 22), std::nullopt}, {"png cut", Png(10, 10).substr(0, 20), std::nullopt},
+        {"jpeg without a frame header", std::string("\xFF\xD8\xFF\xD9", 4), std::nullopt},
+        {"jpeg junk after the start", std::string("\xFF\xD8\xFF\xE0\x00\x10garbage", 13), std::nullopt},
+        {"empty", "", std::nullopt}, {"ico", std::string("\0\0\1\0\1\0\x10\x10", 8), std::nullopt},
+        {"html", "<html><body>404</body></html>", std::nullopt}, {"webp", "RIFF" + Le(100, 4) + "WEBPVP8 ", std::nullopt},
+    };
+    for (const auto& [name, bytes, seen] : cases) EXPECT_EQ(SniffPicture(bytes), seen) << name;
 }
 
 } // namespace

@@ -22,7 +22,7 @@ using jukebox::Texts;
 using jukebox::testing::LogText;
 using jukebox::testing::Msg;
 
-TEST(PlxPlaylist, EntriesBecomeTracksAndItems)
+TEST(PlxFiles, PlaylistsAndScriptsAreReadOrTheLineOfTheirMistakeNamed)
 {
     const Playlist playlist = ParsePlaylist(
         "# comment\n\n[track]\nlength = 4:05\ntitle = Say \"Hi\"\nartist = Ravens\nalbum = ...\ncover = a.jpg\n"
@@ -38,10 +38,6 @@ TEST(PlxPlaylist, EntriesBecomeTracksAndItems)
     EXPECT_EQ(PlayingMessage(album, 1), R"(playing["","","!a{Guest}t{Encore}!","0:45","","","2"])");
     EXPECT_EQ(ItemMessage(2, album), R"(playlist_item["2","","","Opening   Night","62:48","","2","0"])");
     EXPECT_EQ(ItemMessage(3, playlist.entries[2]), R"(playlist_item["3","","","Whole","1:00","/abs/b.png","1","0"])");
-}
-
-TEST(PlxFiles, PlaylistMistakesNameTheirLineAndScriptsTimeVerbs)
-{
     const std::vector<std::pair<const char*, const char*>> cases = {
         {"# nothing\n", "the playlist has no entries"},
         {"artist = x\n[track]\nlength = 1:00\n", "line 1: a key outside"},
