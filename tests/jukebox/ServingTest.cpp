@@ -1,5 +1,4 @@
-// The serving layer every jukebox stands on: who is told what, in which order, its
-// socket side among hostile clients, and the covers a bridge may name.
+// The serving layer of every jukebox: who is told what and when, its socket among hostile clients, covers.
 
 #include "Audience.h"
 #include "CoverCache.h"
@@ -46,10 +45,8 @@ const std::string kPlaying = R"(playing["Al''bum","Art ist","Ti  tle","4:05","/c
 
 TEST(JukeboxTime, DurationsAndAClockCarriedOnWhilePlaying)
 {
-    const std::vector<std::pair<int, std::string>> durations = {
-        {-5, "0:00"}, {0, "0:00"}, {5, "0:05"}, {245, "4:05"}, {3599, "59:59"}, {3600, "1:00:00"}, {3610, "1:00:10"},
-        {3723, "1:02:03"}, {36000 * 10 + 61, "100:01:01"},
-    };
+    const std::vector<std::pair<int, std::string>> durations = { // the bridges' mapping tests show more
+        {-5, "0:00"}, {0, "0:00"}, {3599, "59:59"}, {3610, "1:00:10"}, {36000 * 10 + 61, "100:01:01"}};
     for (const auto& [seconds, text] : durations) EXPECT_EQ(FormatDuration(seconds), text) << seconds;
     RunningClock clock;
     clock.Set(61'400, 10'000, true); // the player said 1:01.4 at 10 s

@@ -1,5 +1,4 @@
-// The real plx-mpris on a private session bus, against players played with
-// QtDBus and a loopback web server: what a real player cannot be made to do.
+// The real plx-mpris on a private bus, against players and a web server doing what real ones cannot be made to.
 
 #include "LinkPeer.h"
 #include "SessionBus.h"

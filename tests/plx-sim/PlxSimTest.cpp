@@ -1,5 +1,4 @@
-// plx-sim: its files, its player on a simulated clock, and its process (options,
-// control, a clean end). Who hears what is the serving layer's, tested there.
+// plx-sim: its files, its simulated clock and its process; who hears what is the serving layer's.
 
 #include "LinkPeer.h"
 #include "Playlist.h"
