@@ -252,7 +252,7 @@ std::string Bmp(std::int32_t w, std::int32_t h)
 }
 
 auto Files(const fs::path& f) { return std::distance(fs::directory_iterator(f), fs::directory_iterator()); }
-void Age(const std::string& path, int s) { fs::last_write_time(path, fs::last_write_time(path) - std::chrono::seconds(s)); }
+void Age(const std::string& p, int s) { fs::last_write_time(p, fs::last_write_time(p) - std::chrono::seconds(s)); }
 
 TEST(Covers, OnlyPicturesTheSaverCanShowAreKeptPrivatelyAndTheLeastUsedDroppedFirst)
 {
