@@ -1,15 +1,15 @@
 #pragma once
 
-// A saver's end of the link, played by the tests of every jukebox: it sends
-// frames and keeps each line the jukebox sends back. Waits run the event loop.
+// A saver's end of the link for the tests of every jukebox (and what they all include):
+// it sends frames and keeps each line the jukebox sends back. Waits run the event loop.
 
 #include "EventLoopWait.h"
 
-#include <QByteArray>
 #include <QFile>
-#include <QList>
 #include <QLocalSocket>
-#include <QString>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 namespace jukebox::testing {
 

@@ -1,6 +1,4 @@
-// The serving layer every jukebox stands on: message texts, who gets what and
-// in which order, the running clock, the socket side with hostile clients, and
-// the pictures a bridge may name to the saver with the folder it keeps them in.
+// The serving layer of every jukebox: who is told what and when, its socket among hostile clients, covers.
 
 #include "Audience.h"
 #include "CoverCache.h"
@@ -10,11 +8,6 @@
 #include "RunningClock.h"
 #include "Server.h"
 #include "support/Unprivileged.h"
-
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
@@ -36,49 +29,40 @@ using wendel::testing::RunUnprivileged;
 using wendel::testing::WaitUntil;
 namespace fs = std::filesystem;
 
-// A player whose every answer the test sets.
 struct StubPlayer final : Player {
     bool Present() const override { return present; }
     PlayState State() const override { return state; }
     std::optional<Track> Current() const override { return current; }
     int Pointer() const override { return 7; }
-    std::optional<Entry> EntryAt(int position) override
-    {
-        return position == 2 ? std::optional<Entry>(Entry{"A", "B", "C", "1:00:00", "", 3, true}) : std::nullopt;
-    }
+    std::optional<Entry> EntryAt(int) override { return std::nullopt; }
 
     bool present = true;
     PlayState state = PlayState::Playing;
     std::optional<Track> current = Track{"Al\"bum", "Art\tist", "Ti\r\ntle", "4:05", "/c.jpg", "3"};
 };
 
-// The saver's whole handshake; what the client is told at once.
-Texts Handshake(Audience& audience, int client = 1)
-{
-    audience.Connect(client);
-    audience.Open(client, kMessageDevice, "type=devrx");
-    return For(client, audience.Command(client, kCommandDevice, "notify_playing_item[on]"));
-}
-
 const std::string kPlaying = R"(playing["Al''bum","Art ist","Ti  tle","4:05","/c.jpg","","3"])";
 
-TEST(JukeboxMessages, FieldsAreCleanedAndDurationsFormatted)
+TEST(JukeboxTime, DurationsAndAClockCarriedOnWhilePlaying)
 {
-    StubPlayer player;
-    EXPECT_EQ(PlayingMessage(*player.current), kPlaying);
-    EXPECT_EQ(ItemMessage(2, *player.EntryAt(2)), R"(playlist_item["2","A","B","C","1:00:00","","3","0"])");
-    EXPECT_EQ(EmptyItemMessage(-1), R"(playlist_item["-1","","","","","","0","1"])");
-    const std::vector<std::pair<int, std::string>> durations = {
-        {-5, "0:00"}, {0, "0:00"}, {5, "0:05"}, {245, "4:05"}, {3599, "59:59"}, {3600, "1:00:00"}, {3610, "1:00:10"},
-        {3723, "1:02:03"}, {36000 * 10 + 61, "100:01:01"},
-    };
+    const std::vector<std::pair<int, std::string>> durations = { // the bridges' mapping tests show more
+        {-5, "0:00"}, {0, "0:00"}, {3599, "59:59"}, {3610, "1:00:10"}, {36000 * 10 + 61, "100:01:01"}};
     for (const auto& [seconds, text] : durations) EXPECT_EQ(FormatDuration(seconds), text) << seconds;
+    RunningClock clock;
+    clock.Set(61'400, 10'000, true); // the player said 1:01.4 at 10 s
+    const std::tuple<std::int64_t, int, std::int64_t> steps[] = { // now, seconds shown, ms to the next
+        {10'000, 61, 600}, {10'599, 61, 1}, {10'600, 62, 1000}, {9'000, 61, 600}, {13'700, 65, 900}};
+    for (const auto& [now, seconds, untilNext] : steps)
+        EXPECT_EQ(std::pair(clock.SecondsAt(now), clock.MsUntilNextSecond(now)), std::pair(seconds, untilNext)) << now;
+    clock.Set(5'000, 20'000, false); // paused: time stands
+    EXPECT_EQ(clock.SecondsAt(99'000), 5);
+    clock.Set(-300, 0, true); // a player's odd report never runs backwards
+    EXPECT_EQ(clock.SecondsAt(0), 0);
 }
 
-TEST(JukeboxAudience, ANewcomerLearnsThePresentOrNothingWhileThePlayerIsAway)
+TEST(JukeboxAudience, ANewcomerLearnsThePresentAndEachHearsOnlyWhatItAskedFor)
 {
-    // What the player says (present, state, a track) and what the newcomer is told.
-    const std::tuple<bool, PlayState, bool, Texts> cases[] = {
+    const std::tuple<bool, PlayState, bool, Texts> cases[] = { // present, state, has a track, told
         {true, PlayState::Playing, true, {kPlaying}},
         {true, PlayState::Paused, true, {kPlaying, "playlist_pause[]"}},
         {true, PlayState::Stopped, true, {"playlist_stop[]"}},
@@ -94,14 +78,9 @@ TEST(JukeboxAudience, ANewcomerLearnsThePresentOrNothingWhileThePlayerIsAway)
         EXPECT_EQ(Handshake(audience), told);
         EXPECT_EQ(For(1, audience.Command(1, "plx", "notify_playing_item[on]")), Texts{}) << "told once";
     }
-}
-
-TEST(JukeboxAudience, EventsReachOnlyThoseWhoAskedAndAnswersOnlyWhoAsked)
-{
     StubPlayer player;
     Audience audience(player);
     Handshake(audience, 1);
-    audience.Command(1, "plx", "notify_playing_timecode[on]");
     audience.Connect(2); // listens only
     audience.Open(2, "plxr", "type=devrx");
     audience.Connect(3); // never opened the message device
@@ -118,7 +97,6 @@ TEST(JukeboxAudience, EventsReachOnlyThoseWhoAskedAndAnswersOnlyWhoAsked)
     EXPECT_EQ(For(3, out), Texts{});
 
     EXPECT_EQ(audience.Command(2, "plx", "playlist_getpointer"), (Outbox{{2, "playlist_pointer[7]"}}));
-    EXPECT_EQ(For(2, audience.Command(2, "plx", "playlist_getitem[ 2]")), Texts{ItemMessage(2, *player.EntryAt(2))});
     EXPECT_EQ(For(2, audience.Command(2, "plx", "playlist_getitem[-4]")), Texts{EmptyItemMessage(-4)});
     for (const char* bad : {"playlist_getitem[ x]", "playlist_getitem[]", "playlist_getitem[ 2 ]",
                             "playlist_getitem[ 99999999999]", "playlist_getpointer[now]", "", "dance",
@@ -166,41 +144,6 @@ TEST(JukeboxAudience, ChangesOfWhatTheBoardShowsGoOutInTheOrderItNeeds)
     }
 }
 
-TEST(JukeboxRunningClock, CarriesThePlayersTimeOnWhilePlaying)
-{
-    RunningClock clock;
-    clock.Set(61'400, 10'000, true); // the player said 1:01.4 at 10 s
-    // At each moment, the seconds shown and the milliseconds to the next one.
-    const std::tuple<std::int64_t, int, std::int64_t> steps[] = {
-        {10'000, 61, 600}, {10'599, 61, 1}, {10'600, 62, 1000}, {9'000, 61, 600}, {13'700, 65, 900}};
-    for (const auto& [now, seconds, untilNext] : steps)
-        EXPECT_EQ(std::pair(clock.SecondsAt(now), clock.MsUntilNextSecond(now)), std::pair(seconds, untilNext)) << now;
-    clock.Set(5'000, 20'000, false); // paused: time stands
-    EXPECT_EQ(clock.SecondsAt(99'000), 5);
-    clock.Set(-300, 0, true); // a player's odd report never runs backwards
-    EXPECT_EQ(clock.SecondsAt(0), 0);
-}
-
-// The server in this process, quiet (a verbose one would log each frame of the
-// flood), for a player with a long title, so that one who reads nothing is soon owed much.
-class JukeboxServer : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir_.isValid());
-        player_.current->title = std::string(8000, 'x');
-    }
-
-    QTemporaryDir dir_;
-    const QString endpoint_ = dir_.filePath("trivox.sock");
-    const QByteArray path_ = QFile::encodeName(endpoint_);
-    StubPlayer player_;
-    Audience audience_{player_};
-    jukebox::Log log_;
-    Server server_{audience_, log_, false};
-    QString error_;
-};
-
 // What a saver of user `nobody` sees, in a forked child (raw system calls only):
 // its connection shut, before or after it asks, without a word.
 ::testing::AssertionResult Knock(const QByteArray& path)
@@ -222,41 +165,50 @@ protected:
     return ::testing::AssertionFailure() << (got > 0 ? "answered" : "not shut out") << ", errno " << error;
 }
 
-TEST_F(JukeboxServer, TakesOnlyAStaleSocketAndOutlastsStrangersJunkFloodsAndHogs)
+TEST(JukeboxServer, TakesOnlyAStaleSocketAndOutlastsStrangersJunkFloodsAndHogs)
 {
+    const QTemporaryDir dir;
+    const QString endpoint = dir.filePath("trivox.sock");
+    const QByteArray path = QFile::encodeName(endpoint);
+    StubPlayer player;
+    player.current->title = std::string(8000, 'x'); // so that one who reads nothing is soon owed much
+    Audience audience(player);
+    Log log;
+    Server server(audience, log, false); // quiet: a verbose one would log each frame of the flood
+    QString error;
     // A socket file that nobody serves, as a crashed jukebox leaves behind.
-    ASSERT_EQ(::mknod(path_.constData(), S_IFSOCK | 0600, 0), 0);
-    ASSERT_TRUE(server_.Listen(endpoint_, error_)) << error_.toStdString();
-    EXPECT_EQ(fs::status(path_.toStdString()).permissions(), fs::perms(0600)) << "the owner's only";
+    ASSERT_EQ(::mknod(path.constData(), S_IFSOCK | 0600, 0), 0);
+    ASSERT_TRUE(server.Listen(endpoint, error)) << error.toStdString();
+    EXPECT_EQ(fs::status(path.toStdString()).permissions(), fs::perms(0600)) << "the owner's only";
 
-    const QString notes = dir_.filePath("notes.txt");
+    const QString notes = dir.filePath("notes.txt");
     QFile(notes).open(QIODevice::WriteOnly);
-    for (const auto& [where, says] : {std::pair{endpoint_, "already listening"}, std::pair{notes, "not a socket"}}) {
-        Server other(audience_, log_, false);
-        EXPECT_FALSE(other.Listen(where, error_));
-        EXPECT_TRUE(error_.contains(QLatin1String(says))) << error_.toStdString();
+    for (const auto& [where, says] : {std::pair{endpoint, "already listening"}, std::pair{notes, "not a socket"}}) {
+        Server other(audience, log, false);
+        EXPECT_FALSE(other.Listen(where, error));
+        EXPECT_TRUE(error.contains(QLatin1String(says))) << error.toStdString();
     }
     EXPECT_TRUE(QFile::exists(notes));
     if (wendel::testing::RunningAsRoot()) {
         // A folder and a socket anyone may reach, so only the peer's credentials keep others out.
-        ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0755), 0);
-        ASSERT_EQ(::chmod(path_.constData(), 0666), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        ASSERT_EQ(::chmod(path.constData(), 0666), 0);
         // From a thread of its own, so the server here can answer or shut it out meanwhile.
-        auto stranger = std::async(std::launch::async, [&] { return RunUnprivileged([&] { return Knock(path_); }); });
+        auto stranger = std::async(std::launch::async, [&] { return RunUnprivileged([&] { return Knock(path); }); });
         ASSERT_TRUE(WaitUntil([&] { return stranger.wait_for(std::chrono::seconds()) == std::future_status::ready; }, 15000));
         EXPECT_TRUE(stranger.get());
     }
     {
         LinkPeer rude;
-        ASSERT_TRUE(rude.Connect(endpoint_));
+        ASSERT_TRUE(rude.Connect(endpoint));
         rude.Send("SEND\tplx\t" + QByteArray(1 << 20, 'x') + "\n" + QByteArray("SEND\tplx\tplaylist_get\0pointer\n", 29) +
                   "SEND\tplx\tplaylist_getitem[ \xff\xfe]\nHELLO\nSEND\tplx\nOPEN\tplxr\tx\n\nSEND\tplx\tplaylist_getp");
         ASSERT_TRUE(WaitUntil([&] { return rude.socket.bytesToWrite() == 0; }, 10000));
     } // gone half-way through a line
-    for (int i = 0; i < 5; ++i) LinkPeer().Connect(endpoint_); // connect and go at once
+    for (int i = 0; i < 5; ++i) LinkPeer().Connect(endpoint); // connect and go at once
 
     LinkPeer flood;
-    ASSERT_TRUE(flood.Connect(endpoint_));
+    ASSERT_TRUE(flood.Connect(endpoint));
     QByteArray many = "OPEN\tplxr\ttype=devrx\t1\t1\t0\n", answers;
     for (int i = 0; i < 10000; ++i) many += "SEND\tplx\tplaylist_getpointer\n";
     flood.Send(many);
@@ -264,28 +216,26 @@ TEST_F(JukeboxServer, TakesOnlyAStaleSocketAndOutlastsStrangersJunkFloodsAndHogs
 
     // One that asks and asks but reads nothing is cut off, not hoarded for.
     LinkPeer hog;
-    ASSERT_TRUE(hog.Connect(endpoint_));
+    ASSERT_TRUE(hog.Connect(endpoint));
     hog.socket.setReadBufferSize(1);
     hog.Send("OPEN\tplxr\ttype=devrx\t1\t1\t0\n" +
              QByteArray("SEND\tplx\tnotify_playing_item[on]\nSEND\tplx\tnotify_playing_item[off]\n").repeated(1000));
     EXPECT_TRUE(WaitUntil([&] { return hog.socket.state() == QLocalSocket::UnconnectedState; }, 10000));
 
     LinkPeer good; // the first server, still serving after all of it
-    ASSERT_TRUE(good.Connect(endpoint_));
+    ASSERT_TRUE(good.Connect(endpoint));
     good.Handshake();
     good.Send("SEND\tplx\tplaylist_getpointer\n");
     EXPECT_GE(good.WaitFor(Msg("playlist_pointer[7]")), 0) << good.Describe();
 }
 
-// `v` in `bytes` bytes, most significant first (big-endian), or last.
-std::string Num(std::uint32_t v, int bytes, bool big = true)
+std::string Be(std::uint32_t v, int bytes, bool little = false)
 {
     std::string s;
-    for (int i = 0; i < bytes; ++i) s += static_cast<char>(v >> (8 * (big ? bytes - 1 - i : i)) & 0xFF);
+    for (int i = 0; i < bytes; ++i) s += static_cast<char>(v >> (8 * (little ? i : bytes - 1 - i)) & 0xFF);
     return s;
 }
-std::string Be(std::uint32_t v, int bytes) { return Num(v, bytes); }
-std::string Le(std::uint32_t v, int bytes) { return Num(v, bytes, false); }
+std::string Le(std::uint32_t v, int bytes) { return Be(v, bytes, true); }
 
 std::string Png(std::uint32_t w, std::uint32_t h) { return "\x89PNG\r\n\x1A\n" + Be(13, 4) + "IHDR" + Be(w, 4) + Be(h, 4) + "\x08\x02"; }
 // An APP0 segment, then the frame header.
@@ -301,51 +251,16 @@ std::string Bmp(std::int32_t w, std::int32_t h)
            Le(static_cast<std::uint32_t>(h), 4);
 }
 
-TEST(CoverPicture, OnlyPicturesTheSaverCanShowPass)
-{
-    using P = PictureType;
-    const std::vector<std::tuple<const char*, std::string, std::optional<PictureInfo>>> cases = {
-        {"jpeg", Jpeg(1000, 800), PictureInfo{P::Jpeg, 1000, 800}},
-        {"progressive jpeg", Jpeg(640, 480, '\xC2'), PictureInfo{P::Jpeg, 640, 480}},
-        {"jpeg with fill bytes", std::string("\xFF\xD8\xFF\xFF\xC0", 5) + Be(17, 2) + "\x08" + Be(2, 2) + Be(3, 2),
-         PictureInfo{P::Jpeg, 3, 2}},
-        {"jpeg, restart marker first", std::string("\xFF\xD8\xFF\xD0\xFF\xCF", 6) + Be(17, 2) + "\x08" + Be(4, 2) + Be(5, 2),
-         PictureInfo{P::Jpeg, 5, 4}},
-        {"jpeg data before any frame header",
-         std::string("\xFF\xD8\xFF\xDA", 4) + Be(2, 2) + "\xFF\xC0" + Be(17, 2) + "\x08" + Be(4, 2) + Be(5, 2), std::nullopt},
-        {"png", Png(1000, 1000), PictureInfo{P::Png, 1000, 1000}}, {"gif", Gif(320, 200), PictureInfo{P::Gif, 320, 200}},
-        {"bmp", Bmp(64, 32), PictureInfo{P::Bmp, 64, 32}}, {"bmp top-down", Bmp(64, -32), PictureInfo{P::Bmp, 64, 32}},
-        {"bmp core header", "BM" + std::string(12, '\0') + Le(12, 4) + Le(7, 2) + Le(9, 2), PictureInfo{P::Bmp, 7, 9}},
-        {"30000 x 30000", Png(30000, 30000), std::nullopt}, {"a side of 0", Gif(0, 10), std::nullopt},
-        {"negative bmp width", Bmp(-5, 5), std::nullopt}, {"bmp cut in its size", Bmp(5, 5).substr(0, 24), std::nullopt},
-        {"jpeg cut before its size", Jpeg(100, 100).substr(0, 22), std::nullopt},
-        {"jpeg without a frame header", std::string("\xFF\xD8\xFF\xD9", 4), std::nullopt},
-        {"jpeg junk after the start", std::string("\xFF\xD8\xFF\xE0\x00\x10garbage", 13), std::nullopt},
-        {"png cut", Png(10, 10).substr(0, 20), std::nullopt}, {"empty", "", std::nullopt},
-        {"html", "<html><body>404</body></html>", std::nullopt}, {"webp", "RIFF" + Le(100, 4) + "WEBPVP8 ", std::nullopt},
-        {"ico", std::string("\0\0\1\0\1\0\x10\x10", 8), std::nullopt},
-    };
-    for (const auto& [name, bytes, seen] : cases) EXPECT_EQ(SniffPicture(bytes), seen) << name;
-}
+auto Files(const fs::path& f) { return std::distance(fs::directory_iterator(f), fs::directory_iterator()); }
+void Age(const std::string& p, int s) { fs::last_write_time(p, fs::last_write_time(p) - std::chrono::seconds(s)); }
 
-std::size_t Files(const fs::path& folder)
-{
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
-}
-
-void Age(const std::string& path, int secondsAgo)
-{
-    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::seconds(secondsAgo));
-}
-
-TEST(CoverCache, KeepsGoodPicturesPrivatelyAndRefusesTheRestOrAnUnmakeableFolder)
+TEST(Covers, OnlyPicturesTheSaverCanShowAreKeptPrivatelyAndTheLeastUsedDroppedFirst)
 {
     const QTemporaryDir dir;
     const fs::path root = QFile::encodeName(dir.path()).toStdString();
     const fs::path folder = root / "cache" / "wendelsaver" / "covers";
     CoverCache cache(folder);
     EXPECT_EQ(cache.Store("folder:a", "<html>"), "");
-    EXPECT_EQ(cache.Store("folder:a", ""), "");
     std::string huge = Png(100, 100);
     huge.resize(CoverCache::kMaxPictureBytes + 1);
     EXPECT_EQ(cache.Store("folder:a", huge), "");
@@ -369,30 +284,24 @@ TEST(CoverCache, KeepsGoodPicturesPrivatelyAndRefusesTheRestOrAnUnmakeableFolder
     const std::string jpeg = cache.Store("folder:a", Jpeg(5, 5));
     EXPECT_EQ(fs::path(jpeg).extension(), ".jpg");
     EXPECT_EQ(cache.Find("folder:a"), jpeg);
-    EXPECT_EQ(Files(folder), 2u) << "no older copy or temporary file left behind";
+    EXPECT_EQ(Files(folder), 2) << "no older copy or temporary file left behind";
     const std::string back = cache.Store("folder:a", png);
     EXPECT_EQ(cache.Find("folder:a"), back);
 
     std::ofstream(root / "file") << "x";
-    CoverCache unmakeable(root / "file" / "covers");
-    EXPECT_EQ(unmakeable.Store("a", Png(1, 1)), "");
-}
+    EXPECT_EQ(CoverCache(root / "file" / "covers").Store("a", Png(1, 1)), "") << "a folder it cannot make";
 
-TEST(CoverCache, DropsTheLeastRecentlyUsedFirst)
-{
-    const QTemporaryDir dir;
-    const fs::path root = QFile::encodeName(dir.path()).toStdString();
-    // A folder above that is not the saver's own keeps its mode.
+    // Full, it drops the least recently used first; a folder above, not its own, keeps its mode.
     fs::create_directory(root / "shared");
     fs::permissions(root / "shared", fs::perms(0755));
-    CoverCache cache(root / "shared" / "covers", CoverCache::Limits{1 << 20, 3});
-    const std::string a = cache.Store("a", Png(1, 1));
-    const std::string b = cache.Store("b", Png(1, 1));
-    const std::string c = cache.Store("c", Png(1, 1));
-    for (const auto& [path, secondsAgo] : {std::pair{a, 30}, std::pair{b, 20}, std::pair{c, 10}}) Age(path, secondsAgo);
-    EXPECT_EQ(cache.Find("a"), a); // used now: it stays
-    cache.Store("d", Png(1, 1));
-    EXPECT_EQ(Files(root / "shared" / "covers"), 3u);
+    CoverCache lru(root / "shared" / "covers", CoverCache::Limits{1 << 20, 3});
+    const std::string a = lru.Store("a", Png(1, 1));
+    const std::string b = lru.Store("b", Png(1, 1));
+    const std::string c = lru.Store("c", Png(1, 1));
+    for (const auto& [file, s] : {std::pair{a, 30}, std::pair{b, 20}, std::pair{c, 10}}) Age(file, s);
+    EXPECT_EQ(lru.Find("a"), a); // used now: it stays
+    lru.Store("d", Png(1, 1));
+    EXPECT_EQ(Files(root / "shared" / "covers"), 3);
     EXPECT_EQ(fs::status(root / "shared").permissions(), fs::perms(0755));
     EXPECT_FALSE(fs::exists(b)); // so a, c and d stay
 
@@ -405,6 +314,30 @@ TEST(CoverCache, DropsTheLeastRecentlyUsedFirst)
     const std::string second = small.Store("2", big);
     EXPECT_FALSE(fs::exists(first));
     EXPECT_TRUE(fs::exists(second));
+
+    // What passes for a picture.
+    using P = PictureType;
+    const std::vector<std::tuple<const char*, std::string, std::optional<PictureInfo>>> cases = {
+        {"jpeg", Jpeg(1000, 800), PictureInfo{P::Jpeg, 1000, 800}},
+        {"progressive jpeg", Jpeg(640, 480, '\xC2'), PictureInfo{P::Jpeg, 640, 480}},
+        {"jpeg with fill bytes", std::string("\xFF\xD8\xFF\xFF\xC0", 5) + Be(17, 2) + "\x08" + Be(2, 2) + Be(3, 2),
+         PictureInfo{P::Jpeg, 3, 2}},
+        {"jpeg, restart marker first", std::string("\xFF\xD8\xFF\xD0\xFF\xCF", 6) + Be(17, 2) + "\x08" + Be(4, 2) + Be(5, 2),
+         PictureInfo{P::Jpeg, 5, 4}},
+        {"jpeg data before any frame header",
+         std::string("\xFF\xD8\xFF\xDA", 4) + Be(2, 2) + "\xFF\xC0" + Be(17, 2) + "\x08" + Be(4, 2) + Be(5, 2), std::nullopt},
+        {"png", Png(1000, 1000), PictureInfo{P::Png, 1000, 1000}}, {"gif", Gif(320, 200), PictureInfo{P::Gif, 320, 200}},
+        {"bmp", Bmp(64, 32), PictureInfo{P::Bmp, 64, 32}}, {"bmp top-down", Bmp(64, -32), PictureInfo{P::Bmp, 64, 32}},
+        {"bmp core header", "BM" + std::string(12, '\0') + Le(12, 4) + Le(7, 2) + Le(9, 2), PictureInfo{P::Bmp, 7, 9}},
+        {"30000 x 30000", Png(30000, 30000), std::nullopt}, {"a side of 0", Gif(0, 10), std::nullopt},
+        {"negative bmp width", Bmp(-5, 5), std::nullopt}, {"bmp cut in its size", Bmp(5, 5).substr(0, 24), std::nullopt},
+        {"jpeg cut", Jpeg(100, 100).substr(0, 22), std::nullopt}, {"png cut", Png(10, 10).substr(0, 20), std::nullopt},
+        {"jpeg without a frame header", std::string("\xFF\xD8\xFF\xD9", 4), std::nullopt},
+        {"jpeg junk after the start", std::string("\xFF\xD8\xFF\xE0\x00\x10garbage", 13), std::nullopt},
+        {"empty", "", std::nullopt}, {"ico", std::string("\0\0\1\0\1\0\x10\x10", 8), std::nullopt},
+        {"html", "<html><body>404</body></html>", std::nullopt}, {"webp", "RIFF" + Le(100, 4) + "WEBPVP8 ", std::nullopt},
+    };
+    for (const auto& [name, bytes, seen] : cases) EXPECT_EQ(SniffPicture(bytes), seen) << name;
 }
 
 } // namespace

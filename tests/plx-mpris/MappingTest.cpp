@@ -30,7 +30,7 @@ QVariantMap With(QVariantMap map, const QString& key, const QVariant& value)
     return map;
 }
 
-TEST(MprisMetadata, FieldsFromEveryTypeAPlayerSends)
+TEST(MprisMetadata, FieldsAndStatusFromEveryTypeAndSizeAPlayerSends)
 {
     const jukebox::Track good{"Birds", "Ravens, The, Crows", "Nevermore", "4:05", "", "3"};
     EXPECT_EQ(TrackOf(ReadMetadata(Good()), ""), good);
@@ -57,37 +57,24 @@ TEST(MprisMetadata, FieldsFromEveryTypeAPlayerSends)
         expected.*field = text;
         EXPECT_EQ(TrackOf(ReadMetadata(With(Good(), key, value)), ""), expected) << what;
     }
-}
-
-TEST(MprisMetadata, HugeTextsAreCutWithoutSplittingACharacter)
-{
+    EXPECT_EQ(ReadMetadata(Good()).id, "/track/7");
+    EXPECT_EQ(ReadMetadata(With(Good(), "mpris:trackid", "/as/text")).id, "/as/text");
+    EXPECT_EQ(ReadMetadata(With(Good(), "mpris:trackid", 5)).id, "");
     const QString huge(100 * 1024, QLatin1Char('x')), cut(kMaxFieldChars - 1, QLatin1Char('a'));
     EXPECT_EQ(ReadMetadata(With(Good(), "xesam:title", huge)).title.size(), kMaxFieldChars);
     // A character outside the BMP straddling the cut goes whole.
     EXPECT_EQ(ReadMetadata(With(Good(), "xesam:title", cut + QString::fromUtf8("\U0001D11E") + huge)).title, cut);
     const TrackInfo many = ReadMetadata(With(Good(), "xesam:artist", QStringList(100'000, QStringLiteral("Band"))));
     EXPECT_EQ(many.artist.size(), kMaxFieldChars);
-}
-
-TEST(MprisMetadata, TrackIdFromAPathOrATextAndTheEntryOfATrack)
-{
-    EXPECT_EQ(ReadMetadata(Good()).id, "/track/7");
-    EXPECT_EQ(ReadMetadata(With(Good(), "mpris:trackid", "/as/text")).id, "/as/text");
-    EXPECT_EQ(ReadMetadata(With(Good(), "mpris:trackid", 5)).id, "");
-    EXPECT_EQ(EntryOf(ReadMetadata(Good())), (jukebox::Entry{"Birds", "Ravens, The, Crows", "Nevermore", "4:05", "", 1, false}));
-}
-
-TEST(MprisMetadata, PlaybackStatus)
-{
-    const std::pair<QVariant, std::optional<PlayState>> cases[] = {
+    const std::pair<QVariant, std::optional<PlayState>> statuses[] = {
         {"Playing", PlayState::Playing}, {"Paused", PlayState::Paused}, {"Stopped", PlayState::Stopped},
         {QVariant::fromValue(QDBusVariant("Paused")), PlayState::Paused},
         {"playing", std::nullopt}, {"", std::nullopt}, {1, std::nullopt}, {QStringList{"Playing"}, std::nullopt},
     };
-    for (const auto& [value, state] : cases) EXPECT_EQ(ReadStatus(value), state) << value.toString().toStdString();
+    for (const auto& [value, state] : statuses) EXPECT_EQ(ReadStatus(value), state) << value.toString().toStdString();
 }
 
-TEST(MprisArt, WhereACoverComesFrom)
+TEST(MprisArt, WhereACoverComesFromAndWhichPathsTheLinkCarries)
 {
     const std::pair<const char*, ArtSource> cases[] = {
         {"file:///music/a/cover.jpg", {ArtKind::File, "/music/a/cover.jpg", {}}},
@@ -102,10 +89,7 @@ TEST(MprisArt, WhereACoverComesFrom)
         {"/music/a/cover.jpg", {}}, {"", {}},
     };
     for (const auto& [url, source] : cases) EXPECT_EQ(ClassifyArt(QString::fromUtf8(url)), source) << url;
-}
-
-TEST(MprisArt, PathsTheLinkCarriesAsTheyAre)
-{
+    // A path the link cannot carry as it is goes through the cache.
     for (const QByteArray fits : {"/music/a/cover.jpg", "/music/c\xC3\xB6ver.jpg"})
         EXPECT_TRUE(PathFitsField(fits)) << fits.data();
     for (const QByteArray bad : {"/music/Say \"Hi\"/a.jpg", "/a/tab\there.jpg", "/a/line\nbreak.jpg", "/raw\xFF.jpg"})
@@ -128,7 +112,7 @@ void Play(Choice& choice, const std::string& steps)
     }
 }
 
-TEST(MprisChoice, FollowsTheLatestToStartPlayingElseTheLatestActive)
+TEST(MprisChoice, FollowsTheLatestToStartPlayingOfThoseItMatchesAsPlayerctlDoes)
 {
     const std::tuple<const char*, const char*, const char*, std::optional<std::string>> cases[] = { // what, pin, steps
         {"nobody", "", "", std::nullopt},
@@ -152,11 +136,7 @@ TEST(MprisChoice, FollowsTheLatestToStartPlayingElseTheLatestActive)
         // Pinned, it keeps no other player's name.
         EXPECT_TRUE(!*pattern || choice.Names().size() == (choice.Followed() ? 1u : 0u)) << what;
     }
-}
-
-TEST(MprisChoice, NamesMatchAsPlayerctlMatchesThem)
-{
-    const std::tuple<const char*, const char*, bool> cases[] = { // bus name, pattern, matches
+    const std::tuple<const char*, const char*, bool> names[] = { // bus name, pattern, matches
         {"org.mpris.MediaPlayer2.vlc", "", true}, {"org.mpris.MediaPlayer2.vlc", "vlc", true},
         {"org.mpris.MediaPlayer2.vlc.instance42", "vlc", true}, {"org.mpris.MediaPlayer2.vlc.instance42", "vlc.instance42", true},
         {"org.mpris.MediaPlayer2.vlcx", "vlc", false}, {"org.mpris.MediaPlayer2.vlc", "vl", false},
@@ -164,7 +144,7 @@ TEST(MprisChoice, NamesMatchAsPlayerctlMatchesThem)
         {"org.mpris.MediaPlayer2.mpv", "vlc,,", false}, {"org.mpris.MediaPlayer2", "", false},
         {"org.example.vlc", "vlc", false}, {"org.example.vlc", "", false},
     };
-    for (const auto& [bus, pattern, matches] : cases) EXPECT_EQ(MatchesPlayer(bus, pattern), matches) << bus << pattern;
+    for (const auto& [bus, pattern, matches] : names) EXPECT_EQ(MatchesPlayer(bus, pattern), matches) << bus << pattern;
     EXPECT_EQ(ShortName("org.mpris.MediaPlayer2.vlc.instance42"), "vlc.instance42");
 }
 

@@ -1,6 +1,4 @@
-// plx-sim: its playlist and script files, its player on a simulated clock, and
-// its process for options, exit codes, control from standard input and a
-// script, and a clean end. Who hears what is the serving layer's, tested there.
+// plx-sim: its files, its simulated clock and its process; who hears what is the serving layer's.
 
 #include "LinkPeer.h"
 #include "Playlist.h"
@@ -8,12 +6,8 @@
 #include "Script.h"
 #include "Simulation.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <list>
 #include <string>
@@ -27,29 +21,12 @@ using jukebox::Texts;
 using jukebox::testing::LogText;
 using jukebox::testing::Msg;
 
-TEST(PlxPlaylist, EntriesBecomeTracksAndItems)
+TEST(PlxFiles, PlaylistsAndScriptsAreReadOrTheLineOfTheirMistakeNamed)
 {
-    const Playlist playlist = ParsePlaylist(R"(# comment
-
-[track]
-length = 4:05
-title = Say "Hi"
-artist = Ravens
-album = ...
-cover = a.jpg
-number = 7
-
-[album]
-cover =
-track = 1:02:03   Opening   Night
-track = 0:45 !a{Guest}t{Encore}!
-
-[album]
-title = Whole
-cover = /abs/b.png
-track = 1:00 First
-)",
-                                            "/lists");
+    const Playlist playlist = ParsePlaylist(
+        "# comment\n\n[track]\nlength = 4:05\ntitle = Say \"Hi\"\nartist = Ravens\nalbum = ...\ncover = a.jpg\n"
+        "number = 7\n\n[album]\ncover =\ntrack = 1:02:03   Opening   Night\ntrack = 0:45 !a{Guest}t{Encore}!\n\n"
+        "[album]\ntitle = Whole\ncover = /abs/b.png\ntrack = 1:00 First\n", "/lists");
     ASSERT_TRUE(playlist.errors.empty()) << playlist.errors.front();
     ASSERT_EQ(playlist.entries.size(), 3u);
     // A title after the length counts, a cover is taken from the playlist's folder, an
@@ -60,10 +37,6 @@ track = 1:00 First
     EXPECT_EQ(PlayingMessage(album, 1), R"(playing["","","!a{Guest}t{Encore}!","0:45","","","2"])");
     EXPECT_EQ(ItemMessage(2, album), R"(playlist_item["2","","","Opening   Night","62:48","","2","0"])");
     EXPECT_EQ(ItemMessage(3, playlist.entries[2]), R"(playlist_item["3","","","Whole","1:00","/abs/b.png","1","0"])");
-}
-
-TEST(PlxPlaylist, MistakesNameTheirLine)
-{
     const std::vector<std::pair<const char*, const char*>> cases = {
         {"# nothing\n", "the playlist has no entries"},
         {"artist = x\n[track]\nlength = 1:00\n", "line 1: a key outside"},
@@ -84,10 +57,6 @@ TEST(PlxPlaylist, MistakesNameTheirLine)
     }
     for (const char* bad : {"", "5", ":05", "4:", "4:5x", "0:00", "1:60:00", "1:2:3:4", "-1:00", "+1:00"})
         EXPECT_EQ(ParseLength(bad), std::nullopt) << bad;
-}
-
-TEST(PlxScript, TimedVerbs)
-{
     std::vector<std::string> errors;
     const std::vector<ScriptStep> steps = ParseScript("# start\n0 play\n  2.5   pause \r\n10 quit\n", errors);
     EXPECT_TRUE(errors.empty());
@@ -99,31 +68,21 @@ TEST(PlxScript, TimedVerbs)
     EXPECT_EQ(errors.front().rfind("line 1:", 0), 0u);
 }
 
-Entry Single(std::string title, int seconds)
-{
-    return {false, "Artist", "Album", title, "/c/" + title + ".jpg", 1, {{title, seconds}}};
-}
+Entry Single(std::string t, int s) { return {false, "Artist", "Album", t, "/c/" + t + ".jpg", 1, {{t, s}}}; }
 
 Entry Album(std::vector<Track> tracks) { return {true, "Band", "Live", tracks.front().title, "", 1, tracks}; }
 
-// A simulation whose client 1 has done the saver's whole handshake.
 struct Rig {
-    explicit Rig(std::vector<Entry> entries, Options options = {}) : sim(std::move(entries), options)
-    {
-        sim.Connect(1);
-        sim.Open(1, "plxr", "type=devrx");
-        first = Send("notify_playing_item[on]");
-        Send("notify_playing_timecode[on]");
-    }
+    explicit Rig(std::vector<Entry> entries, Options options = {}) : sim(std::move(entries), options) {}
     Texts Advance(std::int64_t ms) { return For(1, sim.Advance(ms)); }
     Texts Send(const std::string& command) { return For(1, sim.Command(1, "plx", command)); }
     Texts Control(const std::string& verb) { return For(1, sim.Control(verb)); }
 
     Simulation sim;
-    Texts first;
+    Texts first = jukebox::Handshake(sim);
 };
 
-TEST(PlxSimulation, ClockRunsThroughThePlaylistAtAnySpeed)
+TEST(PlxSimulation, RunsThroughThePlaylistAtAnySpeedAndByControlVerbs)
 {
     const Entry album = Album({{"B1", 1}, {"B2", 2}});
     Rig rig({Single("A", 2), album});
@@ -149,110 +108,96 @@ TEST(PlxSimulation, ClockRunsThroughThePlaylistAtAnySpeed)
     EXPECT_EQ(lazy.sim.RealMsUntilNextEvent(), 2000);
     lazy.Advance(2000); // B
     EXPECT_EQ(lazy.Advance(2000), (Texts{PlayingMessage(Single("A", 1), 0), "time[0:00]"})); // loops
-}
 
-TEST(PlxSimulation, PointerFollowsANewEntryOnlyAfterTheLag)
-{
-    Rig rig({Single("A", 1), Album({{"B1", 1}, {"B2", 1}})}, Options{1.0, 500, true, false});
-    rig.Advance(1000); // entry 2 starts
-    EXPECT_EQ(rig.Send("playlist_getpointer"), Texts{"playlist_pointer[1]"});
-    EXPECT_EQ(rig.sim.RealMsUntilNextEvent(), 500);
-    rig.Advance(499);
-    EXPECT_EQ(rig.sim.Pointer(), 1);
-    rig.Advance(1);
-    EXPECT_EQ(rig.Send("playlist_getpointer"), Texts{"playlist_pointer[2]"});
-    rig.Advance(500); // the album's second track: the pointer stays
-    EXPECT_EQ(rig.sim.TrackIndex(), 1u);
-    EXPECT_EQ(rig.sim.Pointer(), 2);
-}
-
-TEST(PlxSimulation, ControlVerbs)
-{
-    const Entry a = Single("A", 60), b = Single("B", 60), album = Album({{"C1", 60}, {"C2", 60}});
-    Rig rig({a, album, b}, Options{1.0, 0, false, false});
-    EXPECT_EQ(rig.first, Texts{"playlist_stop[]"});
-    EXPECT_EQ(rig.Control("play"), (Texts{"playlist_play[]", PlayingMessage(a, 0), "time[0:00]"}));
-    rig.Advance(5000);
-    EXPECT_EQ(rig.Control("pause"), Texts{"playlist_pause[]"});
-    EXPECT_EQ(rig.Advance(5000), Texts{}); // a paused clock stands still
-    EXPECT_EQ(rig.sim.Current(), std::optional(jukebox::Track{"Album", "Artist", "A", "1:00", "/c/A.jpg", "1"}));
-    EXPECT_EQ(rig.Control("play"), Texts{"playlist_play[]"});
-    EXPECT_EQ(rig.sim.ElapsedMs(), 5000);
-    EXPECT_EQ(rig.Control("stop"), Texts{"playlist_stop[]"});
-    EXPECT_EQ(rig.sim.Current(), std::nullopt);
-    EXPECT_EQ(rig.Control("next"), (Texts{"playlist_play[]", PlayingMessage(album, 0), "time[0:00]"}));
-    EXPECT_EQ(rig.Control("next"), (Texts{PlayingMessage(album, 1), "time[0:00]"}));
-    rig.Control("next");
-    EXPECT_EQ(rig.Control("next"), Texts{"playlist_stop[]"});
-    EXPECT_EQ(rig.Control("prev"), (Texts{"playlist_play[]", PlayingMessage(album, 0), "time[0:00]"}));
-    rig.Control("prev");
-    EXPECT_EQ(rig.Control("prev"), (Texts{PlayingMessage(a, 0), "time[0:00]"})); // the first restarts
+    // The pointer follows a new entry only after the lag.
+    Rig lag({Single("A", 1), Album({{"B1", 1}, {"B2", 1}})}, Options{1.0, 500, true, false});
+    lag.Advance(1000); // entry 2 starts
+    EXPECT_EQ(lag.Send("playlist_getpointer"), Texts{"playlist_pointer[1]"});
+    EXPECT_EQ(lag.sim.RealMsUntilNextEvent(), 500);
+    lag.Advance(499);
+    EXPECT_EQ(lag.sim.Pointer(), 1);
+    lag.Advance(1);
+    EXPECT_EQ(lag.Send("playlist_getpointer"), Texts{"playlist_pointer[2]"});
+    lag.Advance(500); // the album's second track: the pointer stays
+    EXPECT_EQ(lag.sim.TrackIndex(), 1u);
+    EXPECT_EQ(lag.sim.Pointer(), 2);
+    // By control verbs, from a stop.
+    const Entry a = Single("A", 60), b = Single("B", 60), live = Album({{"C1", 60}, {"C2", 60}});
+    Rig held({a, live, b}, Options{1.0, 0, false, false});
+    EXPECT_EQ(held.first, Texts{"playlist_stop[]"});
+    EXPECT_EQ(held.Control("play"), (Texts{"playlist_play[]", PlayingMessage(a, 0), "time[0:00]"}));
+    held.Advance(5000);
+    EXPECT_EQ(held.Control("pause"), Texts{"playlist_pause[]"});
+    EXPECT_EQ(held.Advance(5000), Texts{}); // a paused clock stands still
+    EXPECT_EQ(held.sim.Current(), std::optional(jukebox::Track{"Album", "Artist", "A", "1:00", "/c/A.jpg", "1"}));
+    EXPECT_EQ(held.Control("play"), Texts{"playlist_play[]"});
+    EXPECT_EQ(held.sim.ElapsedMs(), 5000);
+    EXPECT_EQ(held.Control("stop"), Texts{"playlist_stop[]"});
+    EXPECT_EQ(held.sim.Current(), std::nullopt);
+    EXPECT_EQ(held.Control("next"), (Texts{"playlist_play[]", PlayingMessage(live, 0), "time[0:00]"}));
+    EXPECT_EQ(held.Control("next"), (Texts{PlayingMessage(live, 1), "time[0:00]"}));
+    held.Control("next");
+    EXPECT_EQ(held.Control("next"), Texts{"playlist_stop[]"});
+    EXPECT_EQ(held.Control("prev"), (Texts{"playlist_play[]", PlayingMessage(live, 0), "time[0:00]"}));
+    held.Control("prev");
+    EXPECT_EQ(held.Control("prev"), (Texts{PlayingMessage(a, 0), "time[0:00]"})); // the first restarts
     bool known = true;
-    EXPECT_EQ(rig.sim.Control("dance", &known), Outbox{});
+    EXPECT_EQ(held.sim.Control("dance", &known), Outbox{});
     EXPECT_FALSE(known);
 }
 
-// The real program; its output, standard error included, in a file of the test's
-// folder. A QProcess ends its process when it goes.
-class PlxSimProcess : public ::testing::Test {
-protected:
-    QProcess& Start(const QStringList& extra = {})
-    {
-        QProcess& process = processes_.emplace_back();
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.setStandardOutputFile(Output(process));
-        process.start(PLX_SIM_BIN, QStringList{"--endpoint", endpoint_, "--playlist", dir_.filePath("list.plx")} + extra);
-        return process;
-    }
-    QString Said(const QProcess& process, const QString& text = {}) { return LogText(Output(process), text); }
-    QString Output(const QProcess& process) const { return dir_.filePath(QString::number(quintptr(&process))); }
-
-    QTemporaryDir dir_;
-    const QString endpoint_ = dir_.filePath("trivox.sock");
-    std::list<QProcess> processes_;
-};
-
-TEST_F(PlxSimProcess, RefusesBadStartsWithTwoFollowsItsScriptAndInputAndEndsCleanly)
+TEST(PlxSimProcess, RefusesBadStartsWithTwoFollowsItsScriptAndInputAndEndsCleanly)
 {
+    const QTemporaryDir dir;
+    const QString endpoint = dir.filePath("trivox.sock");
+    std::list<QProcess> processes; // each ends its process when it goes
+    const auto output = [&](const QProcess& process) { return dir.filePath(QString::number(quintptr(&process))); };
+    const auto said = [&](const QProcess& process, const QString& text = {}) { return LogText(output(process), text); };
+    const auto start = [&](const QStringList& extra = {}) -> QProcess& {
+        QProcess& process = processes.emplace_back();
+        process.setProcessChannelMode(QProcess::MergedChannels); // its errors in the same file
+        process.setStandardOutputFile(output(process));
+        process.start(PLX_SIM_BIN, QStringList{"--endpoint", endpoint, "--playlist", dir.filePath("list.plx")} + extra);
+        return process;
+    };
     const std::pair<const char*, QByteArray> files[] = {
         {"list.plx", "[track]\nlength = 0:30\n\n[album]\nartist = Band\nalbum = Live\ncover = a.jpg\n"
                      "track = 0:20 One\ntrack = 0:20 Two\n"},
         {"script", "# stop, then on to the album\n0.2 stop\n0.3 next\n"},
-        {"broken.plx", ""},
     };
     for (const auto& [name, bytes] : files) {
-        QFile file(dir_.filePath(name));
+        QFile file(dir.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     }
-    QProcess& sim = Start({"--script", dir_.filePath("script")});
-    ASSERT_TRUE(Said(sim, "listening on").contains("listening on"));
+    QProcess& sim = start({"--script", dir.filePath("script")});
+    ASSERT_TRUE(said(sim, "listening on").contains("listening on"));
     const std::pair<QStringList, QString> bad[] = {
         {{"--speed", "0"}, "--speed must be"},
         {{"--pointer-lag", "-5"}, "--pointer-lag must be"},
-        {{"--playlist", dir_.filePath("broken.plx")}, "broken.plx: the playlist has no entries"},
-        {{"--script", dir_.filePath("missing")}, "missing"},
+        {{"--playlist", "/dev/null"}, "/dev/null: the playlist has no entries"},
+        {{"--script", dir.filePath("missing")}, "missing"},
         {{"--sped", "2"}, "Unknown option 'sped'"},
         {{"--endpoint"}, "Missing value after '--endpoint'"},
         {{"stray"}, "unexpected argument stray"},
         {{}, "already listening"}, // the server's refusals themselves: tests/jukebox
     };
     for (const auto& [args, says] : bad) {
-        QProcess& process = Start(args);
+        QProcess& process = start(args);
         ASSERT_TRUE(process.waitForFinished(8000));
         EXPECT_EQ(process.exitCode(), 2);
-        EXPECT_TRUE(Said(process).contains(says)) << Said(process).toStdString();
+        EXPECT_TRUE(said(process).contains(says)) << said(process).toStdString();
     }
     // Steps never fire before their time, or close steps could swap places.
-    const QString said = Said(sim, "] next\n");
+    const QString steps = said(sim, "] next\n");
     for (const auto& [verb, at] : {std::pair{"stop", 0.2}, std::pair{"next", 0.3}}) {
         const QRegularExpression line(QStringLiteral("\\[ *([0-9.]+)\\] %1\n").arg(QLatin1String(verb)));
-        EXPECT_GE(line.match(said).captured(1).toDouble(), at) << said.toStdString();
+        EXPECT_GE(line.match(steps).captured(1).toDouble(), at) << steps.toStdString();
     }
     jukebox::testing::LinkPeer saver;
-    ASSERT_TRUE(saver.Connect(endpoint_));
+    ASSERT_TRUE(saver.Connect(endpoint));
     saver.Handshake();
     // A cover's path is taken from the playlist's folder.
-    const QByteArray cover = QFile::encodeName(dir_.filePath("a.jpg"));
+    const QByteArray cover = QFile::encodeName(dir.filePath("a.jpg"));
     EXPECT_GE(saver.WaitFor(Msg(R"(playing["Live","Band","One","0:20",")" + cover + R"(","","1"])")), 0) << saver.Describe();
     sim.write("pause\n");
     EXPECT_GE(saver.WaitFor(Msg("playlist_pause[]")), 0) << saver.Describe();
@@ -260,13 +205,13 @@ TEST_F(PlxSimProcess, RefusesBadStartsWithTwoFollowsItsScriptAndInputAndEndsClea
     sim.terminate();
     ASSERT_TRUE(sim.waitForFinished(8000));
     EXPECT_EQ(sim.exitStatus(), QProcess::NormalExit);
-    EXPECT_FALSE(QFile::exists(endpoint_));
-    QProcess& again = Start();
-    ASSERT_TRUE(Said(again, "listening on").contains("listening on"));
+    EXPECT_FALSE(QFile::exists(endpoint));
+    QProcess& again = start();
+    ASSERT_TRUE(said(again, "listening on").contains("listening on"));
     again.write("quit\n");
     ASSERT_TRUE(again.waitForFinished(8000));
     EXPECT_EQ(again.exitCode(), 0);
-    EXPECT_FALSE(QFile::exists(endpoint_));
+    EXPECT_FALSE(QFile::exists(endpoint));
 }
 
 } // namespace
