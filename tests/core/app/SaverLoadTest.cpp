@@ -15,25 +15,21 @@ struct LoadRig {
     explicit LoadRig(const std::string& settingsText)
     {
         testing::WriteBytes(file, settingsText);
-        for (Label label : {Label::Track, Label::Caption_Upnext, Label::NextInfo, Label::NoPLX}) {
-            rig.board.SetVisible(label, true);
-        }
+        rig.board.SetVisible(Label::Caption_Upnext, true);
+        rig.board.SetVisible(Label::NoPLX, true);
     }
     testing::TempFolder dir;
     std::string file = dir.File("wendelsaver.ini");
     FakeSaver rig{file};
 };
 
-const char kLook3[] = "Custom Look = 3\r\nOverlap = 2\r\nBackground = ON\r\n";
-
 TEST(SaverLoad, RunsItsStepsInOrder)
 {
-    LoadRig load(kLook3);
+    LoadRig load("Custom Look = 3\r\nOverlap = 2\r\nBackground = ON\r\n");
     FakeSaver& rig = load.rig;
     rig.saver.LinkHeard = true; // stale state that loading must reset
     rig.saver.WantCurrentEntry = false;
     rig.saver.IsPlaying = true;
-    rig.saver.AlbumNextShown = true;
     // What each link call finds done, to pin every step between its neighbours.
     Strings seen;
     const auto note = [&](const std::string& what) {
@@ -53,8 +49,7 @@ TEST(SaverLoad, RunsItsStepsInOrder)
                                                      {"OpenDevice", "plxr", "type=devrx", 1, 1, 0},
                                                      {"SendCommand", "plx", "notify_playing_item[on]"},
                                                      {"SendCommand", "plx", "notify_playing_timecode[on]"}}));
-    // The reset state, as PLX sees it: the first message still counts as
-    // the first, and a pointer reply asks for the playing entry.
+    // The reset state: the first message still counts as the first; a pointer asks for the playing entry.
     rig.link.Deliver("plxr", "playlist_pointer[4]");
     EXPECT_FALSE(rig.board.IsVisible(Label::NoPLX));
     EXPECT_EQ(rig.link.Commands().back(), "playlist_getitem[ 4]");
@@ -62,10 +57,8 @@ TEST(SaverLoad, RunsItsStepsInOrder)
     EXPECT_TRUE(rig.board.IsVisible(Picture::Play)); // it was not playing
 }
 
-// Only OFF, in any letter case, turns the backdrop off (the dialog's rule too);
-// the look chooses one header and footer; a message during the openings keeps
-// the waiting label hidden. Mouse moves never end the saver; a press or a key
-// does, with the cursor shown once and the notifications left on.
+// Only OFF, in any letter case, turns the backdrop off (the dialog's rule too). Mouse moves never end
+// the saver; a press or a key does, with the cursor shown once and the notifications left on.
 TEST(SaverLoad, BackgroundLookAndWaitingLabelThenAPressOrAKeyEnds)
 {
     const std::tuple<const char*, bool, Picture, Picture, bool> rows[] = { // line, backdrop, header, footer, heard

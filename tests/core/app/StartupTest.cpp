@@ -14,7 +14,6 @@ namespace {
 class FakeStartupHost final : public StartupHost {
 public:
     bool AnotherInstanceRunning() override { return anotherInstance; }
-    // Each records the window and says it opened.
     bool OpenSetupDialog() override { return !(opened += "setup").empty(); }
     bool OpenSaver() override { return !(opened += "saver").empty(); }
     bool anotherInstance = false;

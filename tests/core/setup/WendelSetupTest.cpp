@@ -14,7 +14,6 @@ namespace wendel {
 namespace {
 
 using testing::ReadBytes;
-using Strings = std::vector<std::string>;
 
 // The dialog opened over a settings file holding `fileText` (no file for nullopt).
 struct SetupRig {
@@ -22,12 +21,6 @@ struct SetupRig {
     {
         if (fileText) testing::WriteBytes(ini, *fileText);
         setup.Load();
-    }
-    Strings BoxTexts() const
-    {
-        Strings texts;
-        for (const auto& box : boxes.shown) texts.push_back(box.text);
-        return texts;
     }
     testing::TempFolder dir;
     std::string ini = dir.File("wendelsaver.ini");
@@ -38,30 +31,31 @@ struct SetupRig {
     WendelSetup setup{view, boxes, clock, process, ini};
 };
 
-const std::string kInvalidEntry = "Overlap has a value between 0 and 12";
+constexpr const char* kInvalidEntry = "Overlap has a value between 0 and 12";
 
 TEST(Setup, OpensWithTheControlsTheFileDescribes)
 {
     const char* none = kNoDefaultImagePlaceholder;
-    // file (none: no file), look and its preview, overlap text and scroller, background, image, boxes
-    const std::tuple<std::optional<std::string>, int, const char*, int, bool, const char*, Strings> rows[] = {
-        {std::nullopt, 1, "2", 2, true, none, {"INI file not found, contining with default settings"}},
-        {"Overlap = 0", 1, "0", 0, true, none, {}}, {"Overlap = 1.5", 1, "2", 2, true, none, {}},
-        {"Overlap = 12", 1, " 12", 12, true, none, {}}, {"Overlap = 7", 1, "7", 7, true, none, {}},
-        {"Overlap = 1E30", 1, "12", 12, true, none, {kInvalidEntry}},
-        {"Custom Look = 2", 2, "2", 2, true, none, {}}, {"Custom Look = 4", 4, "2", 2, true, none, {}},
-        {"Custom Look = 0", 1, "2", 2, true, none, {}}, {"Custom Look = 5", 1, "2", 2, true, none, {}},
-        {"Background = off", 1, "2", 2, false, none, {}}, {"Background = yes", 1, "2", 2, true, none, {}},
-        {"Default Image =", 1, "2", 2, true, none, {}},
-        {"Default Image = /pics/a=b.jpg", 1, "2", 2, true, "/pics/a=b.jpg", {}},
+    // file (none: no file), look and its preview, overlap text and scroller, background, image, box ("": none)
+    const std::tuple<std::optional<std::string>, int, const char*, int, bool, const char*, const char*> rows[] = {
+        {std::nullopt, 1, "2", 2, true, none, "INI file not found, contining with default settings"},
+        {"Overlap = 0", 1, "0", 0, true, none, ""}, {"Overlap = 1.5", 1, "2", 2, true, none, ""},
+        {"Overlap = 12", 1, " 12", 12, true, none, ""}, {"Overlap = 7", 1, "7", 7, true, none, ""},
+        {"Overlap = 1E30", 1, "12", 12, true, none, kInvalidEntry},
+        {"Custom Look = 2", 2, "2", 2, true, none, ""}, {"Custom Look = 4", 4, "2", 2, true, none, ""},
+        {"Custom Look = 0", 1, "2", 2, true, none, ""}, {"Custom Look = 5", 1, "2", 2, true, none, ""},
+        {"Background = off", 1, "2", 2, false, none, ""}, {"Background = yes", 1, "2", 2, true, none, ""},
+        {"Default Image =", 1, "2", 2, true, none, ""},
+        {"Default Image = /pics/a=b.jpg", 1, "2", 2, true, "/pics/a=b.jpg", ""},
     };
-    for (const auto& [file, look, overlapText, overlapScroller, background, image, boxes] : rows) {
+    for (const auto& [file, look, overlapText, overlapScroller, background, image, box] : rows) {
         SCOPED_TRACE(file.value_or("no file"));
         SetupRig rig(file);
         const testing::FakeSetupView& v = rig.view;
         EXPECT_EQ(std::tie(v.look, v.shownLookImage, v.overlapText, v.overlapScroller, v.backgroundOn, v.defaultImage),
                   std::make_tuple(look, look, overlapText, overlapScroller, background, image));
-        EXPECT_EQ(rig.BoxTexts(), boxes);
+        ASSERT_EQ(rig.boxes.shown.size(), *box ? 1u : 0u);
+        for (const MessageBoxRequest& shown : rig.boxes.shown) EXPECT_EQ(shown.text, box);
         EXPECT_EQ(rig.process.exitCalls, 0);
     }
 }
@@ -82,11 +76,10 @@ TEST(Setup, OverlapCheckLeavesBoxAndScrollerAgreeing)
         rig.view.overlapText = typed;
         rig.setup.OverlapInputChanged();
         EXPECT_EQ(std::tie(rig.view.overlapText, rig.view.overlapScroller), std::tie(text, scroller));
-        EXPECT_EQ(rig.BoxTexts(), box ? Strings{kInvalidEntry} : Strings{});
-        if (box) {
-            EXPECT_EQ(std::tie(rig.boxes.shown[0].title, rig.boxes.shown[0].icon),
-                      std::make_tuple("Invalid Entry", MessageIcon::Exclamation));
-        }
+        ASSERT_EQ(rig.boxes.shown.size(), box ? 1u : 0u);
+        const MessageBoxRequest shown = box ? rig.boxes.shown[0] : MessageBoxRequest{};
+        EXPECT_TRUE(!box || std::tie(shown.text, shown.title, shown.icon) ==
+                                std::make_tuple(kInvalidEntry, "Invalid Entry", MessageIcon::Exclamation));
     }
 }
 
