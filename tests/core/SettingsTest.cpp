@@ -19,12 +19,6 @@
 
 namespace wendel {
 
-void PrintTo(const SaverSettings& s, std::ostream* out)
-{
-    *out << "{" << s.CustomLook << ", " << s.Overlap << ", \"" << s.Background << "\", \""
-         << s.DefaultImage.substr(0, 40) << "\"}";
-}
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -92,15 +86,12 @@ TEST_F(SettingsFileTest, ReadingGivesTheSettingsOfTheFileOrTheDefaultsAfterABox)
         SCOPED_TRACE(text.value_or("no file").substr(0, 40));
         fs::remove_all(ini);
         if (text) WriteBytes(ini, *text);
-        const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(ReadSettings(ini, boxes), expected.value_or(kDefaults));
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
         ASSERT_EQ(boxes.shown.size(), expected ? 0u : 1u);
-        if (expected) continue;
-        const MessageBoxRequest& shown = boxes.shown[0];
-        EXPECT_EQ(std::tie(shown.text, shown.title, shown.icon, shown.buttons),
-                  std::make_tuple(kNotFoundBox, "WendelSaver", MessageIcon::Information, MessageButtons::Ok));
-        boxes.shown.clear();
+        for (const MessageBoxRequest& box : std::exchange(boxes.shown, {})) {
+            EXPECT_EQ(std::tie(box.text, box.title, box.icon, box.buttons),
+                      std::make_tuple(kNotFoundBox, "WendelSaver", MessageIcon::Information, MessageButtons::Ok));
+        }
     }
 }
 
@@ -192,6 +183,7 @@ TEST_F(SettingsFileTest, WhatOkWritesReadsBack)
 TEST_F(SettingsFileTest, AFolderOrFileClosedToUs)
 {
     const char* const kDenied = "INI file Permission Denied, contining with default settings";
+    const char* const kNotSaved = "INI file Permission Denied, setting not saved.";
     // folder mode, file mode (none: no file), the reading's box, saved (else the file stays as it was)
     const std::tuple<fs::perms, std::optional<fs::perms>, const char*, bool> rows[] = {
         {fs::perms(0555), fs::perms(0666), "", true}, {fs::perms(0555), fs::perms(0444), "", false},
@@ -213,13 +205,11 @@ TEST_F(SettingsFileTest, AFolderOrFileClosedToUs)
             FakeMessageBoxes childBoxes;
             const SaverSettings read = ReadSettings(ini, childBoxes);
             WriteSettings(ini, {}, clock, childBoxes);
-            std::vector<std::string> shown, expected;
-            for (const MessageBoxRequest& box : childBoxes.shown) shown.push_back(box.text);
-            if (*readBox) expected.push_back(readBox);
-            if (!saved) expected.push_back("INI file Permission Denied, setting not saved.");
-            if (shown != expected) return ::testing::AssertionFailure() << ::testing::PrintToString(shown);
-            if (!(read == (*readBox ? kDefaults : Look(3)))) return ::testing::AssertionFailure() << "read";
-            return ::testing::AssertionSuccess();
+            std::string shown;
+            for (const MessageBoxRequest& box : childBoxes.shown) shown += box.text + "|";
+            const std::string expected = (*readBox ? readBox + "|"s : "") + (saved ? "" : kNotSaved + "|"s);
+            if (shown == expected && read == (*readBox ? kDefaults : Look(3))) return ::testing::AssertionSuccess();
+            return ::testing::AssertionFailure() << shown;
         }));
         fs::permissions(place, fs::perms(0755));
         if (fileMode) {
@@ -232,9 +222,8 @@ TEST_F(SettingsFileTest, AFolderOrFileClosedToUs)
 }
 
 // Conditions a test cannot bring about on a real disk land on their own codes too.
-TEST(FileErrorFromErrno, GivesTheClassicCodes)
+TEST_F(SettingsFileTest, FileErrorsGetTheClassicCodes)
 {
-    TempFolder folder;
     const std::pair<int, int> rows[] = {
         {ENOENT, kFileNotFound}, {ENOTDIR, kPathNotFound}, {EACCES, kPermissionDenied}, {EPERM, kPermissionDenied},
         {EROFS, kPermissionDenied}, {EISDIR, kPathFileAccessError}, {ENOSPC, kDiskFull}, {EDQUOT, kDiskFull},
