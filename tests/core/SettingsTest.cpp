@@ -121,8 +121,7 @@ TEST_F(SettingsFileTest, OddPathsAreAnsweredWithinASecond)
     const std::tuple<const char*, std::function<std::string()>, int, int> rows[] = {
         {"FIFO", [&] { ::mkfifo(ini.c_str(), 0600); return ini; }, k75, k75},
         {"folder", [&] { fs::create_directory(ini); return ini; }, k75, k75},
-        {"symlink loop", [&] { fs::create_symlink(ini + ".b", ini); fs::create_symlink(ini, ini + ".b"); return ini; },
-         k75, k75},
+        {"symlink loop", [&] { fs::create_symlink(ini, ini); return ini; }, k75, k75},
         // a zero device a faulty writer may replace: as root a node of our own; none if it cannot open (nodev)
         {"device", [&] {
              if (::geteuid() != 0) return "/dev/zero"s;
