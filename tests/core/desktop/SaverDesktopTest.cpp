@@ -28,9 +28,7 @@ struct Rig {
     }
     void RunGrabTimer(int limit = 100)
     {
-        for (int ticks = 0; grabTimer.enabled && grabTimer.interval > 0 && ticks < limit; ++ticks) {
-            saver->GrabTimerTick();
-        }
+        for (int tick = 0; grabTimer.enabled && grabTimer.interval > 0 && tick < limit; ++tick) saver->GrabTimerTick();
     }
     testing::FakeDesktop desktop;
     testing::FakeTimer grabTimer;
