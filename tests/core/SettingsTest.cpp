@@ -233,6 +233,7 @@ TEST_F(SettingsFileTest, FileErrorsGetTheClassicCodes)
     }
     EXPECT_EQ(FileErrorFromErrno(ENOENT, "wendelsaver.ini").code, kFileNotFound); // the current folder
     EXPECT_EQ(FileErrorFromErrorCode(std::make_error_code(std::errc::permission_denied), "x").code, kPermissionDenied);
+    EXPECT_EQ(FileErrorFromErrno(0, "x").detail, "x: unknown failure");
     const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
     ASSERT_GE(full, 0);
     EXPECT_EQ(WriteAll(full, "Overlap = 3\r\n"), ENOSPC);

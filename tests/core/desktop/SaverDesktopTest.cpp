@@ -18,7 +18,6 @@ const ScreenInfo kRight{2, {1024, 0, 1280, 1024}};
 const ScreenInfo kBelow{3, {0, 768, 800, 600}};
 const PixelRect kForeign{0, 0, 800, 600};
 
-// A 641 x 481 board; no primary screen named unless a test names one.
 struct Rig {
     void Start(bool background)
     {
