@@ -18,7 +18,6 @@ const ScreenInfo kRight{2, {1024, 0, 1280, 1024}};
 const ScreenInfo kBelow{3, {0, 768, 800, 600}};
 const PixelRect kForeign{0, 0, 800, 600};
 
-// A 641 x 481 board; no primary screen named unless a test names one.
 struct Rig {
     void Start(bool background)
     {
@@ -28,9 +27,7 @@ struct Rig {
     }
     void RunGrabTimer(int limit = 100)
     {
-        for (int ticks = 0; grabTimer.enabled && grabTimer.interval > 0 && ticks < limit; ++ticks) {
-            saver->GrabTimerTick();
-        }
+        for (int tick = 0; grabTimer.enabled && grabTimer.interval > 0 && tick < limit; ++tick) saver->GrabTimerTick();
     }
     testing::FakeDesktop desktop;
     testing::FakeTimer grabTimer;
@@ -61,12 +58,9 @@ TEST(SaverDesktop, SurfacesAndBoardAtStart)
         rig.Start(background);
         EXPECT_EQ(rig.desktop.log, expected);
         EXPECT_EQ(rig.saver->Hosted(), foreign.has_value());
-        EXPECT_TRUE(rig.diagnostics.lines.empty());
-        // A keyboard lost is grabbed again wherever the start grabbed it.
-        const Log grab = expected.empty() || expected.back() != "grab" ? Log{} : Log{"grab"};
         rig.desktop.log.clear();
-        rig.saver->KeyboardMayBeLost();
-        EXPECT_EQ(rig.desktop.log, grab);
+        rig.saver->KeyboardMayBeLost(); // grabbed again wherever the start grabbed it
+        EXPECT_EQ(rig.desktop.log, expected.empty() || expected.back() != "grab" ? Log{} : Log{"grab"});
     }
 }
 
@@ -114,20 +108,19 @@ const std::string kGrabbed = "wendelsaver: keyboard grabbed";
 
 TEST(SaverDesktop, KeyboardGrabRetries)
 {
-    const auto held = G::HeldElsewhere;
+    const auto held = G::HeldElsewhere, wait = G::NotViewable;
     // name, the first answers, the answer then, grabs, notes, released at the end, ticks before the end, lost
     const std::tuple<const char*, std::deque<G>, G, int, Log, bool, int, bool> rows[] = {
         {"at once", {}, G::Grabbed, 1, {}, true, 100, false},
-        {"the window still on its way: quiet retries", {G::NotViewable, G::NotViewable}, G::Grabbed, 3, {}, true, 100,
-         false},
-        {"held, then free", {held, held, G::NotViewable}, G::Grabbed, 4, {kHeld, kGrabbed}, true, 100, false},
+        {"the window still on its way: quiet retries", {wait, wait}, G::Grabbed, 3, {}, true, 100, false},
+        {"held, then free", {held, held, wait}, G::Grabbed, 4, {kHeld, kGrabbed}, true, 100, false},
         {"held for good: a first try and 30 retries", {}, held, 31, {kHeld, kGaveUp}, false, 100, false},
         {"refused for good", {}, G::Refused, 31, {kRefused, kGaveUp}, false, 100, false},
-        {"never viewable", {}, G::NotViewable, 31, {kGaveUp}, false, 100, false},
+        {"never viewable", {}, wait, 31, {kGaveUp}, false, 100, false},
         {"free on the last retry", std::deque<G>(30, held), G::Grabbed, 31, {kHeld, kGrabbed}, true, 100, false},
         {"no grabs on this window system", {}, G::Unsupported, 1, {}, false, 100, false},
         {"ended while retrying: the retries stop", {}, held, 1, {kHeld}, false, 0, false},
-        {"lost, then held again: it says so again", {held, G::Grabbed, held, G::NotViewable}, G::Grabbed, 5,
+        {"lost, then held again: it says so again", {held, G::Grabbed, held, wait}, G::Grabbed, 5,
          {kHeld, kGrabbed, kHeld, kGrabbed}, true, 100, true},
     };
     for (const auto& [name, answers, then, grabs, notes, released, ticks, lost] : rows) {

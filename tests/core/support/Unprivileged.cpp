@@ -19,7 +19,6 @@ bool RunningAsRoot() { return geteuid() == 0; }
     if (child == 0) {
         const bool dropped = setgroups(0, nullptr) == 0 && setgid(kNobody) == 0 && setuid(kNobody) == 0;
         const ::testing::AssertionResult result = dropped ? check() : ::testing::AssertionFailure() << "cannot switch";
-        // The child's message reaches the test's output; its status the verdict.
         if (!result) std::cerr << "as user " << kNobody << ": " << result.message() << std::endl;
         _exit(result ? 0 : 1);
     }
