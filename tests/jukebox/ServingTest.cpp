@@ -195,7 +195,8 @@ TEST(JukeboxServer, TakesOnlyAStaleSocketAndOutlastsStrangersJunkFloodsAndHogs)
         ASSERT_EQ(::chmod(path.constData(), 0666), 0);
         // From a thread of its own, so the server here can answer or shut it out meanwhile.
         auto stranger = std::async(std::launch::async, [&] { return RunUnprivileged([&] { return Knock(path); }); });
-        ASSERT_TRUE(WaitUntil([&] { return stranger.wait_for(std::chrono::seconds()) == std::future_status::ready; }, 15000));
+        const auto answered = [&] { return stranger.wait_for(std::chrono::seconds()) == std::future_status::ready; };
+        ASSERT_TRUE(WaitUntil(answered, 15000));
         EXPECT_TRUE(stranger.get());
     }
     {
@@ -237,7 +238,10 @@ std::string Be(std::uint32_t v, int bytes, bool little = false)
 }
 std::string Le(std::uint32_t v, int bytes) { return Be(v, bytes, true); }
 
-std::string Png(std::uint32_t w, std::uint32_t h) { return "\x89PNG\r\n\x1A\n" + Be(13, 4) + "IHDR" + Be(w, 4) + Be(h, 4) + "\x08\x02"; }
+std::string Png(std::uint32_t w, std::uint32_t h)
+{
+    return "\x89PNG\r\n\x1A\n" + Be(13, 4) + "IHDR" + Be(w, 4) + Be(h, 4) + "\x08\x02";
+}
 // An APP0 segment, then the frame header.
 std::string Jpeg(std::uint32_t w, std::uint32_t h, char frame = '\xC0')
 {
@@ -322,10 +326,12 @@ TEST(Covers, OnlyPicturesTheSaverCanShowAreKeptPrivatelyAndTheLeastUsedDroppedFi
         {"progressive jpeg", Jpeg(640, 480, '\xC2'), PictureInfo{P::Jpeg, 640, 480}},
         {"jpeg with fill bytes", std::string("\xFF\xD8\xFF\xFF\xC0", 5) + Be(17, 2) + "\x08" + Be(2, 2) + Be(3, 2),
          PictureInfo{P::Jpeg, 3, 2}},
-        {"jpeg, restart marker first", std::string("\xFF\xD8\xFF\xD0\xFF\xCF", 6) + Be(17, 2) + "\x08" + Be(4, 2) + Be(5, 2),
+        {"jpeg, restart marker first",
+         std::string("\xFF\xD8\xFF\xD0\xFF\xCF", 6) + Be(17, 2) + "\x08" + Be(4, 2) + Be(5, 2),
          PictureInfo{P::Jpeg, 5, 4}},
         {"jpeg data before any frame header",
-         std::string("\xFF\xD8\xFF\xDA", 4) + Be(2, 2) + "\xFF\xC0" + Be(17, 2) + "\x08" + Be(4, 2) + Be(5, 2), std::nullopt},
+         std::string("\xFF\xD8\xFF\xDA", 4) + Be(2, 2) + "\xFF\xC0" + Be(17, 2) + "\x08" + Be(4, 2) + Be(5, 2),
+         std::nullopt},
         {"png", Png(1000, 1000), PictureInfo{P::Png, 1000, 1000}}, {"gif", Gif(320, 200), PictureInfo{P::Gif, 320, 200}},
         {"bmp", Bmp(64, 32), PictureInfo{P::Bmp, 64, 32}}, {"bmp top-down", Bmp(64, -32), PictureInfo{P::Bmp, 64, 32}},
         {"bmp core header", "BM" + std::string(12, '\0') + Le(12, 4) + Le(7, 2) + Le(9, 2), PictureInfo{P::Bmp, 7, 9}},

@@ -17,17 +17,21 @@ TEST(MpdMapping, SongsBecomeTheFieldsOfPlayingTheirTagsCutWhole)
     const std::vector<std::tuple<const char*, Song, jukebox::Track>> cases = {
         {"all tags", {"a/b.flac", "Birds", "", "Ravens, The", "Nevermore", "3/12", 200},
          {"Birds", "Ravens, The", "Nevermore", "3:20", "/c.jpg", "3"}},
-        {"no tags: the file name", {"music/01 - Intro.mp3", "", "", "", "", "", 65}, {"", "", "01 - Intro", "1:05", "/c.jpg", "1"}},
+        {"no tags: the file name",
+         {"music/01 - Intro.mp3", "", "", "", "", "", 65}, {"", "", "01 - Intro", "1:05", "/c.jpg", "1"}},
         {"dotted file name", {"x/a.b.c.ogg", "", "", "", "", "07", 3600}, {"", "", "a.b.c", "1:00:00", "/c.jpg", "7"}},
         {"no extension", {"top", "", "", "", "", "x", 1}, {"", "", "top", "0:01", "/c.jpg", "1"}},
         {"a name that is all extension", {"d/.flac", "", "", "", "", "", 1}, {"", "", ".flac", "0:01", "/c.jpg", "1"}},
         {"stream: no duration", {"http://radio.example/live", "", "", "", "Live", "", std::nullopt},
          {"", "", "Live", "", "/c.jpg", "1"}},
         {"zero duration", {"a.flac", "", "", "", "T", "0", 0}, {"", "", "T", "", "/c.jpg", "0"}},
-        {"album artist when no artist", {"a.flac", "Al", "Band", "", "T", "", 10}, {"Al", "Band", "T", "0:10", "/c.jpg", "1"}},
-        {"long track number", {"a.flac", "", "", "", "T", "12345678901234", 10}, {"", "", "T", "0:10", "/c.jpg", "123456789"}},
+        {"album artist when no artist",
+         {"a.flac", "Al", "Band", "", "T", "", 10}, {"Al", "Band", "T", "0:10", "/c.jpg", "1"}},
+        {"long track number",
+         {"a.flac", "", "", "", "T", "12345678901234", 10}, {"", "", "T", "0:10", "/c.jpg", "123456789"}},
     };
-    for (const auto& [name, song, track] : cases) EXPECT_EQ(TrackOf(song, "/c.jpg", TrackNumberOf(song.track)), track) << name;
+    for (const auto& [name, song, track] : cases)
+        EXPECT_EQ(TrackOf(song, "/c.jpg", TrackNumberOf(song.track)), track) << name;
     // A cover comes from the song's folder, but never for a stream.
     for (const auto& [uri, folder] : std::vector<std::pair<std::string, std::optional<std::string>>>{
              {"a/b/c.flac", "a/b"}, {"c.flac", ""}, {"http://x/y.mp3", std::nullopt}, {"", std::nullopt}})
@@ -66,7 +70,8 @@ TEST(MpdMapping, AlbumRunsGroupConsecutiveSongsOfOneAlbum)
     const Song first{"d/1.flac", "B", "V", "Y", "Opening", "1", 30};
     EXPECT_EQ(RunEntry(first, runs.At(2)), (jukebox::Entry{"B", "V", "Opening", "1:30", "", 3, true}));
     EXPECT_EQ(RunEntry(first, runs.At(1)), (jukebox::Entry{"B", "Y", "Opening", "0:30", "", 1, false}));
-    EXPECT_EQ(SongEntry(Song{"s/x.flac", "", "", "", "", "", std::nullopt}), (jukebox::Entry{"", "", "x", "", "", 1, false}));
+    EXPECT_EQ(SongEntry(Song{"s/x.flac", "", "", "", "", "", std::nullopt}),
+              (jukebox::Entry{"", "", "x", "", "", 1, false}));
 }
 
 TEST(MpdMapping, HostOptionsReadAsMpcReadsThem)

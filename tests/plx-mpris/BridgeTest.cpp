@@ -126,7 +126,10 @@ struct WebServer {
             }
         });
     }
-    QString Url(const char* path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path); }
+    QString Url(const char* path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path);
+    }
     int hangs = 0;
 
     void Serve(QTcpSocket* socket)

@@ -138,7 +138,8 @@ TEST(MprisChoice, FollowsTheLatestToStartPlayingOfThoseItMatchesAsPlayerctlDoes)
     }
     const std::tuple<const char*, const char*, bool> names[] = { // bus name, pattern, matches
         {"org.mpris.MediaPlayer2.vlc", "", true}, {"org.mpris.MediaPlayer2.vlc", "vlc", true},
-        {"org.mpris.MediaPlayer2.vlc.instance42", "vlc", true}, {"org.mpris.MediaPlayer2.vlc.instance42", "vlc.instance42", true},
+        {"org.mpris.MediaPlayer2.vlc.instance42", "vlc", true},
+        {"org.mpris.MediaPlayer2.vlc.instance42", "vlc.instance42", true},
         {"org.mpris.MediaPlayer2.vlcx", "vlc", false}, {"org.mpris.MediaPlayer2.vlc", "vl", false},
         {"org.mpris.MediaPlayer2.vlc", "VLC", false}, {"org.mpris.MediaPlayer2.mpv", "vlc,mpv", true},
         {"org.mpris.MediaPlayer2.mpv", "vlc,,", false}, {"org.mpris.MediaPlayer2", "", false},

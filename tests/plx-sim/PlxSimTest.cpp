@@ -198,7 +198,8 @@ TEST(PlxSimProcess, RefusesBadStartsWithTwoFollowsItsScriptAndInputAndEndsCleanl
     saver.Handshake();
     // A cover's path is taken from the playlist's folder.
     const QByteArray cover = QFile::encodeName(dir.filePath("a.jpg"));
-    EXPECT_GE(saver.WaitFor(Msg(R"(playing["Live","Band","One","0:20",")" + cover + R"(","","1"])")), 0) << saver.Describe();
+    const QByteArray playing = Msg(R"(playing["Live","Band","One","0:20",")" + cover + R"(","","1"])");
+    EXPECT_GE(saver.WaitFor(playing), 0) << saver.Describe();
     sim.write("pause\n");
     EXPECT_GE(saver.WaitFor(Msg("playlist_pause[]")), 0) << saver.Describe();
     // Ended by a signal or by `quit`, it takes its socket with it.
