@@ -3,6 +3,7 @@
 #include "Harness.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 namespace wendel::e2e {
 namespace {
@@ -71,6 +72,8 @@ TEST_F(BridgeTest, TheBridgesBringWhatTheirPlayersPlayToTheBoard)
     EXPECT_GE(WaitForSent(bridge, R"(playlist_item["2","Birds","Ravens, The","1","1:00","","2","0"])"), 0);
     ASSERT_TRUE(mpc({"next"})); // into the album: "[Album]" and the folder's cover
     EXPECT_TRUE(WaitUntil([&] { return CoverShows(kRose) && BoardPixels(kAlbumNotice, kOlive) > 20; }));
+    const QRegularExpression trackOne(R"(#1 > MSG\tplxr\tplaying\["Birds","Ravens, The","1","0:30","[^"]*","","1"\])");
+    EXPECT_TRUE(WaitUntil([&] { return bridge.Log().contains(trackOne); })) << "the album's first song is not its 1";
 
     // Player events reach the saver as they happen; a seek sends the time at once.
     const std::pair<QStringList, QByteArray> events[] = {
