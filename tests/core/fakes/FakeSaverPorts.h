@@ -7,6 +7,7 @@
 #include "ports/Timer.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -23,7 +24,13 @@ public:
     void SetCaption(Label label, const std::string& text) override { captionHistory[label].push_back(text); }
     bool IsVisible(Label label) const override { return labelVisible.contains(label) && labelVisible.at(label); }
     void SetVisible(Label label, bool visible) override { labelVisible[label] = visible; }
-    void RepaintNow(Label label) override { repaints[label].push_back(IsVisible(label) ? Caption(label) : "(hidden)"); }
+    // Like Qt's, a repaint draws every other pending change too.
+    void RepaintNow(Label label) override
+    {
+        repaints[label].push_back(IsVisible(label) ? Caption(label) : "(hidden)");
+        for (const auto& [other, visible] : labelVisible)
+            if (visible) shownWhileRepainting[label].insert(other);
+    }
 
     bool IsVisible(Picture p) const override { return pictureVisible.contains(p) && pictureVisible.at(p); }
     void SetVisible(Picture picture, bool visible) override
@@ -46,6 +53,7 @@ public:
 
     std::map<Label, std::vector<std::string>> captionHistory, repaints;
     std::map<Label, bool> labelVisible;
+    std::map<Label, std::set<Label>> shownWhileRepainting;
     std::map<Picture, bool> pictureVisible;
     std::vector<std::pair<Picture, bool>> pictureVisibilityHistory;
     std::vector<std::tuple<std::string, int, int>> coverLoads; // path, width and height in twips

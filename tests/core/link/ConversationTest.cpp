@@ -62,6 +62,8 @@ TEST(PlayingItem, TitleAndArtistAlbumForEveryKindOfField)
         EXPECT_EQ(plx.Caption(Label::ArtistAlbum), artistAlbum);
         EXPECT_TRUE(plx.Visible(Label::Track));
         EXPECT_TRUE(plx.Visible(Label::ArtistAlbum));
+        // A new artist/album line stays hidden while the title draws in.
+        EXPECT_FALSE(plx.fake.board.shownWhileRepainting[Label::Track].contains(Label::ArtistAlbum));
     }
     // The same artist and album again: only the title is drawn in.
     PlxRig plx;
