@@ -87,11 +87,10 @@ TEST_F(SettingsFileTest, ReadingGivesTheSettingsOfTheFileOrTheDefaultsAfterABox)
         fs::remove_all(ini);
         if (text) WriteBytes(ini, *text);
         EXPECT_EQ(ReadSettings(ini, boxes), expected.value_or(kDefaults));
-        ASSERT_EQ(boxes.shown.size(), expected ? 0u : 1u);
-        for (const MessageBoxRequest& box : std::exchange(boxes.shown, {})) {
-            EXPECT_EQ(std::tie(box.text, box.title, box.icon, box.buttons),
-                      std::make_tuple(kNotFoundBox, "WendelSaver", MessageIcon::Information, MessageButtons::Ok));
-        }
+        const std::vector<FakeMessageBoxes::Box> box{{kNotFoundBox, "WendelSaver", MessageIcon::Information,
+                                                      MessageButtons::Ok}};
+        EXPECT_EQ(boxes.Shown(), expected ? decltype(box){} : box);
+        boxes.shown.clear();
     }
 }
 

@@ -46,12 +46,10 @@ TEST(Startup, ArgumentsChooseTheWindow)
             testing::FakeMessageBoxes boxes;
             EXPECT_EQ(RunStartup(commandLine, host, boxes), !another && *opened);
             EXPECT_EQ(host.opened, another ? "" : opened);
-            ASSERT_EQ(boxes.shown.size(), !another && std::string(switchText) == "/A" ? 1u : 0u);
-            for (const MessageBoxRequest& box : boxes.shown) {
-                EXPECT_EQ(std::tie(box.text, box.title, box.icon, box.buttons),
-                          std::make_tuple("Password not support in this version", "WendelServer Screensaver",
-                                          MessageIcon::Exclamation, MessageButtons::Ok));
-            }
+            const std::vector<testing::FakeMessageBoxes::Box> box{{"Password not support in this version",
+                                                                   "WendelServer Screensaver",
+                                                                   MessageIcon::Exclamation, MessageButtons::Ok}};
+            EXPECT_EQ(boxes.Shown(), !another && std::string(switchText) == "/A" ? box : decltype(box){});
         }
     }
 }

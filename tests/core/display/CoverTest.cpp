@@ -100,10 +100,9 @@ TEST(ShowAlbumCover, EveryOtherFailureEndsTheSaverAfterItsMessage)
             EXPECT_TRUE(rig.boxes.shown.empty()); // nothing is known until the decode reports
             rig.saver.CoverDecoded(decode);
         }
-        ASSERT_EQ(rig.boxes.shown.size(), 1u);
-        EXPECT_EQ(rig.boxes.shown[0].text, "Encountered Unknown Error  " + std::to_string(code) + "!");
-        EXPECT_EQ(rig.boxes.shown[0].title, "WendelSaver");
-        EXPECT_EQ(rig.boxes.shown[0].icon, MessageIcon::Critical);
+        const std::string text = "Encountered Unknown Error  " + std::to_string(code) + "!";
+        EXPECT_EQ(rig.boxes.Shown(),
+                  (std::vector<FakeMessageBoxes::Box>{{text, "WendelSaver", MessageIcon::Critical, MessageButtons::Ok}}));
         EXPECT_EQ(rig.cursor.calls, (std::vector<bool>{true, true})); // before the box, then EndSaver
         EXPECT_EQ(rig.process.exitCalls, 1);
         EXPECT_EQ(rig.board.coverLoads.size(), opening || decode ? 1u : 0u); // refused from the header

@@ -3,6 +3,8 @@
 #include "ports/MessageBoxes.h"
 
 #include <deque>
+#include <string>
+#include <tuple>
 #include <vector>
 
 namespace wendel::testing {
@@ -17,6 +19,15 @@ public:
         const MessageAnswer answer = answers.front();
         answers.pop_front();
         return answer;
+    }
+
+    // Text, title, icon and buttons of each box shown, compared whole.
+    using Box = std::tuple<std::string, std::string, MessageIcon, MessageButtons>;
+    std::vector<Box> Shown() const
+    {
+        std::vector<Box> boxes;
+        for (const MessageBoxRequest& b : shown) boxes.emplace_back(b.text, b.title, b.icon, b.buttons);
+        return boxes;
     }
 
     std::vector<MessageBoxRequest> shown;

@@ -14,6 +14,7 @@ namespace wendel {
 namespace {
 
 using testing::ReadBytes;
+using Boxes = std::vector<testing::FakeMessageBoxes::Box>;
 
 // The dialog opened over a settings file holding `fileText` (no file for nullopt).
 struct SetupRig {
@@ -96,11 +97,8 @@ TEST(Setup, OkWritesTheControlsThenEndsEvenWhenTheFileCannotBeWritten)
 
     std::filesystem::remove_all(rig.dir.Path());
     rig.setup.OkClicked();
-    ASSERT_EQ(rig.boxes.shown.size(), 1u);
-    const MessageBoxRequest& box = rig.boxes.shown[0];
-    EXPECT_EQ(std::tie(box.text, box.title, box.icon, box.buttons),
-              std::make_tuple("Unknown INI file error  76, settings not saved.", "WendelSaver",
-                              MessageIcon::Information, MessageButtons::Ok));
+    EXPECT_EQ(rig.boxes.Shown(), (Boxes{{"Unknown INI file error  76, settings not saved.", "WendelSaver",
+                                         MessageIcon::Information, MessageButtons::Ok}}));
     EXPECT_EQ(rig.process.exitCalls, 2);
 }
 
@@ -114,11 +112,8 @@ TEST(Setup, CancelAsksAndOnlyYesEndsAndClosingEndsSilently)
     EXPECT_EQ(rig.process.exitStatus, 0);
     rig.boxes.answers = {MessageAnswer::No};
     rig.setup.CancelClicked();
-    ASSERT_EQ(rig.boxes.shown.size(), 1u);
-    const MessageBoxRequest& box = rig.boxes.shown[0];
-    EXPECT_EQ(std::tie(box.text, box.title, box.icon, box.buttons),
-              std::make_tuple("Changes will not be saved. Do you want to continue?", "Cancel Changes",
-                              MessageIcon::None, MessageButtons::YesNo));
+    EXPECT_EQ(rig.boxes.Shown(), (Boxes{{"Changes will not be saved. Do you want to continue?", "Cancel Changes",
+                                         MessageIcon::None, MessageButtons::YesNo}}));
     EXPECT_EQ(rig.process.exitCalls, 1);
     rig.setup.CancelClicked(); // Yes this time
     EXPECT_EQ(rig.process.exitCalls, 2);
