@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+#include <string>
+
 namespace wendel {
 namespace {
 
@@ -26,8 +29,13 @@ protected:
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
+    // A control renamed or gone fails its test by name instead of crashing the run.
     template <class Widget = QWidget>
-    Widget* Find(const char* name) { return window.findChild<Widget*>(name); }
+    Widget* Find(const char* name)
+    {
+        if (auto* widget = window.findChild<Widget*>(name)) return widget;
+        throw std::runtime_error(std::string("no control named ") + name);
+    }
 
     testing::TempFolder dir;
     std::string iniPath = dir.File("wendelsaver.ini");
